@@ -43,7 +43,8 @@ inline void PutLE16(std::vector<std::uint8_t>& out, std::uint16_t v) {
 }
 
 inline void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>((v >> shift) & 0xFF));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>((v >> shift) & 0xFF));
 }
 
 inline std::uint16_t GetLE16(const std::uint8_t* p) {
@@ -55,7 +56,8 @@ inline std::uint32_t GetLE32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// 0xFE, code, 16-bit data length, data. The caller keeps data under 64 KiB; Load Album has a frame of its own.
+// 0xFE, code, 16-bit data length, data. The caller keeps data under 64 KiB; Load Album has a frame of its
+// own.
 inline std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t code, std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t> frame;
     frame.reserve(kCommandHeaderSize + data.size());
@@ -67,7 +69,8 @@ inline std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t code, std::span<
 }
 
 // 0xFE, response code, 32-bit data length, data.
-inline std::vector<std::uint8_t> BuildResponseFrame(std::uint8_t responseCode, std::span<const std::uint8_t> data) {
+inline std::vector<std::uint8_t> BuildResponseFrame(std::uint8_t responseCode,
+                                                    std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t> frame;
     frame.reserve(kResponseHeaderSize + data.size());
     frame.push_back(kFrameSync);

@@ -1,0 +1,123 @@
+#include "device/rs232.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace qzm {
+
+namespace {
+// How long a write may make no progress before the line counts as dead. At 9600 baud one
+// byte leaves every millisecond, so a full kernel queue drains long before this.
+constexpr int kWriteStallMs = 2000;
+}  // namespace
+
+CRs232::CRs232(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {}
+
+CRs232::~CRs232() {
+    Close();
+}
+
+SerialError CRs232::Open(const std::string& path, int baud, int rtsControl) {
+    Close();
+    const SerialError result = port_->Open(path, baud, rtsControl);
+    if (result != kSerialOk)
+        return result;
+    {
+        std::lock_guard lock(bufferMutex_);
+        receive_.clear();
+        head_ = 0;
+    }
+    lost_ = false;
+    run_ = true;
+    reader_ = std::thread(&CRs232::ReaderLoop, this);
+    return kSerialOk;
+}
+
+void CRs232::Close() {
+    if (reader_.joinable()) {
+        run_ = false;
+        port_->Interrupt();
+        reader_.join();
+    }
+    port_->Close();
+}
+
+void CRs232::ReaderLoop() {
+    std::uint8_t chunk[kReadChunk];
+    while (run_.load()) {
+        const ISerialPort::WaitResult ready = port_->WaitReadable();
+        if (ready == ISerialPort::WaitResult::kInterrupted)
+            break;
+        const long n = ready == ISerialPort::WaitResult::kGone ? -1 : port_->Read(chunk, sizeof chunk);
+        if (n < 0) {
+            // The device vanished. Stop reading instead of spinning on the error; waits now time
+            // out as for a silent module, and Close or a new Open still work.
+            std::lock_guard lock(bufferMutex_);
+            lost_ = true;
+            break;
+        }
+        if (n == 0)
+            continue;
+        {
+            std::lock_guard lock(bufferMutex_);
+            if (head_ == receive_.size()) {
+                receive_.clear();
+                head_ = 0;
+            }
+            const std::size_t room = kReceiveLimit - std::min(kReceiveLimit, receive_.size() - head_);
+            receive_.insert(receive_.end(), chunk, chunk + std::min(room, static_cast<std::size_t>(n)));
+        }
+        bufferGrew_.notify_all();
+    }
+    {
+        // Taken so that a waiter cannot miss the end between its check and its sleep.
+        std::lock_guard lock(bufferMutex_);
+    }
+    bufferGrew_.notify_all();
+}
+
+bool CRs232::Send(const std::uint8_t* bytes, std::size_t length) {
+    {
+        std::lock_guard lock(bufferMutex_);
+        receive_.clear();
+        head_ = 0;
+    }
+    if (!port_->IsOpen())
+        return false;
+    return port_->Write(bytes, length, kWriteStallMs);
+}
+
+std::size_t CRs232::Take(std::uint8_t* destination, std::size_t max) {
+    std::lock_guard lock(bufferMutex_);
+    const std::size_t n = std::min(max, receive_.size() - head_);
+    if (n > 0)
+        std::memcpy(destination, receive_.data() + head_, n);
+    head_ += n;
+    // Drop what was taken once it is the larger part, so the buffer does not creep.
+    if (head_ == receive_.size()) {
+        receive_.clear();
+        head_ = 0;
+    } else if (head_ > receive_.size() / 2) {
+        receive_.erase(receive_.begin(), receive_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+    }
+    return n;
+}
+
+std::size_t CRs232::Buffered() const {
+    std::lock_guard lock(bufferMutex_);
+    return receive_.size() - head_;
+}
+
+bool CRs232::WaitFor(std::size_t count, int timeoutMs) {
+    std::unique_lock lock(bufferMutex_);
+    const auto enough = [&] { return receive_.size() - head_ >= count; };
+    if (timeoutMs < 0) {
+        bufferGrew_.wait(lock, [&] { return enough() || lost_.load() || !run_.load(); });
+        return enough();
+    }
+    return bufferGrew_.wait_for(lock, std::chrono::milliseconds(timeoutMs), enough);
+}
+
+}  // namespace qzm

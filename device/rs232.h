@@ -1,0 +1,63 @@
+// The port worker: opens and closes the port, owns the reader thread and the receive buffer.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/serial_port.h"
+
+namespace qzm {
+
+class CRs232 {
+public:
+    // The receive buffer never holds more than this: the largest answer (album) with room to spare.
+    // A module that floods the line cannot make the program grow without bound.
+    static constexpr std::size_t kReceiveLimit = 2 * 1024 * 1024;
+    // Bytes taken from the port per read.
+    static constexpr std::size_t kReadChunk = 4096;
+
+    explicit CRs232(std::unique_ptr<ISerialPort> port = CreateSerialPort());
+    ~CRs232();
+    CRs232(const CRs232&) = delete;
+    CRs232& operator=(const CRs232&) = delete;
+
+    // Closes any open port, opens path and starts the reader.
+    SerialError Open(const std::string& path, int baud, int rtsControl);
+    // Stops the reader (it wakes at once) and closes the port; returns after the reader ended.
+    void Close();
+    bool IsOpen() const { return port_->IsOpen(); }
+    // True once the reader saw the device vanish (read error or end of file).
+    bool IsLost() const { return lost_.load(); }
+    std::string LastErrorText() const { return port_->LastErrorText(); }
+
+    // Empties the receive buffer, then writes the bytes; false when the write failed.
+    bool Send(const std::uint8_t* bytes, std::size_t length);
+    // Moves up to max buffered bytes to destination, oldest first; returns how many.
+    std::size_t Take(std::uint8_t* destination, std::size_t max);
+    std::size_t Buffered() const;
+    // True once count bytes are buffered; false when timeoutMs passed first. -1 waits without
+    // limit (but not on a vanished device, where nothing can come), 0 checks once.
+    bool WaitFor(std::size_t count, int timeoutMs);
+
+private:
+    void ReaderLoop();
+
+    std::unique_ptr<ISerialPort> port_;  // opened and closed on the caller's thread only
+    std::thread reader_;                 // started by Open, joined by Close
+    std::atomic<bool> run_{false};       // set by the caller, polled by the reader
+    std::atomic<bool> lost_{false};      // set by the reader, cleared by Open
+
+    mutable std::mutex bufferMutex_;      // guards receive_ and head_
+    std::condition_variable bufferGrew_;  // signalled by the reader after each append and when it ends
+    std::vector<std::uint8_t> receive_;   // bytes received; those before head_ are already taken
+    std::size_t head_ = 0;
+};
+
+}  // namespace qzm

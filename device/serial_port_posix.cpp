@@ -1,0 +1,303 @@
+// Linux serial ports: device paths, termios, poll and an eventfd to wake blocked calls.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "device/serial_port.h"
+
+namespace qzm {
+
+namespace fs = std::filesystem;
+
+bool IsSupportedBaudRate(int baud) {
+    return std::find(std::begin(kSupportedBaudRates), std::end(kSupportedBaudRates), baud) !=
+           std::end(kSupportedBaudRates);
+}
+
+namespace {
+
+speed_t SpeedFor(int baud) {
+    switch (baud) {
+        case 9600:
+            return B9600;
+        case 38400:
+            return B38400;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
+    }
+}
+
+// Orders names the way people count: digit runs compare by value, so ttyS2 comes before ttyS10.
+bool NaturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+        if (da && db) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
+                ++ei;
+            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
+                ++ej;
+            std::string na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
+            na.erase(0, std::min(na.find_first_not_of('0'), na.size() - 1));
+            nb.erase(0, std::min(nb.find_first_not_of('0'), nb.size() - 1));
+            if (na.size() != nb.size())
+                return na.size() < nb.size();
+            if (na != nb)
+                return na < nb;
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+std::string ReadFirstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// Built-in UART slots that the kernel lists whether or not a UART is fitted report type 0.
+bool IsPlaceholderUart(const fs::path& ttyClassEntry, const std::string& name) {
+    if (name.rfind("ttyS", 0) != 0)
+        return false;
+    const fs::path typeFile = ttyClassEntry / "type";
+    std::error_code ec;
+    if (!fs::exists(typeFile, ec))
+        return false;
+    return ReadFirstLine(typeFile) == "0";
+}
+
+}  // namespace
+
+SerialError SerialErrorForErrno(int err) {
+    switch (err) {
+        case EACCES:
+        case EPERM:
+            return kSerialNoPermission;
+        case EBUSY:
+        case EWOULDBLOCK:
+            return kSerialBusy;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return kSerialNotFound;
+        case ENOTTY:
+            return kSerialNotTerminal;
+        default:
+            return kSerialSetupFailed;
+    }
+}
+
+namespace {
+
+class PosixSerialPort final : public ISerialPort {
+public:
+    PosixSerialPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~PosixSerialPort() override {
+        Close();
+        if (wakeFd_ >= 0)
+            close(wakeFd_);
+    }
+
+    SerialError Open(const std::string& path, int baud, int rtsControl) override {
+        Close();
+        DrainWake();
+        if (!IsSupportedBaudRate(baud))
+            return Fail(kSerialBadBaudRate, "unsupported baud rate");
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return Fail(SerialErrorForErrno(errno), std::strerror(errno));
+        // Exclusive: an advisory lock keeps a second instance of the program off the port,
+        // TIOCEXCL keeps other programs off it.
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            close(fd);
+            return Fail(err == EWOULDBLOCK ? kSerialBusy : SerialErrorForErrno(err), std::strerror(err));
+        }
+        termios tio{};
+        if (tcgetattr(fd, &tio) != 0) {
+            const int err = errno;
+            close(fd);
+            return Fail(err == ENOTTY || err == EINVAL ? kSerialNotTerminal : kSerialSetupFailed,
+                        std::strerror(err));
+        }
+        ioctl(fd, TIOCEXCL);
+        cfmakeraw(&tio);
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+        tio.c_cflag |= CS8 | CLOCAL | CREAD;
+        tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        cfsetispeed(&tio, SpeedFor(baud));
+        cfsetospeed(&tio, SpeedFor(baud));
+        if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+            const int err = errno;
+            close(fd);
+            return Fail(kSerialSetupFailed, std::strerror(err));
+        }
+        // Pseudo-terminals have no modem lines; there these calls fail harmlessly.
+        int dtr = TIOCM_DTR;
+        ioctl(fd, TIOCMBIC, &dtr);
+        int rts = TIOCM_RTS;
+        ioctl(fd, (rtsControl & 3) == 1 ? TIOCMBIS : TIOCMBIC, &rts);
+        fd_ = fd;
+        lastError_.clear();
+        return kSerialOk;
+    }
+
+    void Close() override {
+        if (fd_ < 0)
+            return;
+        ioctl(fd_, TIOCNXCL);
+        close(fd_);
+        fd_ = -1;
+    }
+
+    bool IsOpen() const override { return fd_ >= 0; }
+
+    WaitResult WaitReadable() override {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        for (;;) {
+            const int n = poll(fds, 2, -1);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return WaitResult::kGone;
+            }
+            if (fds[1].revents & POLLIN)
+                return WaitResult::kInterrupted;
+            if (fds[0].revents & POLLIN)
+                return WaitResult::kReadable;
+            if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+                return WaitResult::kGone;
+        }
+    }
+
+    long Read(std::uint8_t* buffer, std::size_t capacity) override {
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, capacity);
+            if (n > 0)
+                return static_cast<long>(n);
+            if (n == 0)
+                return -1;  // end of file: the other side is gone
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                return 0;
+            return -1;
+        }
+    }
+
+    bool Write(const std::uint8_t* bytes, std::size_t length, int stallTimeoutMs) override {
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = write(fd_, bytes + done, length - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN) {
+                lastError_ = std::strerror(errno);
+                return false;
+            }
+            pollfd fds[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
+            const int ready = poll(fds, 2, stallTimeoutMs);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0 || (fds[1].revents & POLLIN) ||
+                (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+                lastError_ = ready == 0 ? "the line takes no data" : "the device is gone";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void Interrupt() override {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+    }
+
+    std::string LastErrorText() const override { return lastError_; }
+
+private:
+    SerialError Fail(SerialError error, const char* text) {
+        lastError_ = text;
+        return error;
+    }
+
+    void DrainWake() {
+        std::uint64_t value = 0;
+        while (read(wakeFd_, &value, sizeof value) > 0) {
+        }
+    }
+
+    int fd_ = -1;
+    const int wakeFd_;
+    // Written by Open and Write on the caller's thread only.
+    std::string lastError_;
+};
+
+}  // namespace
+
+bool IsCharacterDevice(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+std::vector<std::string> EnumerateSerialPorts(const PortEnumerationRoots& roots) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    const fs::path classDir = fs::path(roots.sysfsRoot) / "class" / "tty";
+    for (const auto& entry : fs::directory_iterator(classDir, ec)) {
+        const std::string name = entry.path().filename().string();
+        // Virtual terminals and pseudo-terminals have no device behind them.
+        if (!fs::exists(fs::symlink_status(entry.path() / "device", ec)))
+            continue;
+        if (IsPlaceholderUart(entry.path(), name))
+            continue;
+        if (!fs::exists(fs::path(roots.devRoot) / name, ec))
+            continue;
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), NaturalLess);
+    for (auto& name : names)
+        name = (fs::path(roots.devRoot) / name).string();
+    return names;
+}
+
+std::unique_ptr<ISerialPort> CreateSerialPort() {
+    return std::make_unique<PosixSerialPort>();
+}
+
+}  // namespace qzm
