@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets everything up, builds from scratch and runs every test.
+#   QZM_BUILD_DIR   build folder (default: build)
+#   QZM_SANITIZE    '' (default), 'address' (address+undefined) or 'thread'
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup-deps.sh
+build=${QZM_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZM_SANITIZE="${QZM_SANITIZE:-}"
+cmake --build "$build" -j2
+cd "$build"
+ctest -j2 --output-on-failure
