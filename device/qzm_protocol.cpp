@@ -11,6 +11,23 @@ namespace {
 
 constexpr CommandInfo kGetVersion{kCmdGetVersion, kCmdGetVersion, "Get Version", 19};
 constexpr CommandInfo kSetCameraAngle{kCmdSetCameraAngle, kCmdSetCameraAngle, "Set Camera Angle", 0};
+constexpr CommandInfo kSetThreshold{kCmdSetThreshold, kCmdSetThreshold, "Set Threshold", 0};
+constexpr CommandInfo kSetSizeRange{kCmdSetSizeRange, kCmdSetSizeRange, "Set Size Range", 0};
+constexpr CommandInfo kSetFaceAngle{kCmdSetFaceAngle, kCmdSetFaceAngle, "Set Face Detection Angle", 0};
+constexpr CommandInfo kRegister{kCmdRegister, kCmdRegister, "Registration", 4100};
+constexpr CommandInfo kDeleteData{kCmdDeleteData, kCmdDeleteData, "Delete Data", 0};
+constexpr CommandInfo kDeleteUser{kCmdDeleteUser, kCmdDeleteUser, "Delete User", 0};
+constexpr CommandInfo kDeleteAll{kCmdDeleteAll, kCmdDeleteAll, "Delete All", 0};
+constexpr CommandInfo kGetUserData{kCmdGetUserData, kCmdGetUserData,
+                                   "Get presence registration Data of one person", 2};
+constexpr CommandInfo kSaveAlbum{kCmdSaveAlbum, kCmdSaveAlbum, "Save Album", 816040};
+constexpr CommandInfo kLoadAlbum{kCmdLoadAlbum, kCmdLoadAlbum, "Load Album", 0};
+
+std::vector<std::uint8_t> UserData(std::uint16_t user) {
+    std::vector<std::uint8_t> data;
+    PutLE16(data, user);
+    return data;
+}
 
 }  // namespace
 
@@ -26,15 +43,18 @@ SupportedCommands SupportedCommandsFor(int deviceType) {
 CQZMProtocol::CQZMProtocol(CConnection* connection, FrameTrace* trace)
     : connection_(connection), trace_(trace) {}
 
+bool CQZMProtocol::IsSupported(const SupportedCommands& supported, std::uint8_t code) {
+    return std::find(supported.begin(), supported.end(), code) != supported.end();
+}
+
 int CQZMProtocol::Command(const SupportedCommands& supported, int timeoutMs, const CommandInfo& info,
                           std::span<const std::uint8_t> data, std::uint8_t* response, bool haveDestination) {
     if (connection_ == nullptr)
         return kProtocolNoConnection;
     if (response == nullptr || !haveDestination)
         return kProtocolMissingArgument;
-    if (std::find(supported.begin(), supported.end(), info.checkedCode) == supported.end()) {
+    if (!IsSupported(supported, info.checkedCode))
         return kProtocolNotSupported;
-    }
     const std::vector<std::uint8_t> frame = BuildCommandFrame(info.code, data);
     return Transact(timeoutMs, info, frame, response);
 }
@@ -140,6 +160,94 @@ int CQZMProtocol::SetCameraAngle(const SupportedCommands& supported, int timeout
                                  std::uint8_t* response) {
     const std::uint8_t data[1] = {angleCode};
     return Command(supported, timeoutMs, kSetCameraAngle, data, response);
+}
+
+int CQZMProtocol::SetThreshold(const SupportedCommands& supported, int timeoutMs, const int thresholds[4],
+                               std::uint8_t* response) {
+    std::vector<std::uint8_t> data;
+    if (thresholds != nullptr) {
+        for (int i = 0; i < 4; ++i)
+            PutLE16(data, static_cast<std::uint16_t>(thresholds[i]));
+    }
+    return Command(supported, timeoutMs, kSetThreshold, data, response, thresholds != nullptr);
+}
+
+int CQZMProtocol::SetSizeRange(const SupportedCommands& supported, int timeoutMs, const CRange ranges[3],
+                               std::uint8_t* response) {
+    std::vector<std::uint8_t> data;
+    if (ranges != nullptr) {
+        for (int i = 0; i < 3; ++i) {
+            PutLE16(data, static_cast<std::uint16_t>(ranges[i].min));
+            PutLE16(data, static_cast<std::uint16_t>(ranges[i].max));
+        }
+    }
+    return Command(supported, timeoutMs, kSetSizeRange, data, response, ranges != nullptr);
+}
+
+int CQZMProtocol::SetFaceAngle(const SupportedCommands& supported, int timeoutMs, std::uint8_t yawCode,
+                               std::uint8_t rollCode, std::uint8_t* response) {
+    const std::uint8_t data[2] = {yawCode, rollCode};
+    return Command(supported, timeoutMs, kSetFaceAngle, data, response);
+}
+
+int CQZMProtocol::Register(const SupportedCommands& supported, int timeoutMs, std::uint16_t user,
+                           std::uint8_t data, std::uint8_t* response) {
+    std::vector<std::uint8_t> request = UserData(user);
+    request.push_back(data);
+    return Command(supported, timeoutMs, kRegister, request, response);
+}
+
+int CQZMProtocol::DeleteData(const SupportedCommands& supported, int timeoutMs, std::uint16_t user,
+                             std::uint8_t data, std::uint8_t* response) {
+    std::vector<std::uint8_t> request = UserData(user);
+    request.push_back(data);
+    return Command(supported, timeoutMs, kDeleteData, request, response);
+}
+
+int CQZMProtocol::DeleteUser(const SupportedCommands& supported, int timeoutMs, std::uint16_t user,
+                             std::uint8_t* response) {
+    return Command(supported, timeoutMs, kDeleteUser, UserData(user), response);
+}
+
+int CQZMProtocol::DeleteAll(const SupportedCommands& supported, int timeoutMs, std::uint8_t* response) {
+    return Command(supported, timeoutMs, kDeleteAll, {}, response);
+}
+
+int CQZMProtocol::GetUserData(const SupportedCommands& supported, int timeoutMs, std::uint16_t user,
+                              bool present[10], std::uint8_t* response) {
+    const int result =
+        Command(supported, timeoutMs, kGetUserData, UserData(user), response, present != nullptr);
+    if (result != kProtocolOk || *response != 0)
+        return result;
+    const std::span<const std::uint8_t> answer = AnswerData();
+    const unsigned bits = answer.size() >= 2 ? GetLE16(answer.data()) : answer.size() == 1 ? answer[0] : 0u;
+    for (int j = 0; j < 10; ++j)
+        present[j] = ((bits >> j) & 1u) != 0;
+    return result;
+}
+
+int CQZMProtocol::SaveAlbum(const SupportedCommands& supported, int timeoutMs, std::uint8_t* response) {
+    return Command(supported, timeoutMs, kSaveAlbum, {}, response);
+}
+
+int CQZMProtocol::LoadAlbum(const SupportedCommands& supported, int timeoutMs, std::uint32_t size,
+                            std::uint8_t flag, const std::uint8_t* album, std::uint8_t* response) {
+    if (connection_ == nullptr)
+        return kProtocolNoConnection;
+    if (response == nullptr || (album == nullptr && size > 0))
+        return kProtocolMissingArgument;
+    if (!IsSupported(supported, kCmdLoadAlbum))
+        return kProtocolNotSupported;
+    std::vector<std::uint8_t> frame = {kFrameSync, kCmdLoadAlbum};
+    frame.reserve(16 + static_cast<std::size_t>(size));
+    PutLE16(frame, 4);
+    PutLE32(frame, size + 8);
+    PutLE32(frame, size);
+    frame.push_back(flag);
+    frame.insert(frame.end(), 3, 0);
+    if (size > 0)
+        frame.insert(frame.end(), album, album + size);
+    return Transact(timeoutMs, kLoadAlbum, frame, response);
 }
 
 }  // namespace qzm

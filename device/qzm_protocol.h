@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/connection.h"
+#include "device/exec_settings.h"
 
 namespace qzm {
 
@@ -68,6 +69,32 @@ public:
     int SetCameraAngle(const SupportedCommands& supported, int timeoutMs, std::uint8_t angleCode,
                        std::uint8_t* response);
 
+    // thresholds: Body, Hand, Face, Recognition; ranges: Body, Hand, Face. The low 16 bits go out.
+    int SetThreshold(const SupportedCommands& supported, int timeoutMs, const int thresholds[4],
+                     std::uint8_t* response);
+    int SetSizeRange(const SupportedCommands& supported, int timeoutMs, const CRange ranges[3],
+                     std::uint8_t* response);
+    int SetFaceAngle(const SupportedCommands& supported, int timeoutMs, std::uint8_t yawCode,
+                     std::uint8_t rollCode, std::uint8_t* response);
+
+    // Registration answer (width, height, pixels) in AnswerData().
+    int Register(const SupportedCommands& supported, int timeoutMs, std::uint16_t user, std::uint8_t data,
+                 std::uint8_t* response);
+    int DeleteData(const SupportedCommands& supported, int timeoutMs, std::uint16_t user, std::uint8_t data,
+                   std::uint8_t* response);
+    int DeleteUser(const SupportedCommands& supported, int timeoutMs, std::uint16_t user,
+                   std::uint8_t* response);
+    int DeleteAll(const SupportedCommands& supported, int timeoutMs, std::uint8_t* response);
+    // present[j] tells whether data number j of the user is registered; an answer without data means none.
+    int GetUserData(const SupportedCommands& supported, int timeoutMs, std::uint16_t user, bool present[10],
+                    std::uint8_t* response);
+    // Save Album answer (size, flag field, album) in AnswerData().
+    int SaveAlbum(const SupportedCommands& supported, int timeoutMs, std::uint8_t* response);
+    // The one frame whose 16-bit length does not give the data length: it holds 4, and a 32-bit
+    // length of everything after it follows.
+    int LoadAlbum(const SupportedCommands& supported, int timeoutMs, std::uint32_t size, std::uint8_t flag,
+                  const std::uint8_t* album, std::uint8_t* response);
+
     // The answer of the last command: data as received, valid until the next command.
     std::span<const std::uint8_t> AnswerData() const {
         return {buffer_.data() + kAnswerOffset, answerLength_};
@@ -75,6 +102,7 @@ public:
     std::size_t ResponseBufferCapacity() const { return buffer_.size(); }
 
 protected:
+    static bool IsSupported(const SupportedCommands& supported, std::uint8_t code);
     // Checks, frames, sends and exchanges one ordinary command. On kProtocolOk AnswerData()
     // holds the answer.
     int Command(const SupportedCommands& supported, int timeoutMs, const CommandInfo& info,

@@ -202,3 +202,74 @@ TEST(ConnectionBaseTest, WaitForBytesTimeOuts) {
     EXPECT_EQ(line.WaitForBytes(0, 2), 0);
     EXPECT_EQ(line.WaitForBytes(-1, 1), 0);
 }
+
+TEST(ProtocolTest, RequestFramesOfEveryCommand) {
+    ScriptedConnection line;
+    line.answer = Header(0xFE, 0, 0);
+    CQZMProtocol protocol(&line);
+    const SupportedCommands all = SupportedCommandsFor(1);
+    std::uint8_t r = 0;
+    bool present[10];
+    const int thresholds[4] = {500, 0x1234, -1, 70000};
+    const CRange ranges[3] = {{40, 480}, {40, 0x10000 + 7}, {64, 400}};
+    const std::uint8_t album[3] = {0xA1, 0xA2, 0xA3};
+    struct {
+        int result;
+        std::vector<std::uint8_t> frame;
+    } const expected[] = {
+        {protocol.SetThreshold(all, 50, thresholds, &r),
+         {0xFE, 0x05, 8, 0, 0xF4, 0x01, 0x34, 0x12, 0xFF, 0xFF, 0x70, 0x11}},
+        {protocol.SetSizeRange(all, 50, ranges, &r),
+         {0xFE, 0x07, 12, 0, 40, 0, 0xE0, 0x01, 40, 0, 7, 0, 64, 0, 0x90, 0x01}},
+        {protocol.SetFaceAngle(all, 50, 2, 1, &r), {0xFE, 0x09, 2, 0, 2, 1}},
+        {protocol.Register(all, 50, 0x0102, 9, &r), {0xFE, 0x10, 3, 0, 0x02, 0x01, 9}},
+        {protocol.DeleteData(all, 50, 499, 3, &r), {0xFE, 0x11, 3, 0, 0xF3, 0x01, 3}},
+        {protocol.DeleteUser(all, 50, 499, &r), {0xFE, 0x12, 2, 0, 0xF3, 0x01}},
+        {protocol.DeleteAll(all, 50, &r), {0xFE, 0x13, 0, 0}},
+        {protocol.GetUserData(all, 50, 7, present, &r), {0xFE, 0x15, 2, 0, 7, 0}},
+        {protocol.SaveAlbum(all, 50, &r), {0xFE, 0x20, 0, 0}},
+        {protocol.LoadAlbum(all, 50, 3, 0x5A, album, &r),
+         {0xFE, 0x21, 4, 0, 11, 0, 0, 0, 3, 0, 0, 0, 0x5A, 0, 0, 0, 0xA1, 0xA2, 0xA3}},
+    };
+    ASSERT_EQ(line.sent.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(expected[i].result, kProtocolOk) << i;
+        EXPECT_EQ(line.sent[i], expected[i].frame) << i;
+    }
+    for (bool p : present)
+        EXPECT_FALSE(p);
+}
+
+TEST(ProtocolTest, LoadAlbumFrameOfThousandBytes) {
+    ScriptedConnection line;
+    line.answer = Header(0xFE, 0, 0);
+    RecordingTrace trace;
+    CQZMProtocol protocol(&line, &trace);
+    const std::vector<std::uint8_t> album(1000, 0x33);
+    std::uint8_t r = 0xFF;
+    ASSERT_EQ(protocol.LoadAlbum(SupportedCommandsFor(1), 50, 1000, 1, album.data(), &r), kProtocolOk);
+    const std::vector<std::uint8_t>& frame = line.sent.at(0);
+    ASSERT_EQ(frame.size(), 1016u);
+    EXPECT_EQ(GetLE16(frame.data() + 2), 4);
+    EXPECT_EQ(GetLE32(frame.data() + 4), 1008u);
+    EXPECT_EQ(GetLE32(frame.data() + 8), 1000u);
+    EXPECT_EQ(trace.records.at(0).label, "Load Album");
+    EXPECT_EQ(trace.records.at(0).bytes.size(), 1016u);
+    // The basic command set has no album commands: refused before anything is sent.
+    EXPECT_EQ(protocol.LoadAlbum(SupportedCommandsFor(0), 50, 1000, 1, album.data(), &r),
+              kProtocolNotSupported);
+    EXPECT_EQ(protocol.SaveAlbum(SupportedCommandsFor(0), 50, &r), kProtocolNotSupported);
+    EXPECT_EQ(line.sent.size(), 1u);
+}
+
+TEST(ProtocolTest, PresenceBits) {
+    ScriptedConnection line;
+    line.answer = BuildResponseFrame(0, std::vector<std::uint8_t>{0x01, 0x02});
+    CQZMProtocol protocol(&line);
+    bool present[10];
+    std::uint8_t r = 0xFF;
+    ASSERT_EQ(protocol.GetUserData(SupportedCommandsFor(0), 50, 1, present, &r), kProtocolOk);
+    for (int j = 0; j < 10; ++j)
+        EXPECT_EQ(present[j], j == 0 || j == 9) << j;
+    EXPECT_EQ(protocol.GetUserData(SupportedCommandsFor(0), 50, 1, nullptr, &r), kProtocolMissingArgument);
+}
