@@ -1,0 +1,48 @@
+// qzm-module-sim: the camera module emulator on a pseudo-terminal, for running the program without hardware.
+#include <signal.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/pty_module_host.h"
+#include "sim/sim_options.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    qzm::SimOptions options;
+    std::string error;
+    if (!qzm::ParseSimOptions(args, options, error)) {
+        std::cerr << "qzm-module-sim: " << error << "\n" << qzm::SimUsageText();
+        return qzm::kUsageExitCode;
+    }
+    if (options.help) {
+        std::cout << qzm::SimUsageText();
+        return 0;
+    }
+
+    // Block the stop signals before the host thread starts, so that it inherits the mask and the signals are
+    // taken only by sigwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    qzm::CPtyModuleHost host(options.identity);
+    host.SetFaults(options.faults);
+    host.SetPacing(options.paceBaud);
+    if (!host.Start(options.linkPath, &error)) {
+        std::cerr << "qzm-module-sim: " << error << "\n";
+        return 1;
+    }
+    std::cout << host.OpenPath() << std::endl;
+
+    int signal = 0;
+    while (sigwait(&stopSignals, &signal) != 0) {
+    }
+    host.Stop();
+    std::cerr << "qzm-module-sim: stopped after " << host.CommandsHandled() << " commands\n";
+    return 0;
+}

@@ -1,0 +1,31 @@
+// Command line of qzm-module-sim.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/module_faults.h"
+#include "sim/module_identity.h"
+
+namespace qzm {
+
+struct SimOptions {
+    ModuleIdentity identity = ModuleIdentity::Basic();
+    ModuleFaults faults;
+    std::uint32_t paceBaud = 0;
+    std::string linkPath;
+    bool help = false;
+};
+
+// Exit status for a command line that cannot be used.
+constexpr int kUsageExitCode = 2;
+
+// Reads the arguments after the program name. Options take their value as the next argument or after '='
+// ("--pace 9600", "--pace=9600"). --personality sets model and version; --model and --version given anywhere
+// on the line override them. Returns false with a message in error for anything it cannot use.
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
+
+std::string SimUsageText();
+
+}  // namespace qzm
