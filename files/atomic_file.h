@@ -1,0 +1,25 @@
+// Replacing a file's whole content so that readers only ever see the old or the new content.
+// Settings, registration files and album files go through here: a full disk or a crash while
+// writing must leave the previous file intact.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qzm {
+
+// Writes the bytes to a new file in the same folder, flushes it to the disk, then renames it over
+// `path` (a symbolic link is written through to its target). An existing file keeps its permission
+// bits. Returns 0, or -1 when any step fails; on failure `path` is left as it was and the
+// temporary file is removed.
+int ReplaceFileContents(const std::string& path, std::string_view bytes);
+
+// Faults a test can inject into the next ReplaceFileContents call (only that one).
+enum class WriteFault {
+    kNone,
+    kDiskFull,           // the data write fails half-way, as with a full disk
+    kCrashBeforeRename,  // everything written, then the process "dies": no rename, no clean-up
+};
+void InjectWriteFaultForTest(WriteFault fault);
+
+}  // namespace qzm

@@ -1,0 +1,258 @@
+// Text files, whole files, listings and folder trees, and the safety of replacing a file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "files/atomic_file.h"
+#include "files/file_operate.h"
+#include "temp_folder.h"
+
+using namespace qzm;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileOperateTest : public qzm::testing::TempFolderTest {};
+
+TEST(SplitTextTest, KeepsEmptyPieces) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> pieces;
+    };
+    const Case cases[] = {
+        {"a\nb\n", {"a", "b", ""}}, {"a\n\nb", {"a", "", "b"}}, {"", {""}},
+        {"\n", {"", ""}},           {"abc", {"abc"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitText(c.text, "\n"), c.pieces) << c.text;
+    }
+    EXPECT_EQ(SplitText("1\t\t3", "\t"), (std::vector<std::string>{"1", "", "3"}));
+    EXPECT_EQ(SplitText("a,b", ""), (std::vector<std::string>{"a,b"}));
+}
+
+TEST(ParseLeadingIntTest, BehavesLikeStrtol) {
+    struct Case {
+        const char* text;
+        int value;
+    };
+    const Case cases[] = {
+        {"42", 42},
+        {"  -7", -7},
+        {"+5", 5},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"0x10", 0},
+        {"- 3", 0},
+        {"\t9\r", 9},
+        {"99999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseLeadingInt(c.text), c.value) << c.text;
+    }
+}
+
+TEST_F(FileOperateTest, TextLinesRoundTripInWindows1252WithCrLf) {
+    const std::vector<std::string> lines = {"001", "Ren\xC3\xA9\x65 M\xC3\xBCller", "", "\xE2\x82\xAC 5"};
+    ASSERT_EQ(CFileOperate::WriteTextLines("names.dat", lines), 0);
+    EXPECT_EQ(ReadBytes("names.dat"),
+              "001\r\nRen\xE9"
+              "e M\xFCller\r\n\r\n\x80 5\r\n");
+    std::vector<std::string> back;
+    ASSERT_EQ(CFileOperate::ReadTextLines("names.dat", back), 0);
+    EXPECT_EQ(back, lines);
+}
+
+TEST_F(FileOperateTest, NameOutsideWindows1252SwitchesWholeFileToUtf16) {
+    const std::vector<std::string> lines = {"Anna", "\xE5\xB1\xB1\xE7\x94\xB0", "\xF0\x9F\x98\x80"};
+    ASSERT_EQ(CFileOperate::WriteTextLines("names.dat", lines), 0);
+    const std::string bytes = ReadBytes("names.dat");
+    ASSERT_GE(bytes.size(), 14u);
+    EXPECT_EQ(bytes.substr(0, 14),
+              "\xFF\xFE"
+              "A\0n\0n\0a\0\r\0\n\0"s);
+    EXPECT_EQ(bytes.find('?'), std::string::npos);
+    std::vector<std::string> back;
+    ASSERT_EQ(CFileOperate::ReadTextLines("names.dat", back), 0);
+    EXPECT_EQ(back, lines);
+}
+
+TEST_F(FileOperateTest, ReadTextLinesLineEnds) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"a\r\nb", {"a", "b"}},              // last line without a line end is kept
+        {"a\r\nb\r\n", {"a", "b"}},          // no empty line after the final line end
+        {"a\nb\r\r\n\r\n", {"a", "b", ""}},  // bare LF, a run of CRs, a real empty line
+        {"", {}},
+        {"a\0\r\0\n\0b\0"s, {"a", "b"}},  // UTF-16LE without a byte-order mark
+        {"\xEF\xBB\xBF"
+         "x\r\n",
+         {"x"}},
+    };
+    for (const Case& c : cases) {
+        WriteBytes("t.txt", c.bytes);
+        std::vector<std::string> lines{"kept"};
+        ASSERT_EQ(CFileOperate::ReadTextLines("t.txt", lines), 0);
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, c.lines);
+    }
+    std::vector<std::string> lines;
+    EXPECT_EQ(CFileOperate::ReadTextLines("missing.txt", lines), -1);
+    WriteBytes("be.txt", "\xFE\xFF\0a\0\n"s);
+    EXPECT_EQ(CFileOperate::ReadTextLines("be.txt", lines), -1);
+}
+
+TEST_F(FileOperateTest, WholeFilesKeepEveryByte) {
+    std::vector<std::uint8_t> bytes(70000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    ASSERT_EQ(CFileOperate::WriteWholeFile("album.qzc", bytes), 0);
+    std::vector<std::uint8_t> back;
+    ASSERT_EQ(CFileOperate::ReadWholeFile("album.qzc", back), 0);
+    EXPECT_EQ(back, bytes);
+    ASSERT_EQ(CFileOperate::WriteWholeFile("empty.bin", nullptr, 0), 0);
+    EXPECT_EQ(CFileOperate::ReadWholeFile("empty.bin", back), 0);
+    EXPECT_TRUE(back.empty());
+
+    EXPECT_EQ(CFileOperate::ReadWholeFile("", back), -1);
+    EXPECT_EQ(CFileOperate::ReadWholeFile("missing", back), -1);
+    fs::create_directory("folder");
+    EXPECT_EQ(CFileOperate::ReadWholeFile("folder", back), -1);
+    EXPECT_EQ(CFileOperate::WriteWholeFile("folder", bytes), -1);
+    EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/x", bytes), -1);
+}
+
+TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
+    const std::vector<std::string> oldLines = {"001", "002"};
+    ASSERT_EQ(CFileOperate::WriteTextLines("User.dat", oldLines), 0);
+    const std::string oldBytes = ReadBytes("User.dat");
+
+    for (WriteFault fault : {WriteFault::kDiskFull, WriteFault::kCrashBeforeRename}) {
+        InjectWriteFaultForTest(fault);
+        EXPECT_EQ(CFileOperate::WriteTextLines("User.dat", {"999"}), -1);
+        EXPECT_EQ(ReadBytes("User.dat"), oldBytes);
+        std::vector<std::string> lines;
+        ASSERT_EQ(CFileOperate::ReadTextLines("User.dat", lines), 0);
+        EXPECT_EQ(lines, oldLines);
+    }
+    // A full disk leaves no temporary file; a crash may, but it does not show in the listings.
+    std::vector<std::string> names;
+    ASSERT_EQ(CFileOperate::ListFiles("./*.dat", names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"User.dat"});
+
+    InjectWriteFaultForTest(WriteFault::kCrashBeforeRename);
+    EXPECT_EQ(CFileOperate::WriteIniInt("A", "k", "./App.ini", 2), -1);
+    EXPECT_FALSE(fs::exists("App.ini"));
+
+    // The fault hits one write only; the next one goes through.
+    ASSERT_EQ(CFileOperate::WriteTextLines("User.dat", {"999"}), 0);
+    EXPECT_EQ(ReadBytes("User.dat"), "999\r\n");
+}
+
+TEST_F(FileOperateTest, ReplacingKeepsPermissions) {
+    WriteBytes("Settings.ini", "[A]\r\n");
+    ASSERT_EQ(::chmod("Settings.ini", 0640), 0);
+    ASSERT_EQ(CFileOperate::WriteIniInt("A", "k", "Settings.ini", 1), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat("Settings.ini", &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(FileOperateTest, ListFilesAndSubfolders) {
+    fs::create_directories("Log/sub.log");
+    for (const char* name :
+         {"20240102.log", "20240101120000.log", "20240101.log", "QZM_Error.log", "a.LOG", "notes.txt"}) {
+        WriteBytes(std::string("Log/") + name, "x");
+    }
+    std::vector<std::string> names{"first"};
+    ASSERT_EQ(CFileOperate::ListFiles("./Log/*.log", names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "20240101.log", "20240101120000.log", "20240102.log",
+                                               "QZM_Error.log", "a.LOG"}));
+    names.clear();
+    ASSERT_EQ(CFileOperate::ListFiles("Log/2024010?.log", names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"20240101.log", "20240102.log"}));
+    names.clear();
+    EXPECT_EQ(CFileOperate::ListFiles("./Log/*.qzc", names), -1);
+    EXPECT_EQ(CFileOperate::ListFiles("./NoFolder/*", names), -1);
+    EXPECT_TRUE(names.empty());
+    ASSERT_EQ(CFileOperate::ListSubfolders("./Log/*", names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"sub.log"});
+}
+
+TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
+    fs::create_directories("DB/RegistData/000");
+    WriteBytes("DB/RegistData/User.dat", "000\r\n");
+    WriteBytes("DB/RegistData/000/00", "img");
+    fs::create_directories("outside");
+    WriteBytes("outside/precious", "keep");
+    fs::create_directory_symlink(fs::absolute("outside"), "DB/link");
+
+    CFileOperate::CopyFolderTree("./DB", "./DBBack");
+    EXPECT_EQ(ReadBytes("DBBack/RegistData/User.dat"), "000\r\n");
+    EXPECT_EQ(ReadBytes("DBBack/RegistData/000/00"), "img");
+    EXPECT_FALSE(fs::exists("DBBack/link"));  // a linked folder is not followed
+
+    WriteBytes("DBBack/RegistData/User.dat", "old");
+    CFileOperate::CopyFolderFiles("./DB/RegistData", "./DBBack/RegistData");
+    EXPECT_EQ(ReadBytes("DBBack/RegistData/User.dat"), "000\r\n");
+
+    // Copying a folder into a folder inside itself ends.
+    CFileOperate::CopyFolderTree("./DBBack", "./DBBack/inner");
+    EXPECT_EQ(ReadBytes("DBBack/inner/RegistData/000/00"), "img");
+    EXPECT_FALSE(fs::exists("DBBack/inner/inner"));
+
+    CFileOperate::DeleteFolderFiles("./DB/RegistData");
+    EXPECT_FALSE(fs::exists("DB/RegistData/User.dat"));
+    EXPECT_TRUE(fs::exists("DB/RegistData/000/00"));
+
+    CFileOperate::DeleteFolderTree("./DB");
+    EXPECT_FALSE(fs::exists("DB"));
+    EXPECT_EQ(ReadBytes("outside/precious"), "keep");  // the link went, not what it pointed to
+
+    EXPECT_EQ(CFileOperate::CreateFolderTree("./a/b/c"), 0);
+    EXPECT_TRUE(fs::is_directory("a/b/c"));
+    EXPECT_EQ(CFileOperate::CreateFolderTree("./a/b/c"), 0);
+    CFileOperate::DeleteFolderTree("./missing");  // nothing happens
+}
+
+TEST(FileNameTest, GetFileNameAndExt) {
+    EXPECT_EQ(CFileOperate::GetFileNameAndExt("./DB/qzcxx.qzb"), "qzcxx.qzb");
+    EXPECT_EQ(CFileOperate::GetFileNameAndExt("/home/u/My Album.qzc"), "My Album.qzc");
+    EXPECT_EQ(CFileOperate::GetFileNameAndExt("plain"), "plain");
+    EXPECT_EQ(CFileOperate::GetFileNameAndExt("./DB/"), "");
+}
+
+TEST_F(FileOperateTest, ImageInfoTable) {
+    WriteBytes(
+        "FullImageInfo.dat",
+        "; model\twidth\theight\r\nQZM-K100\t640\t480\r\nshort\t1\r\n\r\nQZM-K200\t1280\t960\textra\r\n");
+    std::vector<ImageInfoEntry> entries;
+    ASSERT_EQ(CFileOperate::ReadImageInfoTable(entries), 0);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "QZM-K100");
+    EXPECT_EQ(entries[0].width, 640);
+    EXPECT_EQ(entries[0].height, 480);
+    EXPECT_EQ(entries[1].name, "QZM-K200");
+    EXPECT_EQ(entries[1].width, 1280);
+    EXPECT_EQ(entries[1].height, 960);
+    fs::remove("FullImageInfo.dat");
+    EXPECT_EQ(CFileOperate::ReadImageInfoTable(entries), -1);
+}
+
+TEST(DeliveredDataTest, ImageInfoTableFromDataFolder) {
+    std::vector<ImageInfoEntry> entries;
+    ASSERT_EQ(CFileOperate::ReadImageInfoTable(entries, QZM_DATA_DIR "/FullImageInfo.dat"), 0);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "QZM-K100");
+    EXPECT_EQ(entries[1].name, "QZM-K200");
+    EXPECT_EQ(entries[1].width, 1280);
+}
+
+}  // namespace

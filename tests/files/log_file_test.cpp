@@ -1,0 +1,174 @@
+// The result, debug and error logs, with a fixed clock instead of waiting for real time to pass.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "files/demo_logger.h"
+#include "files/log_file.h"
+#include "temp_folder.h"
+
+using namespace qzm;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kT0 = 1700000000;  // a fixed moment; names are computed in local time
+const std::string kBom = "\xEF\xBB\xBF";
+
+std::string DailyName(std::int64_t t) {
+    return "./Log/" + FormatLocalTime(t, "%Y%m%d") + ".log";
+}
+std::string DebugName(std::int64_t t) {
+    return "./Log/" + FormatLocalTime(t, "%Y%m%d%H%M%S") + ".log";
+}
+
+std::size_t Count(const std::string& haystack, const std::string& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+class LogFileTest : public qzm::testing::TempFolderTest {
+protected:
+    std::int64_t now_ = kT0;
+    CLogFileBase::Clock Clock() {
+        return [this] { return now_; };
+    }
+};
+
+TEST(LogTimeTest, Formats) {
+    EXPECT_EQ(FormatLocalTime(kT0, "%Y%m%d").size(), 8u);
+    EXPECT_EQ(FormatLocalTime(kT0, "%Y/%m/%d %H:%M:%S").size(), 19u);
+    EXPECT_EQ(FormatLocalTime(kT0, std::string(130, 'x').c_str()), "");  // does not fit
+}
+
+TEST_F(LogFileTest, DailyLogCreatedWithBomThenAppended) {
+    CLogFileOpe log;
+    log.SetClock(Clock());
+    EXPECT_EQ(log.WriteLog("early\n", false, kT0), -1);  // not open: nothing written
+    ASSERT_EQ(log.Open(), 0);
+    EXPECT_EQ(log.GetFileName(), DailyName(kT0));
+    EXPECT_EQ(log.Open(), 1);  // already open
+    ASSERT_EQ(log.WriteLog("Face\t1  \nAge\t30\n", false, kT0), 0);
+    log.Close();
+    const std::string stamp = FormatLocalTime(kT0, "%Y/%m/%d %H:%M:%S");
+    EXPECT_EQ(ReadBytes(DailyName(kT0)), kBom + stamp + "\r\nFace\t1\r\nAge\t30\r\n\r\n");
+
+    now_ = kT0 + 60;
+    ASSERT_EQ(log.Open(), 1);  // same day: appended
+    ASSERT_EQ(log.WriteLog("Caf\xC3\xA9", true, now_), 0);
+    log.Close();
+    const std::string content = ReadBytes(DailyName(kT0));
+    EXPECT_EQ(Count(content, kBom), 1u);
+    EXPECT_EQ(content.substr(content.size() - 7), "Caf\xC3\xA9\r\n");
+
+    now_ = kT0 + 86400;
+    ASSERT_EQ(log.Open(), 0);  // a new day: a new file with its own mark
+    log.WriteLog("next", true, now_);
+    EXPECT_NE(log.GetFileName(), DailyName(kT0));
+    EXPECT_EQ(ReadBytes(log.GetFileName()), kBom + "next\r\n");
+}
+
+TEST_F(LogFileTest, DebugLogRotatesAfterMaxBlocksNamedByBlockTime) {
+    WriteBytes("Debug.ini", "[Log]\r\nMaxBlockNum=3\r\n");
+    CDebugLogFileOpe log;
+    log.SetClock(Clock());
+    ASSERT_EQ(log.Open(), 0);
+    EXPECT_EQ(log.GetFileName(), DebugName(kT0));
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_EQ(log.WriteBlock(kT0 + 10 * i, "block " + std::to_string(i) + " Jos\xC3\xA9 \n"), 0);
+    }
+    log.Close();
+    // Windows-1252, CR LF, trailing blanks gone; the fourth block starts the file named after the third.
+    EXPECT_EQ(ReadBytes(DebugName(kT0)),
+              "block 1 Jos\xE9\r\n\r\nblock 2 Jos\xE9\r\n\r\nblock 3 Jos\xE9\r\n\r\n");
+    EXPECT_EQ(ReadBytes(DebugName(kT0 + 30)), "block 4 Jos\xE9\r\n\r\n");
+    EXPECT_EQ(log.WriteBlock(kT0, "closed"), -1);
+}
+
+TEST_F(LogFileTest, RotationWithinOneSecondLosesNoBlock) {
+    WriteBytes("Debug.ini", "[Log]\r\nMaxBlockNum=1\r\nMaxFileNum=1\r\n");
+    CDebugLogFileOpe log;
+    log.SetClock(Clock());
+    ASSERT_EQ(log.Open(), 0);
+    log.WriteBlock(kT0 + 5, "one");
+    log.WriteBlock(kT0 + 5, "two");
+    log.WriteBlock(kT0 + 5, "three");
+    log.Close();
+    // The file in use is never deleted by the clean-up, and a reopen appends instead of truncating.
+    EXPECT_EQ(ReadBytes(DebugName(kT0 + 5)), "two\r\nthree\r\n");
+    EXPECT_EQ(log.GetFileList(), std::vector<std::string>{DebugName(kT0 + 5)});
+}
+
+TEST_F(LogFileTest, CleanUpKeepsNewestFilesByName) {
+    WriteBytes("Debug.ini", "[Log]\r\nMaxFileNum=2\r\n");
+    fs::create_directory("Log");
+    const std::vector<std::string> older = {"20200101.log", "20200101080000.log", "20200102.log",
+                                            "20200102090000.log", "20200103070000.log"};
+    for (const std::string& name : older) {
+        WriteBytes("Log/" + name, "old");
+    }
+    WriteBytes("Log/QZM_Error.log", "errors");
+    WriteBytes("Log/keep.txt", "other");
+
+    CDebugLogFileOpe log;
+    log.SetClock(Clock());
+    ASSERT_EQ(log.Open(), 0);
+    std::vector<std::string> names;
+    CFileOperate::ListFiles("./Log/*", names);
+    const std::string current = fs::path(DebugName(kT0)).filename().string();
+    std::vector<std::string> expected = {"20200103070000.log", "QZM_Error.log", "keep.txt", current};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+}
+
+TEST_F(LogFileTest, WithoutLogSectionOneFileAndNothingDeleted) {
+    WriteBytes("Debug.ini", "; no settings\r\n");
+    fs::create_directory("Log");
+    WriteBytes("Log/20200101.log", "old");
+    CDebugLogFileOpe log;
+    log.SetClock(Clock());
+    ASSERT_EQ(log.Open(), 0);
+    for (int i = 0; i < 50; ++i) {
+        log.WriteBlock(kT0 + i, "b");
+    }
+    log.Close();
+    std::vector<std::string> names;
+    CFileOperate::ListFiles("./Log/*.log", names);
+    EXPECT_EQ(names.size(), 2u);
+    EXPECT_EQ(ReadBytes(DebugName(kT0)).size(), 150u);
+}
+
+TEST_F(LogFileTest, LoggerWritesNothingWithoutDebugIni) {
+    CDemoLogger logger(Clock());
+    EXPECT_FALSE(logger.IsDebugEnabled());
+    logger.Log("result", true);
+    logger.Log("result", false);
+    EXPECT_FALSE(fs::exists("Log"));
+    EXPECT_EQ(logger.GetErrorLogFileName(), "./Log/QZM_Error.log");
+}
+
+TEST_F(LogFileTest, LoggerWithDebugIniWritesDebugAndErrorLogs) {
+    WriteBytes("Debug.ini", "");
+    {
+        CDemoLogger logger(Clock());
+        ASSERT_TRUE(logger.IsDebugEnabled());
+        logger.Log("normal\n", false);
+        now_ += 1;
+        logger.Log("failed\n", true);
+        EXPECT_EQ(logger.GetDebugLogFileName(), DebugName(kT0));
+    }
+    EXPECT_EQ(ReadBytes(DebugName(kT0)), "normal\r\n\r\nfailed\r\n\r\n");
+    const std::string stamp = FormatLocalTime(kT0 + 1, "%c");
+    EXPECT_EQ(ReadBytes("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n");
+    {
+        CDemoLogger again(Clock());
+        again.Log("second run", true);
+    }
+    EXPECT_EQ(ReadBytes("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n" + stamp + "\r\nsecond run\r\n");
+}
+
+}  // namespace
