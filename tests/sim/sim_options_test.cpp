@@ -1,0 +1,116 @@
+#include "sim/sim_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qzm {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(SimOptions, DefaultsAreTheBasicModuleWithoutFaults) {
+    SimOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions({}, options, error));
+    EXPECT_EQ(options.identity.VersionAnswer(), ModuleIdentity::Basic().VersionAnswer());
+    EXPECT_EQ(options.faults, ModuleFaults{});
+    EXPECT_EQ(options.paceBaud, 0u);
+    EXPECT_TRUE(options.linkPath.empty());
+    EXPECT_FALSE(options.help);
+}
+
+TEST(SimOptions, EveryOptionReachesItsField) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions({"--personality", "extended", "--pace=921600", "--link", "/tmp/qzm",
+                                 "--silent", "--stop-after", "0", "--bad-sync", "--short-header",
+                                 "--bad-length", "--set-data=5", "--response-code", "0x3f", "--junk", "9"},
+                                o, error))
+        << error;
+    EXPECT_TRUE(o.identity.HasExtendedCommandSet());
+    EXPECT_EQ(o.identity.WireModel(), "QZM-K200    ");
+    EXPECT_EQ(o.paceBaud, 921600u);
+    EXPECT_EQ(o.linkPath, "/tmp/qzm");
+    EXPECT_TRUE(o.faults.silent);
+    EXPECT_EQ(o.faults.stopAfter, 0u);
+    EXPECT_TRUE(o.faults.badSync);
+    EXPECT_TRUE(o.faults.shortHeader);
+    EXPECT_TRUE(o.faults.badLength);
+    EXPECT_EQ(o.faults.setCommandData, 5u);
+    EXPECT_EQ(o.faults.responseCode, 0x3F);
+    EXPECT_EQ(o.faults.junkBefore, 9u);
+}
+
+TEST(SimOptions, ModelAndVersionOverrideThePersonalityWhereverTheyStand) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(
+        ParseSimOptions({"--version", "2.2.7.99", "--model", "TEST", "--personality", "basic"}, o, error));
+    EXPECT_EQ(o.identity.WireModel(), "TEST        ");
+    EXPECT_EQ(o.identity.major, 2);
+    EXPECT_EQ(o.identity.minor, 2);
+    EXPECT_EQ(o.identity.release, 7);
+    EXPECT_EQ(o.identity.revision, 99u);
+    EXPECT_TRUE(o.identity.HasExtendedCommandSet());
+}
+
+TEST(SimOptions, ResponseCodeIsHexadecimal) {
+    struct Case {
+        const char* text;
+        int expected;  // -1: refused
+    } cases[] = {{"20", 0x20}, {"0x20", 0x20}, {"ff", 0xFF}, {"0", 0},
+                 {"100", -1},  {"0x", -1},     {"g1", -1},   {"", -1}};
+    for (const Case& c : cases) {
+        SimOptions o;
+        std::string error;
+        bool ok = ParseSimOptions({"--response-code", c.text}, o, error);
+        EXPECT_EQ(ok, c.expected >= 0) << c.text;
+        if (ok) {
+            EXPECT_EQ(o.faults.responseCode, c.expected) << c.text;
+        }
+    }
+}
+
+TEST(SimOptions, UnusableCommandLinesAreRefusedWithAReason) {
+    const Args cases[] = {
+        {"--personality", "fancy"},
+        {"--personality"},
+        {"--model", "THIRTEEN-BYTE"},
+        {"--version", "1.2.3"},
+        {"--pace", "-1"},
+        {"--pace", "fast"},
+        {"--stop-after"},
+        {"--set-data", "0"},
+        {"--junk", "0"},
+        {"--junk", "1x"},
+        {"--link", ""},
+        {"--silent=yes"},
+        {"--bogus"},
+        {"positional"},
+    };
+    for (const Args& args : cases) {
+        SimOptions o;
+        o.paceBaud = 123;
+        std::string error;
+        EXPECT_FALSE(ParseSimOptions(args, o, error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+        EXPECT_EQ(o.paceBaud, 123u) << "options changed by a refused line";
+    }
+}
+
+TEST(SimOptions, Help) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions({"--help"}, o, error));
+    EXPECT_TRUE(o.help);
+    for (const char* option :
+         {"--personality", "--model", "--version", "--pace", "--link", "--silent", "--stop-after",
+          "--bad-sync", "--short-header", "--bad-length", "--set-data", "--response-code", "--junk"}) {
+        EXPECT_NE(SimUsageText().find(option), std::string::npos) << option;
+    }
+}
+
+}  // namespace
+}  // namespace qzm
