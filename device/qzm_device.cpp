@@ -1,26 +1,19 @@
 #include "device/qzm_device.h"
 
-namespace qzm {
+#include "device/qzm_frame.h"
 
-namespace {
-// The wait per byte for a command whose time-out is not configured.
-constexpr int kDefaultTimeoutMs = 1000;
-}  // namespace
+namespace qzm {
 
 CQZMDevice::CQZMDevice(PortEnumerationRoots roots)
     : connection_(std::move(roots)),
       protocol_(&connection_),
       supportedCommands_(SupportedCommandsFor(kBasicDevice)) {}
 
-int CQZMDevice::TimeoutFor(std::uint8_t) const {
-    return kDefaultTimeoutMs;
-}
-
 int CQZMDevice::GetVersion(VersionInfo* version, std::uint8_t* response) {
     static const SupportedCommands kVersionOnly = {0x00};
     VersionAnswer answer;
-    const int result =
-        protocol_.GetVersion(kVersionOnly, TimeoutFor(0x00), version ? &answer : nullptr, response);
+    const int result = protocol_.GetVersion(kVersionOnly, LookupTimeout(kCmdGetVersion),
+                                            version ? &answer : nullptr, response);
     if (result != kProtocolOk || *response != 0)
         return result;
     version->model.clear();
@@ -45,6 +38,27 @@ void CQZMDevice::SetDeviceType(int type) {
         return;
     deviceType_ = type;
     supportedCommands_ = SupportedCommandsFor(type);
+}
+
+int CQZMDevice::SetSizeRange(const CRange ranges[3], std::uint8_t* response) {
+    return protocol_.SetSizeRange(supportedCommands_, LookupTimeout(kCmdSetSizeRange), ranges, response);
+}
+
+int CQZMDevice::DeleteUser(int count, int user, std::uint8_t* response) {
+    timeoutParameters_.registeredCount = count;
+    return protocol_.DeleteUser(supportedCommands_, LookupTimeout(kCmdDeleteUser),
+                                static_cast<std::uint16_t>(user), response);
+}
+
+int CQZMDevice::DeleteData(int count, int user, int data, std::uint8_t* response) {
+    timeoutParameters_.registeredCount = count;
+    return protocol_.DeleteData(supportedCommands_, LookupTimeout(kCmdDeleteData),
+                                static_cast<std::uint16_t>(user), static_cast<std::uint8_t>(data), response);
+}
+
+int CQZMDevice::GetUserData(int user, bool present[10], std::uint8_t* response) {
+    return protocol_.GetUserData(supportedCommands_, LookupTimeout(kCmdGetUserData),
+                                 static_cast<std::uint16_t>(user), present, response);
 }
 
 }  // namespace qzm

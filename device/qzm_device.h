@@ -8,6 +8,7 @@
 
 #include "device/qzm_protocol.h"
 #include "device/rs232_connection.h"
+#include "device/timeout_tables.h"
 
 namespace qzm {
 
@@ -47,12 +48,24 @@ public:
     }
     const SupportedCommands& Supported() const { return supportedCommands_; }
 
-private:
-    int TimeoutFor(std::uint8_t code) const;
+    // The per-byte wait for a command, for the commands the controller sends on the protocol itself.
+    int LookupTimeout(std::uint8_t code) { return timeouts_.Lookup(code, DeviceType(), timeoutParameters_); }
+    // The count of registered face entries that Delete All's wait is looked up with.
+    void SetRegisteredCount(int count) { timeoutParameters_.registeredCount = count; }
 
+    int SetSizeRange(const CRange ranges[3], std::uint8_t* response);
+    // count: registered face entries over all users, which the module's wait grows with.
+    int DeleteUser(int count, int user, std::uint8_t* response);
+    int DeleteData(int count, int user, int data, std::uint8_t* response);
+    int GetUserData(int user, bool present[10], std::uint8_t* response);
+
+private:
     CRS232Connection connection_;
     CQZMProtocol protocol_;
-    SupportedCommands supportedCommands_;  // changed only between device operations
+    CTimeoutTables timeouts_;
+    // Device operations run one at a time; these change only inside them.
+    SupportedCommands supportedCommands_;
+    TimeoutParameters timeoutParameters_;
     std::atomic<int> deviceType_{kBasicDevice};
 };
 

@@ -1,0 +1,251 @@
+// The real serial code against the module emulator on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "device/qzm_device.h"
+#include "device/qzm_frame.h"
+#include "sim/pty_module_host.h"
+#include "test_folder.h"
+
+using namespace qzm;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kTimeoutMs = 150;
+
+class CountingTrace : public FrameTrace {
+public:
+    std::vector<std::pair<int, std::vector<std::uint8_t>>> frames;
+    void Trace(int direction, const std::string&, int length, const std::uint8_t* bytes) override {
+        frames.emplace_back(direction, std::vector<std::uint8_t>(bytes, bytes + length));
+    }
+};
+
+// A device facade with no real ports listed, talking to an emulator started by the test.
+class SerialIntegration : public ::testing::Test {
+protected:
+    SerialIntegration() : device(PortEnumerationRoots{root.path().string(), root.path().string()}) {}
+
+    void SetUp() override {
+        ASSERT_TRUE(module.Start((root.path() / "module").string()));
+        ASSERT_TRUE(device.Connection().Open(module.OpenPath(), 921600))
+            << device.Connection().LastErrorText();
+    }
+
+    int Version(std::uint8_t* response, int timeoutMs = kTimeoutMs) {
+        VersionAnswer answer;
+        return device.Protocol().GetVersion({0x00}, timeoutMs, &answer, response);
+    }
+
+    // Waits until the reader has buffered count bytes that nobody asked for.
+    bool Buffered(int count) { return device.Connection().WaitForBytes(2000, count) == 0; }
+
+    TestFolder root;
+    CPtyModuleHost module{ModuleIdentity::Extended()};
+    CQZMDevice device;
+};
+
+}  // namespace
+
+TEST_F(SerialIntegration, ReadsVersionAndSwitchesCommandSet) {
+    VersionInfo version;
+    std::uint8_t response = 0xFF;
+    ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
+    EXPECT_EQ(response, 0);
+    EXPECT_EQ(version.model, std::string("QZM-K200    "));
+    EXPECT_EQ(version.major, 1);
+    EXPECT_EQ(version.minor, 2);
+    EXPECT_EQ(version.release, 0);
+    EXPECT_EQ(version.revision, 2048);
+    EXPECT_EQ(CQZMDevice::DeviceTypeForVersion(version), CQZMDevice::kExtendedDevice);
+    device.SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
+    EXPECT_EQ(device.Supported(), SupportedCommandsFor(1));
+    version.minor = 3;
+    EXPECT_EQ(CQZMDevice::DeviceTypeForVersion(version), CQZMDevice::kBasicDevice);
+}
+
+struct FaultCase {
+    const char* name;
+    ModuleFaults faults;
+    bool setCommand;
+    int result;
+    int response;            // -1: not checked
+    std::size_t tracedBack;  // bytes of the traced answer, 0 = nothing traced back
+};
+
+class SerialFaultIntegration : public SerialIntegration, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SerialFaultIntegration, ResultCode) {
+    const FaultCase& c = GetParam();
+    module.SetFaults(c.faults);
+    CountingTrace trace;
+    device.Protocol().SetTrace(&trace);
+    std::uint8_t response = 0x99;
+    const int result =
+        c.setCommand ? device.Protocol().SetCameraAngle(SupportedCommandsFor(1), kTimeoutMs, 1, &response)
+                     : Version(&response);
+    device.Protocol().SetTrace(nullptr);
+    EXPECT_EQ(result, c.result);
+    if (c.response >= 0) {
+        EXPECT_EQ(response, c.response);
+    }
+    ASSERT_GE(trace.frames.size(), 1u);
+    EXPECT_EQ(trace.frames[0].first, 1);
+    if (c.tracedBack == 0) {
+        EXPECT_EQ(trace.frames.size(), 1u);
+    } else {
+        ASSERT_EQ(trace.frames.size(), 2u);
+        EXPECT_EQ(trace.frames[1].first, -1);
+        EXPECT_EQ(trace.frames[1].second.size(), c.tracedBack);
+    }
+    // The next command is not disturbed by what the broken answer left behind.
+    module.SetFaults({});
+    EXPECT_EQ(Version(&response), kProtocolOk);
+    EXPECT_EQ(response, 0);
+}
+
+static ModuleFaults Faults(void (*set)(ModuleFaults&)) {
+    ModuleFaults f;
+    set(f);
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SerialFaultIntegration,
+    ::testing::Values(FaultCase{"Silence", Faults([](ModuleFaults& f) { f.silent = true; }), false,
+                                kProtocolTimeout, -1, 0},
+                      FaultCase{"StopsMidway", Faults([](ModuleFaults& f) { f.stopAfter = 10; }), false,
+                                kProtocolTimeout, 0, 6},
+                      FaultCase{"ShortHeader", Faults([](ModuleFaults& f) { f.shortHeader = true; }), false,
+                                kProtocolShortHeader, -1, 3},
+                      FaultCase{"BadSync", Faults([](ModuleFaults& f) { f.badSync = true; }), false,
+                                kProtocolBadSync, -1, 6},
+                      FaultCase{"JunkBeforeAnswer", Faults([](ModuleFaults& f) { f.junkBefore = 4; }), false,
+                                kProtocolBadSync, -1, 6},
+                      FaultCase{"BadLength", Faults([](ModuleFaults& f) { f.badLength = true; }), false,
+                                kProtocolBadLength, -1, 6},
+                      FaultCase{"DataOnSetCommand", Faults([](ModuleFaults& f) { f.setCommandData = 5; }),
+                                true, kProtocolTooMuchData, 0, 6},
+                      FaultCase{"RefusedByModule", Faults([](ModuleFaults& f) { f.responseCode = 0x42; }),
+                                false, kProtocolOk, 0x42, 25},
+                      FaultCase{"SetAcceptedWithoutData", ModuleFaults{}, true, kProtocolOk, 0, 6}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SerialIntegration, RefusalsWriteNothingToTheLine) {
+    std::uint8_t response = 0;
+    VersionAnswer answer;
+    EXPECT_EQ(CQZMProtocol(nullptr).GetVersion({0x00}, kTimeoutMs, &answer, &response),
+              kProtocolNoConnection);
+    EXPECT_EQ(device.Protocol().GetVersion({0x00}, kTimeoutMs, &answer, nullptr), kProtocolMissingArgument);
+    EXPECT_EQ(device.Protocol().SaveAlbum(SupportedCommandsFor(0), kTimeoutMs, &response),
+              kProtocolNotSupported);
+    EXPECT_EQ(device.Protocol().GetVersion({0x01}, kTimeoutMs, &answer, &response), kProtocolNotSupported);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(module.BytesReceived(), 0u);
+}
+
+TEST_F(SerialIntegration, StaleInputIsDiscardedBySend) {
+    const std::uint8_t junk[] = {0xFE, 0x00, 0x13, 0x00, 0x00, 0x00, 0x55};
+    ASSERT_TRUE(module.PushUnsolicited(junk));
+    ASSERT_TRUE(Buffered(sizeof junk));
+    std::uint8_t response = 0xFF;
+    VersionInfo version;
+    ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
+    EXPECT_EQ(version.model, std::string("QZM-K200    "));
+}
+
+TEST_F(SerialIntegration, WaitForBytesWithoutLimitAndWithNone) {
+    CRS232Connection& line = device.Connection();
+    EXPECT_EQ(line.WaitForBytes(0, 1), -1);
+    EXPECT_FALSE(line.HasBytes(1));
+    const std::uint8_t bytes[] = {1, 2, 3};
+    auto later = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(30ms);
+        return module.PushUnsolicited(bytes);
+    });
+    EXPECT_EQ(line.WaitForBytes(-1, 3), 0);
+    EXPECT_TRUE(later.get());
+    EXPECT_EQ(line.WaitForBytes(0, 3), 0);
+    std::uint8_t got[8] = {};
+    int count = 8;
+    line.Receive(count, got);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(got[2], 3);
+}
+
+TEST_F(SerialIntegration, OpenCloseAndOpenAgain) {
+    CRS232Connection& line = device.Connection();
+    std::uint8_t response = 0xFF;
+    line.Close();
+    EXPECT_FALSE(line.IsOpen());
+    line.Close();
+    EXPECT_EQ(Version(&response), kProtocolTimeout);
+    ASSERT_TRUE(line.Open(module.OpenPath(), 115200));
+    EXPECT_EQ(line.BaudRate(), 115200);
+    EXPECT_EQ(Version(&response), kProtocolOk);
+
+    // An unknown name leaves the port as it is; a bad baud rate or a path that is no terminal
+    // fails after the old port was closed, so no port is left open.
+    EXPECT_FALSE(line.Open((root.path() / "nothing-here").string(), 9600));
+    EXPECT_EQ(line.LastError(), kSerialNotFound);
+    EXPECT_TRUE(line.IsOpen());
+    EXPECT_FALSE(line.Open(module.OpenPath(), 57600));
+    EXPECT_EQ(line.LastError(), kSerialBadBaudRate);
+    EXPECT_FALSE(line.IsOpen());
+    ASSERT_TRUE(line.Open(module.OpenPath(), 9600));
+    EXPECT_FALSE(line.Open("/dev/null", 9600));
+    EXPECT_EQ(line.LastError(), kSerialNotTerminal);
+    EXPECT_FALSE(line.IsOpen());
+}
+
+TEST_F(SerialIntegration, SecondOpenClosesTheFirstPort) {
+    CPtyModuleHost other{ModuleIdentity::Basic()};
+    ASSERT_TRUE(other.Start());
+    ASSERT_TRUE(device.Connection().Open(other.OpenPath(), 921600));
+    VersionInfo version;
+    std::uint8_t response = 0xFF;
+    ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
+    EXPECT_EQ(version.model, std::string("QZM-K100    "));
+    EXPECT_EQ(module.BytesReceived(), 0u);
+    // The first port is free again: another connection can take it.
+    CRS232Connection second(PortEnumerationRoots{root.path().string(), root.path().string()});
+    EXPECT_TRUE(second.Open(module.OpenPath(), 921600)) << second.LastErrorText();
+}
+
+TEST_F(SerialIntegration, ExclusiveAccess) {
+    CRS232Connection second(PortEnumerationRoots{root.path().string(), root.path().string()});
+    EXPECT_FALSE(second.Open(module.OpenPath(), 921600));
+    EXPECT_EQ(second.LastError(), kSerialBusy);
+}
+
+TEST_F(SerialIntegration, DeviceVanishingMidAnswer) {
+    ModuleFaults faults;
+    faults.stopAfter = 9;
+    module.SetFaults(faults);
+    std::uint8_t response = 0xFF;
+    auto exchange = std::async(std::launch::async, [&] { return Version(&response, 1000); });
+    while (module.BytesSent() < 9)
+        std::this_thread::sleep_for(1ms);
+    const std::string path = module.OpenPath();
+    module.Stop();
+    EXPECT_EQ(exchange.get(), kProtocolTimeout);
+    // Nothing can come any more; later waits time out as for a silent module.
+    for (int i = 0; i < 200 && !device.Connection().IsLost(); ++i)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(device.Connection().IsLost());
+    EXPECT_EQ(Version(&response), kProtocolTimeout);
+    EXPECT_EQ(device.Connection().WaitForBytes(-1, 1), -1);
+
+    // The module comes back at the same place: the port opens again and works.
+    CPtyModuleHost back{ModuleIdentity::Extended()};
+    ASSERT_TRUE(back.Start(path));
+    device.Connection().Close();
+    ASSERT_TRUE(device.Connection().Open(path, 921600));
+    EXPECT_FALSE(device.Connection().IsLost());
+    EXPECT_EQ(Version(&response), kProtocolOk);
+    EXPECT_EQ(response, 0);
+}
