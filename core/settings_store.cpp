@@ -172,8 +172,9 @@ int CSettingsStore::ReadFaceAngle(int& yaw, int& roll) const {
 }
 
 int CSettingsStore::WriteFaceAngle(int yaw, int roll) const {
-    return Both(CFileOperate::WriteIniInt("FaceAngle", "YawAngle", SettingsIniPath(), yaw),
-                CFileOperate::WriteIniInt("FaceAngle", "RollAngle", SettingsIniPath(), roll));
+    const int a = CFileOperate::WriteIniInt("FaceAngle", "YawAngle", SettingsIniPath(), yaw);
+    const int b = CFileOperate::WriteIniInt("FaceAngle", "RollAngle", SettingsIniPath(), roll);
+    return Both(a, b);
 }
 
 bool CSettingsStore::DebugIniExists() const {

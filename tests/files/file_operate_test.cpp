@@ -222,13 +222,6 @@ TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
     CFileOperate::DeleteFolderTree("./missing");  // nothing happens
 }
 
-TEST(FileNameTest, GetFileNameAndExt) {
-    EXPECT_EQ(CFileOperate::GetFileNameAndExt("./DB/qzcxx.qzb"), "qzcxx.qzb");
-    EXPECT_EQ(CFileOperate::GetFileNameAndExt("/home/u/My Album.qzc"), "My Album.qzc");
-    EXPECT_EQ(CFileOperate::GetFileNameAndExt("plain"), "plain");
-    EXPECT_EQ(CFileOperate::GetFileNameAndExt("./DB/"), "");
-}
-
 TEST_F(FileOperateTest, ImageInfoTable) {
     WriteBytes(
         "FullImageInfo.dat",

@@ -39,12 +39,6 @@ protected:
     }
 };
 
-TEST(LogTimeTest, Formats) {
-    EXPECT_EQ(FormatLocalTime(kT0, "%Y%m%d").size(), 8u);
-    EXPECT_EQ(FormatLocalTime(kT0, "%Y/%m/%d %H:%M:%S").size(), 19u);
-    EXPECT_EQ(FormatLocalTime(kT0, std::string(130, 'x').c_str()), "");  // does not fit
-}
-
 TEST_F(LogFileTest, DailyLogCreatedWithBomThenAppended) {
     CLogFileOpe log;
     log.SetClock(Clock());

@@ -4,7 +4,6 @@
 #include "files/text_codec.h"
 
 using namespace qzm;
-using namespace std::string_literals;
 
 namespace {
 
@@ -73,34 +72,6 @@ TEST(TextCodecTest, Utf16LengthAndTruncateNeverSplitAPair) {
     EXPECT_EQ(Utf16Truncate("a" + emoji + "b", 3), "a" + emoji);
     EXPECT_EQ(Utf16Truncate("\xC3\xA9\xC3\xA9", 1), "\xC3\xA9");
     EXPECT_EQ(Utf16Truncate("abc", 10), "abc");
-}
-
-TEST(TextCodecTest, DecodeTextFileRecognisesEncodings) {
-    struct Case {
-        std::string bytes;
-        int result;
-        std::string text;
-    };
-    const Case cases[] = {
-        {"\xFF\xFE"
-         "a\0\n\0"s,
-         0, "a\n"},
-        {"a\0\r\0\n\0"s, 0, "a\r\n"},  // no mark, line feed pattern
-        {"\xEF\xBB\xBF"
-         "\xC3\xA9\n",
-         0, "\xC3\xA9\n"},
-        {"caf\xE9\r\n", 0, "caf\xC3\xA9\r\n"},
-        {"\xFE\xFF\0a"s, -1, ""},
-        {"\0a\0\n"s, -1, ""},
-        {"", 0, ""},
-    };
-    for (const Case& c : cases) {
-        std::string text;
-        EXPECT_EQ(DecodeTextFile(c.bytes, text), c.result);
-        if (c.result == 0) {
-            EXPECT_EQ(text, c.text);
-        }
-    }
 }
 
 }  // namespace
