@@ -19,8 +19,8 @@ bool IsValidUtf8(std::string_view bytes);
 // so any byte string survives a round trip.
 std::string Cp1252ToUtf8(std::string_view bytes);
 
-// UTF-8 to Windows-1252. Returns false and leaves `out` unspecified when a character has no byte in
-// the code page (or the input is not valid UTF-8), so the caller can choose another encoding.
+// UTF-8 to Windows-1252. Returns false (with `out` holding only part of the text) when a character has no
+// byte in the code page (or the input is not valid UTF-8), so the caller can choose another encoding.
 bool Utf8ToCp1252(std::string_view utf8, std::string& out);
 
 // UTF-8 to Windows-1252 for logs: characters the code page lacks become '?'.
