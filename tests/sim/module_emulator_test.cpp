@@ -122,12 +122,6 @@ TEST(ModuleEmulator, TooLongAlbumIsRefused) {
     EXPECT_EQ(emulator.Handle(frame).responseCode, kRespFrameTooLong);
 }
 
-TEST(ModuleEmulator, PersonalityCanChangeWhileRunning) {
-    CModuleEmulator emulator;
-    emulator.SetIdentity(ModuleIdentity::Extended());
-    EXPECT_EQ(emulator.Handle(Frame(kCmdGetVersion)).data, ModuleIdentity::Extended().VersionAnswer());
-}
-
 TEST(ModuleFaultsEncoding, EachFaultPutsItsBytesOnTheLine) {
     const ModuleReply version{0x00, {0xA1, 0xA2, 0xA3}, false};
     const ModuleReply set{0x00, {}, true};

@@ -10,17 +10,6 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(SimOptions, DefaultsAreTheBasicModuleWithoutFaults) {
-    SimOptions options;
-    std::string error;
-    ASSERT_TRUE(ParseSimOptions({}, options, error));
-    EXPECT_EQ(options.identity.VersionAnswer(), ModuleIdentity::Basic().VersionAnswer());
-    EXPECT_EQ(options.faults, ModuleFaults{});
-    EXPECT_EQ(options.paceBaud, 0u);
-    EXPECT_TRUE(options.linkPath.empty());
-    EXPECT_FALSE(options.help);
-}
-
 TEST(SimOptions, EveryOptionReachesItsField) {
     SimOptions o;
     std::string error;
@@ -97,18 +86,6 @@ TEST(SimOptions, UnusableCommandLinesAreRefusedWithAReason) {
         EXPECT_FALSE(ParseSimOptions(args, o, error)) << args[0];
         EXPECT_FALSE(error.empty()) << args[0];
         EXPECT_EQ(o.paceBaud, 123u) << "options changed by a refused line";
-    }
-}
-
-TEST(SimOptions, Help) {
-    SimOptions o;
-    std::string error;
-    ASSERT_TRUE(ParseSimOptions({"--help"}, o, error));
-    EXPECT_TRUE(o.help);
-    for (const char* option :
-         {"--personality", "--model", "--version", "--pace", "--link", "--silent", "--stop-after",
-          "--bad-sync", "--short-header", "--bad-length", "--set-data", "--response-code", "--junk"}) {
-        EXPECT_NE(SimUsageText().find(option), std::string::npos) << option;
     }
 }
 
