@@ -1,5 +1,8 @@
 #include "device/qzm_device.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "device/qzm_frame.h"
 
 namespace qzm {
@@ -59,6 +62,112 @@ int CQZMDevice::DeleteData(int count, int user, int data, std::uint8_t* response
 int CQZMDevice::GetUserData(int user, bool present[10], std::uint8_t* response) {
     return protocol_.GetUserData(supportedCommands_, LookupTimeout(kCmdGetUserData),
                                  static_cast<std::uint16_t>(user), present, response);
+}
+
+int CQZMDevice::Execute(int imageOption, int minFaceSize, int yawCode, int rollCode, const bool functions[10],
+                        int recognitionUserCount, CImageData* image, CExecResult* result,
+                        std::uint8_t* response) {
+    if (functions == nullptr || result == nullptr)
+        return kProtocolMissingArgument;
+    TimeoutParameters& p = timeoutParameters_;
+    p.baudRate = connection_.BaudRate();
+    p.imageOption = imageOption;
+    std::copy(functions, functions + kFunctionCount, p.functions);
+    p.minFaceSize = minFaceSize;
+    p.yawCode = yawCode;
+    p.rollCode = rollCode;
+    p.recognitionUserCount = recognitionUserCount;
+    const int timeout = LookupTimeout(CTimeoutTables::kImageRule) + LookupTimeout(kCmdExecute);
+
+    const FunctionFlags flags = FlagsFromSwitches(functions);
+    const bool wantsImage = ExecImageSize(imageOption) > 0;
+    std::uint8_t* pixels = wantsImage && image != nullptr ? image->Plane(0) : nullptr;
+    const std::size_t capacity = pixels != nullptr ? image->PlaneCapacity(0) : 0;
+    CRawExecResult raw;
+    const int code = DeviceType() == kExtendedDevice
+                         ? protocol_.ExecuteEx(supportedCommands_, timeout, flags, imageOption, pixels,
+                                               capacity, &raw, response)
+                         : protocol_.Execute(supportedCommands_, timeout, flags, imageOption, pixels,
+                                             capacity, &raw, response);
+    if (code != kProtocolOk || *response != 0)
+        return code;
+    DecodeExecResult(raw, result);
+    if (wantsImage && image != nullptr)
+        SetExecImageSize(raw, image);
+    return code;
+}
+
+int CQZMDevice::ExecuteImageOnly(CImageData* image, std::uint8_t* response) {
+    if (image == nullptr)
+        return kProtocolMissingArgument;
+    timeoutParameters_.baudRate = connection_.BaudRate();
+    const bool none[kFunctionCount] = {};
+    CRawExecResult raw;
+    std::uint8_t* pixels = image->Plane(0);
+    const int code =
+        DeviceType() == kExtendedDevice
+            ? protocol_.ExecuteEx(supportedCommands_, LookupTimeout(CTimeoutTables::kPreviewImageRule),
+                                  FlagsFromSwitches(none), kImage160x120, pixels, image->PlaneCapacity(0),
+                                  &raw, response)
+            : protocol_.Execute(supportedCommands_, LookupTimeout(CTimeoutTables::kPreviewImageRule),
+                                FlagsFromSwitches(none), kImage160x120, pixels, image->PlaneCapacity(0), &raw,
+                                response);
+    if (code != kProtocolOk || *response != 0)
+        return code;
+    SetExecImageSize(raw, image);
+    return code;
+}
+
+int CQZMDevice::Register(int count, int user, int data, CImageData* image, std::uint8_t* response) {
+    timeoutParameters_.registeredCount = count;
+    const int code =
+        protocol_.Register(supportedCommands_, LookupTimeout(kCmdRegister), static_cast<std::uint16_t>(user),
+                           static_cast<std::uint8_t>(data), response);
+    if (code != kProtocolOk || *response != 0)
+        return code;
+    if (image == nullptr)
+        return kProtocolMissingArgument;
+    const std::span<const std::uint8_t> answer = protocol_.AnswerData();
+    if (answer.size() < 4)
+        return kProtocolBadLength;
+    const int width = GetLE16(answer.data());
+    const int height = GetLE16(answer.data() + 2);
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (pixels > 4096 || pixels != answer.size() - 4 || pixels > image->PlaneCapacity(0))
+        return kProtocolBadLength;
+    if (image->SetSize(width, height) != 0)
+        return kProtocolBadLength;
+    if (pixels > 0)
+        std::memcpy(image->Plane(0), answer.data() + 4, pixels);
+    return code;
+}
+
+int CQZMDevice::SaveAlbum(std::uint32_t* size, std::uint8_t* flag, std::vector<std::uint8_t>* album,
+                          std::uint8_t* response) {
+    timeoutParameters_.baudRate = connection_.BaudRate();
+    const int code = protocol_.SaveAlbum(supportedCommands_, LookupTimeout(kCmdSaveAlbum), response);
+    if (code != kProtocolOk || *response != 0)
+        return code;
+    if (size == nullptr || flag == nullptr || album == nullptr)
+        return kProtocolMissingArgument;
+    const std::span<const std::uint8_t> answer = protocol_.AnswerData();
+    if (answer.size() < 40)
+        return kProtocolBadLength;
+    const std::uint32_t stated = GetLE32(answer.data());
+    if (stated > kMaxAlbumSize || stated != answer.size() - 8)
+        return kProtocolBadLength;
+    *size = stated;
+    *flag = answer[4];
+    album->assign(answer.begin() + 8, answer.end());
+    return code;
+}
+
+int CQZMDevice::LoadAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* album,
+                          std::uint8_t* response) {
+    if (size > kMaxAlbumSize)
+        return kProtocolBadLength;
+    timeoutParameters_.baudRate = connection_.BaudRate();
+    return protocol_.LoadAlbum(supportedCommands_, LookupTimeout(kCmdLoadAlbum), size, flag, album, response);
 }
 
 }  // namespace qzm

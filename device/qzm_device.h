@@ -9,6 +9,7 @@
 #include "device/qzm_protocol.h"
 #include "device/rs232_connection.h"
 #include "device/timeout_tables.h"
+#include "present/image_data.h"
 
 namespace qzm {
 
@@ -58,6 +59,26 @@ public:
     int DeleteUser(int count, int user, std::uint8_t* response);
     int DeleteData(int count, int user, int data, std::uint8_t* response);
     int GetUserData(int user, bool present[10], std::uint8_t* response);
+
+    // Largest album the program handles.
+    static constexpr std::uint32_t kMaxAlbumSize = 816032;
+
+    // One execution. The face settings and the user count only choose the time-out; image's
+    // plane 0 must hold the option's image (the caller sizes it). On success (result 0 and response
+    // code 0) result and image hold the answer; on any failure neither changes.
+    int Execute(int imageOption, int minFaceSize, int yawCode, int rollCode, const bool functions[10],
+                int recognitionUserCount, CImageData* image, CExecResult* result, std::uint8_t* response);
+    // The 160 x 120 image alone, for the live preview.
+    int ExecuteImageOnly(CImageData* image, std::uint8_t* response);
+
+    // Registers the face in view; image (64 x 64 grey, sized by the caller) receives the module's
+    // face image. An answer whose pixels do not match its stated size gives kProtocolBadLength.
+    int Register(int count, int user, int data, CImageData* image, std::uint8_t* response);
+    // The module's album. An answer that is not a whole album (under 40 bytes, or a stated size
+    // that is not what arrived) gives kProtocolBadLength, so a broken album is never saved.
+    int SaveAlbum(std::uint32_t* size, std::uint8_t* flag, std::vector<std::uint8_t>* album,
+                  std::uint8_t* response);
+    int LoadAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* album, std::uint8_t* response);
 
 private:
     CRS232Connection connection_;

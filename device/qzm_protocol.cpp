@@ -23,6 +23,10 @@ constexpr CommandInfo kGetUserData{kCmdGetUserData, kCmdGetUserData,
 constexpr CommandInfo kSaveAlbum{kCmdSaveAlbum, kCmdSaveAlbum, "Save Album", 816040};
 constexpr CommandInfo kLoadAlbum{kCmdLoadAlbum, kCmdLoadAlbum, "Load Album", 0};
 
+CommandInfo ExecuteInfo(std::uint8_t code, int imageOption) {
+    return {code, kCmdExecute, "Execute", static_cast<std::uint32_t>(ExecAnswerCapacity(imageOption))};
+}
+
 std::vector<std::uint8_t> UserData(std::uint16_t user) {
     std::vector<std::uint8_t> data;
     PutLE16(data, user);
@@ -188,6 +192,32 @@ int CQZMProtocol::SetFaceAngle(const SupportedCommands& supported, int timeoutMs
                                std::uint8_t rollCode, std::uint8_t* response) {
     const std::uint8_t data[2] = {yawCode, rollCode};
     return Command(supported, timeoutMs, kSetFaceAngle, data, response);
+}
+
+int CQZMProtocol::Execute(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags,
+                          int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
+                          CRawExecResult* raw, std::uint8_t* response) {
+    return RunExecute(ExecuteInfo(kCmdExecute, imageOption), supported, timeoutMs, flags, imageOption, pixels,
+                      pixelCapacity, raw, response);
+}
+
+int CQZMProtocol::ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags,
+                            int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
+                            CRawExecResult* raw, std::uint8_t* response) {
+    return RunExecute(ExecuteInfo(kCmdExecuteEx, imageOption), supported, timeoutMs, flags, imageOption,
+                      pixels, pixelCapacity, raw, response);
+}
+
+int CQZMProtocol::RunExecute(const CommandInfo& info, const SupportedCommands& supported, int timeoutMs,
+                             FunctionFlags flags, int imageOption, std::uint8_t* pixels,
+                             std::size_t pixelCapacity, CRawExecResult* raw, std::uint8_t* response) {
+    const std::uint8_t request[3] = {flags.flags1, flags.flags2, static_cast<std::uint8_t>(imageOption)};
+    const int result = Command(supported, timeoutMs, info, request, response, raw != nullptr);
+    if (result != kProtocolOk || *response != 0)
+        return result;
+    ParseExecPayload(AnswerData(), flags.flags1, flags.flags2, info.code == kCmdExecuteEx, imageOption,
+                     pixels, pixelCapacity, raw);
+    return result;
 }
 
 int CQZMProtocol::Register(const SupportedCommands& supported, int timeoutMs, std::uint16_t user,

@@ -8,6 +8,7 @@
 
 #include "device/connection.h"
 #include "device/exec_settings.h"
+#include "device/qzm_results.h"
 
 namespace qzm {
 
@@ -77,6 +78,15 @@ public:
     int SetFaceAngle(const SupportedCommands& supported, int timeoutMs, std::uint8_t yawCode,
                      std::uint8_t rollCode, std::uint8_t* response);
 
+    // Execute (0x03, three-value expression) and ExecuteEx (0x04, five scores); both are checked as
+    // 0x03. On success with response code 0 the answer is parsed into raw, its image pixels going to
+    // pixels (at most pixelCapacity bytes).
+    int Execute(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags, int imageOption,
+                std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw, std::uint8_t* response);
+    int ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags, int imageOption,
+                  std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw,
+                  std::uint8_t* response);
+
     // Registration answer (width, height, pixels) in AnswerData().
     int Register(const SupportedCommands& supported, int timeoutMs, std::uint16_t user, std::uint8_t data,
                  std::uint8_t* response);
@@ -112,6 +122,10 @@ protected:
                  std::uint8_t* response);
 
 private:
+    int RunExecute(const CommandInfo& info, const SupportedCommands& supported, int timeoutMs,
+                   FunctionFlags flags, int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
+                   CRawExecResult* raw, std::uint8_t* response);
+
     static constexpr std::size_t kAnswerOffset = 6;  // the header sits in front of the data
 
     int Exchange(int timeoutMs, const CommandInfo& info, std::uint8_t* response);
