@@ -5,7 +5,11 @@
 #include <chrono>
 #include <thread>
 
+#include <atomic>
+#include <future>
+
 #include "device/qzm_device.h"
+#include "device/qzm_frame.h"
 #include "sim/pty_module_host.h"
 
 using namespace qzm;
@@ -36,6 +40,67 @@ void BM_GetVersionRoundTrip(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GetVersionRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Repetitions(5);
+
+// An execution answer carrying the 320 x 240 image and nothing else: 76 808 data bytes.
+std::vector<std::uint8_t> ImageAnswer() {
+    std::vector<std::uint8_t> payload = {0, 0, 0, 0};
+    PutLE16(payload, 320);
+    PutLE16(payload, 240);
+    payload.resize(payload.size() + 76800, 0x80);
+    return BuildResponseFrame(0, payload);
+}
+
+// Time from the first byte of the answer going onto the line to the exchange's return. The
+// emulator stays silent and the benchmark puts the answer on the line once the command is in.
+void RunLargeAnswer(benchmark::State& state, std::uint32_t paceBaud) {
+    Line line;
+    ModuleFaults silent;
+    silent.silent = true;
+    line.module.SetFaults(silent);
+    line.module.SetPacing(paceBaud);
+    if (!line.ok) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    const std::vector<std::uint8_t> answer = ImageAnswer();
+    const bool functions[kFunctionCount] = {};
+    CImageData image;
+    image.Allocate(320, nullptr, 240, kFormatGrey8, 1);
+    CExecResult result;
+    for (auto _ : state) {
+        const std::uint64_t before = line.module.CommandsHandled();
+        std::atomic<std::int64_t> pushedAt{0};
+        auto pusher = std::async(std::launch::async, [&] {
+            while (line.module.CommandsHandled() == before)
+                std::this_thread::yield();
+            pushedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+            line.module.PushUnsolicited(answer);
+        });
+        std::uint8_t response = 0xFF;
+        const int code =
+            line.device.Execute(kImage320x240, 20, 0, 0, functions, 0, &image, &result, &response);
+        const auto end = std::chrono::steady_clock::now().time_since_epoch().count();
+        pusher.get();
+        if (code != kProtocolOk || response != 0) {
+            state.SkipWithError("exchange failed");
+            break;
+        }
+        state.SetIterationTime(static_cast<double>(end - pushedAt.load()) * 1e-9);
+    }
+    state.counters["answer_bytes"] = static_cast<double>(answer.size());
+    if (paceBaud > 0)
+        state.counters["line_time_ms"] = answer.size() * 10.0 / paceBaud * 1000.0;
+}
+
+void BM_LargeAnswerUnpaced(benchmark::State& state) {
+    RunLargeAnswer(state, 0);
+}
+BENCHMARK(BM_LargeAnswerUnpaced)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_LargeAnswerPaced921600(benchmark::State& state) {
+    RunLargeAnswer(state, 921600);
+}
+BENCHMARK(BM_LargeAnswerPaced921600)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 double CpuSeconds() {
     rusage usage{};
