@@ -167,17 +167,4 @@ TEST(ImageDataTest, SetSizeAcceptsOnlyShapesThatFitThePlanes) {
     EXPECT_EQ(image.PlaneSize(0), 0u);
 }
 
-TEST(ImageDataTest, InfoDescribesTheBuffer) {
-    CImageData image;
-    ASSERT_EQ(image.Allocate(161, nullptr, 3, kFormatBgr24, 0), 0);
-    const IMGCONVINFO info = image.Info();
-    EXPECT_EQ(info.planes[0], image.Plane(0));
-    EXPECT_EQ(info.planes[1], nullptr);
-    EXPECT_EQ(info.width, 161);
-    EXPECT_EQ(info.height, 3);
-    EXPECT_EQ(info.format, kFormatBgr24);
-    EXPECT_EQ(info.strides[0], 484);
-    EXPECT_EQ(info.packed, 0);
-}
-
 }  // namespace
