@@ -1,0 +1,429 @@
+#include "registration/album_file.h"
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "files/file_operate.h"
+#include "files/text_codec.h"
+#include "present/img_conv.h"
+#include "registration/le_bytes.h"
+#include "registration/reg_user_store.h"
+
+namespace qzm {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kAlbumHeaderSize = 8;
+constexpr std::size_t kNameFieldBytes = 256;
+constexpr std::size_t kMaxNameUnits = 127;  // leaves room for a terminating zero unit
+constexpr std::size_t kDateFieldBytes = 32;
+constexpr std::size_t kMaxDateUnits = 15;
+constexpr int kFaceSide = 64;
+constexpr char kRestoreStaging[] = "./DB.restoring";
+constexpr char kReplacedDb[] = "./DB.old";
+
+struct FileData {
+    int dataNumber = 0;
+    std::string date;
+    CImageData image;
+};
+
+struct FileUser {
+    int id = 0;
+    std::string name;
+    std::vector<FileData> data;
+};
+
+struct AlbumFileContent {
+    AlbumData album;
+    int registCount = 0;
+    int dataCount = 0;
+    std::vector<FileUser> users;
+};
+
+bool IsHoldable(const AlbumData& album) {
+    return album.size >= 0 && album.size <= kMaxAlbumSize &&
+           static_cast<std::size_t>(album.size) <= album.bytes.size();
+}
+
+void AppendAlbumHeader(std::vector<std::uint8_t>& bytes, const AlbumData& album) {
+    AppendLe32(bytes, album.size);
+    bytes.push_back(album.flag);
+    bytes.insert(bytes.end(), 3, 0);
+    bytes.insert(bytes.end(), album.bytes.begin(), album.bytes.begin() + album.size);
+}
+
+// A text as UTF-16LE in a zero-filled field, cut whole characters at a time.
+void AppendTextField(std::vector<std::uint8_t>& bytes, const std::string& text, std::size_t maxUnits,
+                     std::size_t fieldBytes) {
+    const std::string units = Utf8ToUtf16LeBytes(Utf16Truncate(text, maxUnits));
+    bytes.insert(bytes.end(), units.begin(), units.end());
+    bytes.insert(bytes.end(), fieldBytes - units.size(), 0);
+}
+
+// Bounds-checked reading through a file image.
+class FieldReader {
+public:
+    explicit FieldReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+
+    bool Int(int& value) {
+        const std::uint8_t* at = Take(4);
+        if (at != nullptr) {
+            value = ReadLe32(at);
+        }
+        return at != nullptr;
+    }
+    // A UTF-16LE text up to its first zero unit; false when the field is not in the file or the
+    // text could not be stored in a line.
+    bool Text(std::size_t fieldBytes, std::string& text) {
+        const std::uint8_t* at = Take(fieldBytes);
+        if (at == nullptr) {
+            return false;
+        }
+        std::size_t length = 0;
+        while (length + 1 < fieldBytes && (at[length] != 0 || at[length + 1] != 0)) {
+            length += 2;
+        }
+        text = Utf16LeBytesToUtf8(std::string_view(reinterpret_cast<const char*>(at), length));
+        return IsStorableText(text);
+    }
+    const std::uint8_t* Take(std::size_t count) {
+        if (bytes_.size() - position_ < count) {
+            return nullptr;
+        }
+        const std::uint8_t* at = bytes_.data() + position_;
+        position_ += count;
+        return at;
+    }
+    bool AtEnd() const { return position_ == bytes_.size(); }
+
+private:
+    const std::vector<std::uint8_t>& bytes_;
+    std::size_t position_ = 0;
+};
+
+bool ParseDataRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMaxDataPerUser>& seen,
+                     FileData& data) {
+    int width = 0;
+    int height = 0;
+    int format = 0;
+    if (!reader.Int(data.dataNumber) || data.dataNumber < 0 ||
+        data.dataNumber >= CRegUserInfoMngr::kMaxDataPerUser || seen[data.dataNumber] ||
+        !reader.Text(kDateFieldBytes, data.date) || !reader.Int(width) || !reader.Int(height) ||
+        !reader.Int(format)) {
+        return false;
+    }
+    seen[data.dataNumber] = true;
+    std::size_t pixelBytes = 0;
+    if (PixelByteCount(width, height, format, pixelBytes) != 0 || pixelBytes == 0) {
+        return false;
+    }
+    const std::uint8_t* pixels = reader.Take(pixelBytes);
+    const std::uint8_t* planes[CImageData::kPlaneCount] = {pixels, nullptr, nullptr};
+    return pixels != nullptr && data.image.Allocate(width, planes, height, format, 1) == 0;
+}
+
+bool ParseUserRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMaxUsers>& seen,
+                     FileUser& user) {
+    int dataCount = 0;
+    if (!reader.Int(user.id) || user.id < 0 || user.id >= CRegUserInfoMngr::kMaxUsers || seen[user.id] ||
+        !reader.Text(kNameFieldBytes, user.name) || !reader.Int(dataCount) || dataCount < 0 ||
+        dataCount > CRegUserInfoMngr::kMaxDataPerUser) {
+        return false;
+    }
+    seen[user.id] = true;
+    std::array<bool, CRegUserInfoMngr::kMaxDataPerUser> seenData{};
+    user.data.resize(static_cast<std::size_t>(dataCount));
+    for (FileData& data : user.data) {
+        if (!ParseDataRecord(reader, seenData, data)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Everything the store will take from the file, checked before anything is changed.
+int ParseAlbumFile(const std::vector<std::uint8_t>& bytes, AlbumFileContent& content) {
+    FieldReader reader(bytes);
+    AlbumData& album = content.album;
+    const std::uint8_t* header = reader.Take(kAlbumHeaderSize);
+    if (header == nullptr) {
+        return -1;
+    }
+    album.size = ReadLe32(header);
+    album.flag = header[4];
+    const std::uint8_t* albumBytes = album.size >= 0 && album.size <= kMaxAlbumSize
+                                         ? reader.Take(static_cast<std::size_t>(album.size))
+                                         : nullptr;
+    int userCount = 0;
+    if (albumBytes == nullptr || !reader.Int(userCount) || !reader.Int(content.registCount) ||
+        userCount < 0 || userCount > CRegUserInfoMngr::kMaxUsers) {
+        return -1;
+    }
+    album.bytes.assign(albumBytes, albumBytes + album.size);
+    std::array<bool, CRegUserInfoMngr::kMaxUsers> seenUsers{};
+    content.users.resize(static_cast<std::size_t>(userCount));
+    for (FileUser& user : content.users) {
+        if (!ParseUserRecord(reader, seenUsers, user)) {
+            return -1;
+        }
+        content.dataCount += static_cast<int>(user.data.size());
+    }
+    // Bytes after the last record mean the file is not what its counts say.
+    return reader.AtEnd() ? 0 : -1;
+}
+
+// A file's bytes (or its absence) kept to be put back when a later step fails.
+class FileSnapshot {
+public:
+    explicit FileSnapshot(std::string path) : path_(std::move(path)) {
+        std::vector<std::uint8_t> bytes;
+        if (CFileOperate::ReadWholeFile(path_, bytes) == 0) {
+            bytes_ = std::move(bytes);
+        }
+    }
+    void Restore() const {
+        if (bytes_) {
+            CFileOperate::WriteWholeFile(path_, *bytes_);
+        } else {
+            std::error_code ec;
+            fs::remove(path_, ec);
+        }
+    }
+
+private:
+    std::string path_;
+    std::optional<std::vector<std::uint8_t>> bytes_;
+};
+
+// Builds the file's users as a store in `staged`'s folder.
+int BuildStagedStore(CRegUserStore& store, const AlbumFileContent& content, CRegUserInfoMngr& staged) {
+    if (staged.SaveUserList() != 0) {
+        return -1;
+    }
+    for (const FileUser& user : content.users) {
+        if (staged.AddUser(user.id, user.name) != 0) {
+            return -1;
+        }
+        for (const FileData& data : user.data) {
+            if (staged.AddDataWithDate(data.image, user.id, data.dataNumber, data.date) != 0) {
+                return -1;
+            }
+            store.AdvanceProgress();
+        }
+    }
+    return 0;
+}
+
+// Copies regular files and real folders; anything else (links, devices) is left out.
+int CopyTreeChecked(const fs::path& source, const fs::path& target) {
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    if (!fs::is_directory(target, ec)) {
+        return -1;
+    }
+    if (!fs::is_directory(fs::symlink_status(source, ec))) {
+        return 0;
+    }
+    for (fs::directory_iterator it(source, ec); it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) {
+            return -1;
+        }
+        const fs::file_status status = it->symlink_status(ec);
+        const fs::path to = target / it->path().filename();
+        if (fs::is_directory(status)) {
+            if (CopyTreeChecked(it->path(), to) != 0) {
+                return -1;
+            }
+        } else if (fs::is_regular_file(status) &&
+                   !fs::copy_file(it->path(), to, fs::copy_options::overwrite_existing, ec)) {
+            return -1;
+        }
+    }
+    return ec ? -1 : 0;
+}
+
+int CopyIniInt(const char* fromKey, const char* toKey) {
+    int value = 0;
+    CFileOperate::ReadIniInt("Application", fromKey, 0, kApplicationIni, value);
+    return CFileOperate::WriteIniInt("Application", toKey, kApplicationIni, value);
+}
+
+}  // namespace
+
+int WriteAlbumFile(CRegUserStore& store, const AlbumData& album, const std::string& path) {
+    if (!IsHoldable(album)) {
+        return -1;
+    }
+    const CRegUserInfoMngr& users = store.Users();
+    const std::vector<UserSummary> list = users.GetUserList();
+    store.StartProgress(users.TotalDataCount());
+    int registCount = 0;
+    CFileOperate::ReadIniInt("Application", "RegistCount", 0, kApplicationIni, registCount);
+
+    std::vector<std::uint8_t> bytes;
+    AppendAlbumHeader(bytes, album);
+    AppendLe32(bytes, static_cast<int>(list.size()));
+    AppendLe32(bytes, registCount);
+    for (const UserSummary& summary : list) {
+        CUserInfo user;
+        users.GetUserInfo(summary.id, user);
+        AppendLe32(bytes, user.Id());
+        AppendTextField(bytes, user.Name(), kMaxNameUnits, kNameFieldBytes);
+        AppendLe32(bytes, static_cast<int>(user.Entries().size()));
+        for (const UserDataEntry& entry : user.Entries()) {
+            // A missing or unreadable image file goes out as a blank face.
+            CImageData image;
+            image.Allocate(kFaceSide, nullptr, kFaceSide, kFormatGrey8, 1);
+            users.GetRegisteredImage(user.Id(), entry.dataNumber, image);
+            AppendLe32(bytes, entry.dataNumber);
+            AppendTextField(bytes, entry.registrationDate, kMaxDateUnits, kDateFieldBytes);
+            AppendLe32(bytes, kFaceSide);
+            AppendLe32(bytes, kFaceSide);
+            AppendLe32(bytes, kFormatGrey8);
+            bytes.insert(bytes.end(), image.Plane(0), image.Plane(0) + image.PlaneSize(0));
+            store.AdvanceProgress();
+        }
+    }
+    return CFileOperate::WriteWholeFile(path, bytes);
+}
+
+int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& album) {
+    std::vector<std::uint8_t> bytes;
+    AlbumFileContent content;
+    if (CFileOperate::ReadWholeFile(path, bytes) != 0 || ParseAlbumFile(bytes, content) != 0) {
+        return -1;
+    }
+    bytes = {};
+
+    CRegUserInfoMngr& users = store.Users();
+    CRegUserInfoMngr staged(users.StagingFolder());
+    CFileOperate::DeleteFolderTree(staged.Folder());
+    const FileSnapshot ini(kApplicationIni);
+    const FileSnapshot backup(kAlbumBackupPath);
+    bool iniWritten = false;
+    bool backupWritten = false;
+    const auto fail = [&] {
+        CFileOperate::DeleteFolderTree(staged.Folder());
+        if (iniWritten) {
+            ini.Restore();
+        }
+        if (backupWritten) {
+            backup.Restore();
+        }
+        return -1;
+    };
+
+    store.StartProgress(content.dataCount);
+    if (BuildStagedStore(store, content, staged) != 0) {
+        return fail();
+    }
+    if (CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, content.registCount) != 0) {
+        return fail();
+    }
+    iniWritten = true;
+    if (content.album.size >= kMinBackupAlbumSize) {
+        if (WriteAlbumBackup(kAlbumBackupPath, content.album) != 0) {
+            return fail();
+        }
+    } else {
+        // The old store's album must not be sent with the new store's users.
+        std::error_code ec;
+        fs::remove(kAlbumBackupPath, ec);
+    }
+    backupWritten = true;
+    if (users.ReplaceWith(std::move(staged)) != 0) {
+        return fail();
+    }
+    album = std::move(content.album);
+    return 0;
+}
+
+int WriteAlbumBackup(const std::string& path, const AlbumData& album) {
+    if (album.size < kMinBackupAlbumSize || !IsHoldable(album)) {
+        return -1;
+    }
+    std::vector<std::uint8_t> bytes;
+    AppendAlbumHeader(bytes, album);
+    return CFileOperate::WriteWholeFile(path, bytes);
+}
+
+int ReadAlbumBackup(const std::string& path, AlbumData& album) {
+    std::vector<std::uint8_t> bytes;
+    if (CFileOperate::ReadWholeFile(path, bytes) != 0 || bytes.size() < kMinBackupFileSize) {
+        return -1;
+    }
+    const int size = ReadLe32(bytes.data());
+    if (size < 0 || size > kMaxAlbumSize ||
+        static_cast<std::size_t>(size) > bytes.size() - kAlbumHeaderSize) {
+        return -1;
+    }
+    album.size = size;
+    album.flag = bytes[4];
+    album.bytes.assign(bytes.begin() + kAlbumHeaderSize, bytes.begin() + kAlbumHeaderSize + size);
+    return 0;
+}
+
+std::string ChooseAlbumBackupPath() {
+    std::error_code ec;
+    return fs::is_regular_file(kAlbumBackupPath, ec) ? kAlbumBackupPath : kSuppliedAlbumBackupPath;
+}
+
+int BackupRegistrationData() {
+    CFileOperate::DeleteFolderTree(kDbBackupFolder);
+    if (CopyTreeChecked(kDbFolder, kDbBackupFolder) != 0 ||
+        CopyIniInt("RegistCount", "RegistCountBack") != 0) {
+        // A partial copy restored later would lose registrations.
+        CFileOperate::DeleteFolderTree(kDbBackupFolder);
+        return -1;
+    }
+    return 0;
+}
+
+int RestoreRegistrationData(CRegUserStore& store) {
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(kDbBackupFolder, ec))) {
+        return 0;
+    }
+    CFileOperate::DeleteFolderTree(kRestoreStaging);
+    CFileOperate::DeleteFolderTree(kReplacedDb);
+    if (CopyTreeChecked(kDbBackupFolder, kRestoreStaging) != 0) {
+        CFileOperate::DeleteFolderTree(kRestoreStaging);
+        return -1;
+    }
+    const bool hadDb = fs::is_directory(kDbFolder, ec);
+    if (hadDb) {
+        fs::rename(kDbFolder, kReplacedDb, ec);
+    }
+    if (!ec) {
+        fs::rename(kRestoreStaging, kDbFolder, ec);
+        if (ec && hadDb) {
+            std::error_code undo;
+            fs::rename(kReplacedDb, kDbFolder, undo);
+        }
+    }
+    if (ec) {
+        CFileOperate::DeleteFolderTree(kRestoreStaging);
+        return -1;
+    }
+    CFileOperate::DeleteFolderTree(kReplacedDb);
+    const int countResult = CopyIniInt("RegistCountBack", "RegistCount");
+    const int loadResult = store.Users().Load();
+    return countResult == 0 && loadResult == 0 ? 0 : -1;
+}
+
+void FinishInterruptedRestore() {
+    std::error_code ec;
+    if (!fs::is_directory(kDbFolder, ec) && fs::is_directory(kReplacedDb, ec)) {
+        fs::rename(kReplacedDb, kDbFolder, ec);
+    } else {
+        CFileOperate::DeleteFolderTree(kReplacedDb);
+    }
+    CFileOperate::DeleteFolderTree(kRestoreStaging);
+}
+
+}  // namespace qzm

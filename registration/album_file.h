@@ -1,0 +1,78 @@
+// Album files (".qzc"), album backups (".qzb") and the copy of ./DB kept while a connection is open.
+//
+// Album file, little-endian, fields packed:
+//   0       4      album size S (signed)
+//   4       1      album flag
+//   5       3      zero
+//   8       S      album bytes (the module's own format, opaque here)
+//   8+S     4      user count U
+//   12+S    4      registration counter (RegistCount of ./Application.ini)
+//   16+S    ...    U user records in the store's order
+// User record, 264 bytes, then its data records in the user's order:
+//   0 user number (4), 4 name (256: UTF-16LE, at most 127 units, rest zero), 260 data count D (4)
+// Data record, 48 bytes and the pixels:
+//   0 data number (4), 4 date "%Y/%m/%d" (32: UTF-16LE, rest zero), 36 width (4), 40 height (4),
+//   44 format code (4), 48 pixels (the byte count of that shape; the writer writes 64 x 64 grey,
+//   4096 bytes)
+//
+// Album backup: album size S (4), album flag (1), three zero bytes, the S album bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qzm {
+
+class CRegUserStore;
+
+inline constexpr int kMaxAlbumSize = 816032;    // the largest album a module sends
+inline constexpr int kMinBackupAlbumSize = 32;  // smaller albums are not worth keeping
+inline constexpr std::size_t kMinBackupFileSize = 40;
+inline constexpr char kSuppliedAlbumBackupPath[] = "./qzd00.qzb";  // an empty album, delivered
+inline constexpr char kDbFolder[] = "./DB";
+inline constexpr char kDbBackupFolder[] = "./DBBack";
+inline constexpr char kApplicationIni[] = "./Application.ini";
+
+// The module's album as the PC holds it. `size` bytes of `bytes` are the album.
+struct AlbumData {
+    int size = 0;
+    std::uint8_t flag = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Writes the album with every user and registered image of the store. The progress counts the
+// data records. -1, nothing written, when the album's size is negative, above kMaxAlbumSize or
+// beyond its bytes, or when the file cannot be written (an existing file then stays as it was).
+int WriteAlbumFile(CRegUserStore& store, const AlbumData& album, const std::string& path);
+
+// Replaces the store with the users of an album file, sets RegistCount from it, keeps its album in
+// ./DB/qzcxx.qzb (none for an album below kMinBackupAlbumSize) and hands the album back. The whole
+// file is checked first; the new store is built beside the old one and swapped in. -1 for a file
+// that cannot be read or fails a check, or a write that fails: then the store, ./DB,
+// ./Application.ini and `album` are as before. The progress counts the data records.
+int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& album);
+
+// -1, nothing written, for an album below kMinBackupAlbumSize or not as WriteAlbumFile accepts,
+// or when the file cannot be written.
+int WriteAlbumBackup(const std::string& path, const AlbumData& album);
+// -1, `album` unchanged, for a file that cannot be read, is shorter than kMinBackupFileSize, or
+// whose size field is negative, above kMaxAlbumSize or beyond the file.
+int ReadAlbumBackup(const std::string& path, AlbumData& album);
+
+// The backup sent at connection start: ./DB/qzcxx.qzb, or the delivered one when it is missing.
+std::string ChooseAlbumBackupPath();
+
+// Copies ./DB (an empty folder when there is none) to ./DBBack and RegistCount to RegistCountBack.
+// -1 when a copy fails; no partial ./DBBack is left then.
+int BackupRegistrationData();
+
+// Puts ./DBBack back as ./DB and RegistCountBack as RegistCount, then reloads the store. The copy
+// is made beside ./DB and swapped in, so a failed copy leaves ./DB as it was (-1). Nothing happens
+// (0) when there is no ./DBBack.
+int RestoreRegistrationData(CRegUserStore& store);
+
+// Puts ./DB back when a restore stopped between its renames; removes what such a stop left.
+void FinishInterruptedRestore();
+
+}  // namespace qzm

@@ -1,0 +1,53 @@
+// Helpers shared by the registration tests: face images, raw file access and snapshots of folders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "present/image_data.h"
+#include "present/img_conv.h"
+
+namespace qzm::testing {
+
+// A 64 x 64 grey face whose pixels depend on the seed, so images can be told apart.
+inline CImageData MakeFace(int seed, int side = 64) {
+    CImageData image;
+    image.Allocate(side, nullptr, side, kFormatGrey8, 1);
+    for (std::size_t i = 0; i < image.PlaneSize(0); ++i) {
+        image.Plane(0)[i] = static_cast<std::uint8_t>(i * 7 + seed * 31);
+    }
+    return image;
+}
+
+inline std::string ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Plain write, without the flush to disk of the program's writer: tests write many files. The old
+// file is removed first, as some file systems flush a file that is truncated and written again.
+inline void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every file below the folder (relative path to content); folders appear with the content "/".
+inline std::map<std::string, std::string> SnapshotTree(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    if (!std::filesystem::exists(folder, ec)) {
+        return files;
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = std::filesystem::relative(entry.path(), folder).string();
+        files[name] = entry.is_directory() ? "/" : ReadFileBytes(entry.path());
+    }
+    return files;
+}
+
+}  // namespace qzm::testing
