@@ -1,0 +1,272 @@
+#include "present/result_text.h"
+
+#include <string_view>
+
+#include "res/string_table.h"
+
+namespace qzm {
+
+namespace {
+
+// String ids of the result texts.
+enum : int {
+    kStrExecute = 3015,
+    kStrResult = 3016,
+    kStrBlockSeparator = 3020,
+    kStrFaceSeparator = 3021,
+    kStrFunctionSummary = 3030,
+    kStrResponse = 3040,
+    kStrNotResponding = 3050,
+    kStrCommunicationError = 3051,
+    kStrHeaderProgram = 3060,
+    kStrHeaderFirmware = 3061,
+    kStrBodyCount = 3100,
+    kStrHandCount = 3101,
+    kStrFaceCount = 3102,
+    kStrDetection = 3103,
+    kStrDirection = 3104,
+    kStrAge = 3105,
+    kStrGender = 3106,
+    kStrGaze = 3107,
+    kStrBlink = 3108,
+    kStrRecognition = 3110,
+    kStrExpressionOne = 3120,
+    kStrExpressionFive = 3121,
+    kStrAgeNotPossible = 3200,
+    kStrGenderNotPossible = 3201,
+    kStrGazeNotPossible = 3202,
+    kStrBlinkNotPossible = 3203,
+    kStrExpressionNotPossible = 3204,
+    kStrRecognitionNotPossible = 3205,
+    kStrRecognitionNoData = 3206,
+    kStrMale = 2510,
+    kStrFemale = 2511,
+    kStrNotRegistered = 2515,
+    kStrExpressionNameBase = 2519,  // + expression code 1 to 5
+};
+
+constexpr int kNotPossible = -128;
+constexpr int kNoRegisteredData = -127;
+constexpr int kNoMatch = -1;
+
+const char* OnOff(bool on) {
+    return on ? "On" : "Off";
+}
+
+void AppendLine(std::string& text, const std::string& line) {
+    text += '\t';
+    text += line;
+    text += '\n';
+}
+
+std::string DetectionLine(int index, const CQZMDetectRes& d) {
+    return FormatString(kStrDetection, index, d.x, d.y, d.size, d.confidence);
+}
+
+std::string DetectionText(int countId, const std::vector<CQZMDetectRes>& records) {
+    std::string text;
+    AppendLine(text, FormatString(countId, static_cast<int>(records.size())));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        AppendLine(text, DetectionLine(static_cast<int>(i), records[i]));
+    }
+    return text;
+}
+
+std::string DirectionLine(const CQZMDirectRes& r) {
+    if (!r.IsValid()) {
+        return FormatString(kStrDirection, 0, 0, 0, -1);
+    }
+    return FormatString(kStrDirection, r.yaw, r.pitch, r.roll, r.confidence);
+}
+
+std::string AgeLine(const CQZMAgeRes& r) {
+    if (!r.IsValid()) {
+        return FormatString(kStrAge, -1, -1);
+    }
+    if (r.age == kNotPossible) {
+        return LoadString(kStrAgeNotPossible);
+    }
+    return FormatString(kStrAge, r.age, r.confidence);
+}
+
+std::string GenderLine(const CQZMGenderRes& r) {
+    const int gender = r.IsValid() ? r.gender : -1;
+    const int confidence = r.IsValid() ? r.confidence : -1;
+    if (gender == kNotPossible) {
+        return LoadString(kStrGenderNotPossible);
+    }
+    return FormatString(kStrGender, LoadString(gender == 1 ? kStrMale : kStrFemale), confidence);
+}
+
+std::string GazeLine(const CQZMGazeRes& r) {
+    if (!r.IsValid()) {
+        return FormatString(kStrGaze, 0, 0);
+    }
+    if (r.gazeYaw == kNotPossible || r.gazePitch == kNotPossible) {
+        return LoadString(kStrGazeNotPossible);
+    }
+    return FormatString(kStrGaze, r.gazeYaw, r.gazePitch);
+}
+
+std::string BlinkLine(const CQZMBlinkRes& r) {
+    if (!r.IsValid()) {
+        return FormatString(kStrBlink, -1, -1);
+    }
+    if (r.left == kNotPossible || r.right == kNotPossible) {
+        return LoadString(kStrBlinkNotPossible);
+    }
+    return FormatString(kStrBlink, r.left, r.right);
+}
+
+// The strongest expression: the module's choice unless one of the five scores is strictly
+// higher; ties keep the earlier one.
+std::string ExpressionLine(const CQZMExpressionRes& r) {
+    const bool valid = r.IsValid();
+    const int topScore = valid ? r.topScore : -1;
+    int scores[5];
+    for (int k = 0; k < 5; ++k) {
+        scores[k] = valid ? r.scores[k] : -1;
+    }
+    const int degree = valid ? r.degree : 0;
+
+    int index = valid ? r.topExpression : -1;
+    int best = topScore;
+    for (int k = 1; k <= 5; ++k) {
+        if (scores[k - 1] > best) {
+            best = scores[k - 1];
+            index = k;
+        }
+    }
+    if (index == kNotPossible) {
+        return LoadString(kStrExpressionNotPossible);
+    }
+    // Only the five expression codes have names; any other code stays unnamed rather than
+    // borrowing a neighbouring string of the table.
+    const char* name = (index >= 1 && index <= 5) ? LoadString(kStrExpressionNameBase + index) : "";
+    if (topScore == kNotPossible) {
+        return FormatString(kStrExpressionFive, name, scores[0], scores[1], scores[2], scores[3], scores[4],
+                            degree);
+    }
+    return FormatString(kStrExpressionOne, name, topScore, degree);
+}
+
+std::string RecognitionLine(const CQZMRecognitionRes& r, const std::vector<UserName>* users) {
+    const int userId = r.IsValid() ? r.userId : kNoMatch;
+    const int score = r.IsValid() ? r.score : -1;
+    if (userId == kNotPossible) {
+        return LoadString(kStrRecognitionNotPossible);
+    }
+    if (userId == kNoRegisteredData) {
+        return LoadString(kStrRecognitionNoData);
+    }
+    std::string name;
+    if (userId == kNoMatch) {
+        name = LoadString(kStrNotRegistered);
+    } else if (users != nullptr) {
+        for (const UserName& user : *users) {
+            if (user.first == userId) {
+                name = user.second;
+                break;
+            }
+        }
+    }
+    return FormatString(kStrRecognition, name.c_str(), score);
+}
+
+std::string FaceText(const ResultBlockInput& input, const std::vector<CFaceResult>& faces) {
+    const bool* on = input.functions;
+    std::string text = FormatString(kStrFaceCount, static_cast<int>(faces.size()));
+    text += '\n';
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        const CFaceResult& face = faces[i];
+        const int index = static_cast<int>(i);
+        if (face.detection.IsValid()) {
+            AppendLine(text, DetectionLine(index, face.detection));
+        } else {
+            AppendLine(text, FormatString(kStrDetection, index, -1, -1, -1, -1));
+        }
+        bool estimated = false;
+        auto estimation = [&](int function, auto&& makeLine) {
+            if (on[function]) {
+                AppendLine(text, makeLine());
+                estimated = true;
+            }
+        };
+        estimation(kFunctionDirection, [&] { return DirectionLine(face.direction); });
+        estimation(kFunctionAge, [&] { return AgeLine(face.age); });
+        estimation(kFunctionGender, [&] { return GenderLine(face.gender); });
+        estimation(kFunctionGaze, [&] { return GazeLine(face.gaze); });
+        estimation(kFunctionBlink, [&] { return BlinkLine(face.blink); });
+        estimation(kFunctionExpression, [&] { return ExpressionLine(face.expression); });
+        estimation(kFunctionRecognition, [&] { return RecognitionLine(face.recognition, input.users); });
+        if (on[kFunctionRecognition] || estimated) {
+            AppendLine(text, LoadString(kStrFaceSeparator));
+        }
+    }
+    // Drop the last face separator and the final line feed: every trailing character that the
+    // separator line is made of. No result line ends in one of them.
+    const std::string_view separatorChars = "\t -\n";
+    const std::size_t keep = text.find_last_not_of(separatorChars);
+    text.erase(keep == std::string::npos ? 0 : keep + 1);
+    return "\t" + text + "\n";
+}
+
+std::string StatusLine(int status) {
+    switch (status) {
+        case -20:  // time-out
+        case -22:  // bad sync byte
+            return LoadString(kStrNotResponding);
+        default:  // -21, -30, -31 and any other exchange failure
+            return LoadString(kStrCommunicationError);
+    }
+}
+
+}  // namespace
+
+std::string FormatResultBlock(const ResultBlockInput& input) {
+    const bool* on = input.functions;
+    std::string text = LoadString(kStrBlockSeparator);
+    text += '\n';
+    text += LoadString(kStrExecute);
+    text += FormatString(kStrFunctionSummary, OnOff(on[0]), OnOff(on[1]), OnOff(on[2]), OnOff(on[3]),
+                         OnOff(on[4]), OnOff(on[5]), OnOff(on[6]), OnOff(on[7]), OnOff(on[8]), OnOff(on[9]));
+    text += '\n';
+
+    text += LoadString(kStrResult);
+    text += FormatString(kStrResponse, input.responseTimeMs, static_cast<unsigned>(input.returnCode));
+    text += '\n';
+    if (input.status != 0) {
+        text += StatusLine(input.status);
+        text += '\n';
+    } else if (input.returnCode == 0) {
+        static const CExecResult kEmpty;
+        const CExecResult& result = input.result != nullptr ? *input.result : kEmpty;
+        if (on[kFunctionBody]) {
+            text += DetectionText(kStrBodyCount, result.bodies);
+        }
+        if (on[kFunctionHand]) {
+            text += DetectionText(kStrHandCount, result.hands);
+        }
+        if (on[kFunctionFace]) {
+            text += FaceText(input, result.faces);
+        }
+    }
+    text += '\n';
+    return text;
+}
+
+std::string FormatHeaderBlock(const std::string& appVersion, const std::string& firmwareVersion) {
+    std::string text = LoadString(kStrBlockSeparator);
+    text += '\n';
+    text += LoadString(kStrHeaderProgram);
+    text += '\t';
+    text += appVersion;
+    text += '\n';
+    text += LoadString(kStrHeaderFirmware);
+    text += '\t';
+    text += firmwareVersion;
+    text += '\n';
+    return text;
+}
+
+}  // namespace qzm
