@@ -38,6 +38,8 @@ constexpr StringEntry kStrings[] = {
     {1020, "USER%03d"},
     // Album file dialog filter.
     {1050, "Album File(*.qzc)|*.qzc||"},
+    // The emulator built into the program, listed after the real ports.
+    {1090, "Simulated module"},
     // Camera angles.
     {1500, "0°"},
     {1501, "90°"},

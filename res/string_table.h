@@ -9,6 +9,12 @@
 
 namespace qzm {
 
+// Ids the code names directly.
+enum StringId : int {
+    kStringDefaultUserName = 1020,
+    kStringSimulatedModule = 1090,
+};
+
 // The text of the id, or "" for an id the table does not hold. The pointer stays valid for the
 // whole run.
 const char* LoadString(int id);

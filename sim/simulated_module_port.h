@@ -1,0 +1,30 @@
+// The emulator offered to the program as its built-in "Simulated module" port: started on a
+// pseudo-terminal inside the program on first use and opened through the ordinary serial code.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/simulated_port.h"
+#include "sim/module_identity.h"
+#include "sim/pty_module_host.h"
+
+namespace qzm {
+
+class CSimulatedModulePort : public ISimulatedPort {
+public:
+    // name: the port name to list (the program's own text for it).
+    CSimulatedModulePort(std::string name, ModuleIdentity identity = ModuleIdentity::Extended());
+    ~CSimulatedModulePort() override;
+
+    std::string Name() const override { return name_; }
+    std::string Start(std::string* errorText) override;
+    void Stop() override;
+
+private:
+    const std::string name_;
+    ModuleIdentity identity_;
+    std::unique_ptr<CPtyModuleHost> host_;
+};
+
+}  // namespace qzm

@@ -1,0 +1,192 @@
+// The controller against the emulator: what it sends, what it stores, and when.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/demo_controller.h"
+#include "sim/pty_module_host.h"
+#include "sim/simulated_module_port.h"
+#include "test_folder.h"
+
+using namespace qzm;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string ReadFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const char* path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+PortEnumerationRoots NoPorts(const ScopedWorkingFolder& folder) {
+    return {(folder.path() / "no-sys").string(), (folder.path() / "no-dev").string()};
+}
+
+class ControllerTest : public ::testing::Test {
+protected:
+    ScopedWorkingFolder folder;
+};
+
+// A controller connected to an emulator on a pseudo-terminal.
+class ControllerIntegration : public ControllerTest {
+protected:
+    void SetUp() override {
+        WriteFile("DefSettings.dat",
+                  "; defaults\r\n500\t500\t500\t500\r\n30\t8192\t40\t8192\t64\t8192\r\n0\t0\r\n");
+        WriteFile("FullImageInfo.dat", "; models\r\nQZM-K100\t640\t480\r\nQZM-K200\t1280\t960\r\n");
+        ASSERT_TRUE(module.Start());
+        controller.LoadAll();
+        ASSERT_EQ(controller.Connect(module.OpenPath(), 921600), 0);
+    }
+
+    CPtyModuleHost module{ModuleIdentity::Extended()};
+    CDemoController controller{NoPorts(folder)};
+};
+
+// Controller tests that need a pseudo-terminal but set it up themselves.
+using ControllerLineIntegration = ControllerTest;
+
+}  // namespace
+
+TEST_F(ControllerTest, EmptyPortNameAsksForTheConnection) {
+    WriteFile("Application.ini", "[Application]\r\nAutoConnect=1\r\nCOMPortName=\r\n");
+    CDemoController controller(NoPorts(folder));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(controller.Initialise(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 150ms);  // no connection attempt was made
+    EXPECT_FALSE(controller.Device()->Connection().IsOpen());
+    EXPECT_EQ(controller.BaudRate(), 921600);
+}
+
+TEST_F(ControllerTest, MissingThresholdsTakeTheDefaultsAndWriteThem) {
+    WriteFile("DefSettings.dat", "; c\r\n; c\r\n10\t20\t30\t40\r\n1\t2\t3\t4\t5\t6\r\n2\t1\r\n");
+    WriteFile("Settings.ini", "[Threshold]\r\nHand=7\r\n");
+    CDemoController controller(NoPorts(folder));
+    controller.LoadAll();
+    const ExecSettings& s = controller.CurrentSettings();
+    EXPECT_EQ(s.threshold[0], 10);
+    EXPECT_EQ(s.threshold[3], 40);
+    EXPECT_EQ(s.sizeRange[2], CRange(5, 6));
+    EXPECT_EQ(s.yawAngle, 2);
+    EXPECT_EQ(s.rollAngle, 1);
+    const std::string written = ReadFile("Settings.ini");
+    EXPECT_NE(written.find("Hand=20"), std::string::npos) << written;
+    EXPECT_NE(written.find("Face=327686"), std::string::npos) << written;  // 5 << 16 | 6
+}
+
+TEST_F(ControllerTest, AddNewUserWhenEveryNumberIsTaken) {
+    // The store as 500 additions leave it, written directly: the store itself syncs every file.
+    std::filesystem::create_directories("DB/RegistData");
+    std::string list;
+    for (int i = 0; i < 500; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%03d", i);
+        list += std::string(number) + "\r\n";
+        std::filesystem::create_directories(std::string("DB/RegistData/") + number);
+        WriteFile((std::string("DB/RegistData/") + number + "/UserInfo.dat").c_str(),
+                  std::to_string(i) + "\r\nU" + std::to_string(i) + "\r\n\r\n");
+    }
+    WriteFile("DB/RegistData/User.dat", list);
+    WriteFile("Application.ini", "[Application]\r\nRegistCount=500\r\n");
+    CDemoController controller(NoPorts(folder));
+    controller.LoadAll();
+    ASSERT_EQ(controller.UserList().size(), 500u);
+    EXPECT_EQ(controller.AddNewUser("one more"), -1);
+    EXPECT_EQ(controller.RegistCount(), 500);
+    EXPECT_EQ(controller.MakeDefaultUserName(), "USER501");
+}
+
+TEST_F(ControllerLineIntegration, SilentModuleFailsAfterBothTries) {
+    CPtyModuleHost module;
+    ModuleFaults silent;
+    silent.silent = true;
+    module.SetFaults(silent);
+    ASSERT_TRUE(module.Start());
+    CDemoController controller(NoPorts(folder));
+    controller.LoadAll();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(controller.Connect(module.OpenPath(), 115200), kProtocolTimeout);
+    // 200 ms, then twice 500 ms and the 1-second wait of Get Version.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 3200ms);
+    const std::string ini = ReadFile("Application.ini");
+    EXPECT_NE(ini.find("BaudRate=115200"), std::string::npos);
+    EXPECT_NE(ini.find("COMPortName=" + module.OpenPath()), std::string::npos);
+}
+
+TEST_F(ControllerIntegration, SettingsAreWrittenOnlyOnceTheModuleTookThem) {
+    EXPECT_EQ(controller.Device()->DeviceType(), CQZMDevice::kExtendedDevice);
+    ExecSettings wanted = controller.CurrentSettings();
+    wanted.threshold[1] = 321;
+    ModuleFaults refuse;
+    refuse.responseCode = 0x42;
+    module.SetFaults(refuse);
+    const std::string before = ReadFile("Settings.ini");
+    EXPECT_EQ(controller.ApplyAllSettings(wanted, 2), kProtocolOk);  // refused: stops, yet result 0
+    EXPECT_EQ(ReadFile("Settings.ini"), before);
+    EXPECT_EQ(controller.CameraAngle(), 0);
+
+    module.SetFaults({});
+    EXPECT_EQ(controller.ApplyAllSettings(wanted, 2), kProtocolOk);
+    EXPECT_EQ(controller.CameraAngle(), 2);
+    EXPECT_EQ(controller.CurrentSettings().threshold[1], 321);
+    EXPECT_EQ(module.Emulator().Settings().cameraAngle, 2);
+    EXPECT_EQ(module.Emulator().Settings().thresholds[1], 321);
+    EXPECT_NE(ReadFile("Settings.ini").find("Hand=321"), std::string::npos);
+}
+
+TEST_F(ControllerIntegration, ChangedSettingsOnlyAreSent) {
+    ExecSettings s = controller.CurrentSettings();
+    const std::uint64_t before = module.CommandsHandled();
+    EXPECT_EQ(controller.ApplyChangedSettings(controller.CameraAngle(), s.threshold, s.sizeRange, s.yawAngle,
+                                              s.rollAngle),
+              0);
+    EXPECT_EQ(module.CommandsHandled(), before + 1);  // the version check only
+    s.sizeRange[0] = CRange(50, 600);
+    EXPECT_EQ(controller.ApplyChangedSettings(1, s.threshold, s.sizeRange, 1, s.rollAngle), 0);
+    EXPECT_EQ(module.CommandsHandled(), before + 5);
+    EXPECT_EQ(module.Emulator().Settings().sizeRanges[0], 50);
+    EXPECT_EQ(module.Emulator().Settings().yawCode, 1);
+
+    // A module that refuses the camera angle: the angle is stored all the same, the rest is not sent.
+    ModuleFaults refuse;
+    refuse.responseCode = 0x42;
+    module.SetFaults(refuse);
+    s.threshold[0] = 1;
+    EXPECT_EQ(controller.ApplyChangedSettings(3, s.threshold, s.sizeRange, 1, s.rollAngle), -1);
+    EXPECT_EQ(controller.CameraAngle(), 3);
+    EXPECT_NE(controller.CurrentSettings().threshold[0], 1);
+}
+
+TEST_F(ControllerIntegration, FullImageSizeFromTheModelTable) {
+    int width = 0, height = 0;
+    ASSERT_EQ(controller.GetFullImageSize(&width, &height), 0);
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 960);
+    ModuleIdentity other = ModuleIdentity::Extended();
+    other.model = "QZM-K999";
+    module.Emulator().SetIdentity(other);
+    ASSERT_EQ(controller.GetFullImageSize(&width, &height), 0);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    std::uint8_t response = 0;
+    std::string model, numbers;
+    ASSERT_EQ(controller.GetVersionText(&response, &model, &numbers), 0);
+    EXPECT_EQ(numbers, "1.2.0.2048");
+}
+
+TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
+    CDemoController controller(NoPorts(folder));
+    controller.SetSimulatedPort(std::make_unique<CSimulatedModulePort>("Simulated module"));
+    controller.LoadAll();
+    EXPECT_EQ(controller.PortList(), std::vector<std::string>{"Simulated module"});
+    ASSERT_EQ(controller.Connect("Simulated module", 921600), 0);
+    EXPECT_EQ(controller.Device()->DeviceType(), CQZMDevice::kExtendedDevice);
+}
