@@ -1,6 +1,7 @@
 // qzm-cli: the controller from the command line, for scripted evaluation of the module.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -243,6 +244,11 @@ int RunUserCommand(CDemoController& controller, const Command& command) {
     }
     if (a.empty() || !ParseInt(a[0], user))
         return Usage((name + " needs a user number").c_str());
+    int data = -1;
+    if (name == "delete-data" &&
+        (a.size() != 2 || (a[1] != "all" && (!ParseInt(a[1], data) || data < 0 || data > 9)))) {
+        return Usage("delete-data takes a user number and a data number 0..9 or all");
+    }
     CUserInfo info;
     if (controller.FetchUserInfo(user, &info) != 0) {
         PrintMessage("No user " + a[0] + ".");
@@ -290,10 +296,6 @@ int RunUserCommand(CDemoController& controller, const Command& command) {
         return kExitOk;
     }
     if (name == "delete-data") {
-        int data = -1;
-        if (a.size() != 2 || (a[1] != "all" && (!ParseInt(a[1], data) || data < 0 || data > 9))) {
-            return Usage("delete-data takes a user number and a data number 0..9 or all");
-        }
         return Outcome(controller.RemoveData(user, data, &response), response);
     }
     return Usage(("unknown command " + name).c_str());
