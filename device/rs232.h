@@ -17,9 +17,10 @@ namespace qzm {
 
 class CRs232 {
 public:
-    // The receive buffer never holds more than this: the largest answer (album) with room to spare.
-    // A module that floods the line cannot make the program grow without bound.
-    static constexpr std::size_t kReceiveLimit = 2 * 1024 * 1024;
+    // The receive buffer never holds more than the largest answer: the album's 816 040 data bytes
+    // and the header. A module that floods the line cannot make the program grow beyond it; what
+    // does not fit is dropped, and the exchange sees a broken answer.
+    static constexpr std::size_t kReceiveLimit = 6 + 816040;
     // Bytes taken from the port per read.
     static constexpr std::size_t kReadChunk = 4096;
 

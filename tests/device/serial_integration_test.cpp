@@ -249,3 +249,16 @@ TEST_F(SerialIntegration, DeviceVanishingMidAnswer) {
     EXPECT_EQ(Version(&response), kProtocolOk);
     EXPECT_EQ(response, 0);
 }
+
+TEST_F(SerialIntegration, FloodingModuleCannotGrowTheReceiveBuffer) {
+    const std::vector<std::uint8_t> flood(CRs232::kReceiveLimit + 300000, 0x55);
+    ASSERT_TRUE(module.PushUnsolicited(flood));
+    while (module.BytesSent() < flood.size())
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(Buffered(static_cast<int>(CRs232::kReceiveLimit)));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(device.Connection().HasBytes(static_cast<int>(CRs232::kReceiveLimit) + 1));
+    // The next command starts clean.
+    std::uint8_t response = 0xFF;
+    EXPECT_EQ(Version(&response), kProtocolOk);
+}
