@@ -2,6 +2,7 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -31,6 +32,21 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     qzm::CPtyModuleHost host(options.identity);
+    qzm::CModuleEmulator& emulator = host.Emulator();
+    emulator.SetSceneSeed(options.seed);
+    emulator.SetFacesInView(options.facesInView);
+    if (options.wallClock)
+        emulator.SetSceneClock(qzm::SceneClock::kWallTime);
+    if (!options.storePath.empty()) {
+        // A missing file is a store not written yet; an unreadable or malformed one is not overwritten.
+        std::error_code ec;
+        if (std::filesystem::exists(options.storePath, ec) &&
+            !emulator.LoadStore(options.storePath, &error)) {
+            std::cerr << "qzm-module-sim: " << error << "\n";
+            return 1;
+        }
+        emulator.SetStoreFile(options.storePath);
+    }
     host.SetFaults(options.faults);
     host.SetPacing(options.paceBaud);
     if (!host.Start(options.linkPath, &error)) {
@@ -44,5 +60,8 @@ int main(int argc, char** argv) {
     }
     host.Stop();
     std::cerr << "qzm-module-sim: stopped after " << host.CommandsHandled() << " commands\n";
+    if (emulator.StoreSaveFailures() > 0)
+        std::cerr << "qzm-module-sim: " << emulator.StoreSaveFailures() << " saves of " << options.storePath
+                  << " failed\n";
     return 0;
 }

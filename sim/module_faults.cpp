@@ -17,17 +17,20 @@ std::vector<std::uint8_t> EncodeAnswer(const ModuleReply& reply, const ModuleFau
         return line;
 
     std::uint8_t code = faults.responseCode.value_or(reply.responseCode);
+    std::span<const std::uint8_t> data = reply.data;
+    if (reply.resultPayload && faults.truncatePayloadAt)
+        data = data.first(std::min(data.size(), *faults.truncatePayloadAt));
     std::vector<std::uint8_t> frame;
     if (faults.badLength) {
         frame = {kFrameSync, code};
         PutLE32(frame, kInvalidDataLength);
     } else if (reply.setCommand && faults.setCommandData) {
-        std::vector<std::uint8_t> data(*faults.setCommandData);
-        for (std::size_t i = 0; i < data.size(); ++i)
-            data[i] = static_cast<std::uint8_t>(i);
-        frame = BuildResponseFrame(code, data);
+        std::vector<std::uint8_t> filler(*faults.setCommandData);
+        for (std::size_t i = 0; i < filler.size(); ++i)
+            filler[i] = static_cast<std::uint8_t>(i);
+        frame = BuildResponseFrame(code, filler);
     } else {
-        frame = BuildResponseFrame(code, reply.data);
+        frame = BuildResponseFrame(code, data);
     }
     if (faults.badSync)
         frame[0] = ModuleFaults::kBadSyncByte;

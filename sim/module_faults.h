@@ -13,11 +13,14 @@ namespace qzm {
 struct ModuleReply {
     std::uint8_t responseCode = 0;
     std::vector<std::uint8_t> data;
-    bool setCommand = false;  // the answer to a set command (it normally carries no data)
+    bool setCommand = false;     // the answer to a set command (it normally carries no data)
+    bool resultPayload = false;  // the answer to an execution (counts, entries, image)
 };
 
 // Every fault is off by default. They combine in this order when an answer is encoded:
 //   silent        -> nothing at all is sent, every other fault is ignored;
+//   truncatePayloadAt -> an execution answer's data is cut after this many bytes and the header's length
+//                    says so: a well-formed answer whose result payload is short (other answers unchanged);
 //   responseCode  -> replaces the response code of every answer (the data is kept);
 //   setCommandData-> answers to set commands carry this many data bytes (0x00, 0x01, ...) with a matching
 //                    length field;
@@ -31,6 +34,7 @@ struct ModuleFaults {
     static constexpr std::size_t kShortHeaderBytes = 3;
 
     bool silent = false;
+    std::optional<std::size_t> truncatePayloadAt;
     std::optional<std::size_t> stopAfter;
     bool badSync = false;
     bool shortHeader = false;

@@ -33,6 +33,11 @@ std::string SimUsageText() {
            "  --version A.B.C.D             major, minor, release (0..255) and revision\n"
            "  --pace BAUD                   send at the line rate of BAUD (BAUD / 10 bytes/s; 0 = unpaced)\n"
            "  --link PATH                   also make a symbolic link PATH to the pseudo-terminal\n"
+           "  --store PATH                  keep the registrations in the album file PATH: loaded at start,\n"
+           "                                saved after every change\n"
+           "  --seed N                      a different scene (default 1)\n"
+           "  --wall-clock                  the scene moves with the clock (default: 0.1 s per execution)\n"
+           "  --faces N                     exactly N faces (0..64) in view, looking at the camera\n"
            "Faults (every answer):\n"
            "  --silent                      never answer\n"
            "  --stop-after N                cut every answer after N bytes\n"
@@ -42,6 +47,8 @@ std::string SimUsageText() {
            "  --set-data N                  answer set commands with N data bytes\n"
            "  --response-code HEX           use this response code in every answer\n"
            "  --junk N                      send N junk bytes before every answer\n"
+           "  --truncate-payload N          cut execution answers after N data bytes (length field to "
+           "match)\n"
            "  --help                        show this text\n";
 }
 
@@ -129,6 +136,33 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
                 return false;
             }
             result.linkPath = text;
+        } else if (name == "--store") {
+            if (!value(text))
+                return false;
+            if (text.empty()) {
+                error = "--store needs a path";
+                return false;
+            }
+            result.storePath = text;
+        } else if (name == "--seed") {
+            if (!count(0, number))
+                return false;
+            result.seed = number;
+        } else if (name == "--wall-clock") {
+            if (!flag(result.wallClock))
+                return false;
+        } else if (name == "--faces") {
+            if (!count(0, number))
+                return false;
+            if (number > 64) {
+                error = "--faces: at most 64";
+                return false;
+            }
+            result.facesInView = static_cast<int>(number);
+        } else if (name == "--truncate-payload") {
+            if (!count(0, number))
+                return false;
+            result.faults.truncatePayloadAt = static_cast<std::size_t>(number);
         } else if (name == "--silent") {
             if (!flag(result.faults.silent))
                 return false;

@@ -15,6 +15,10 @@ struct SimOptions {
     ModuleFaults faults;
     std::uint32_t paceBaud = 0;
     std::string linkPath;
+    std::string storePath;  // registrations kept in this album file between runs; empty: none
+    std::uint64_t seed = 1;
+    bool wallClock = false;  // the scene follows the clock instead of moving on per execution
+    int facesInView = -1;    // -1: the free scene; 0..64 faces posed in view
     bool help = false;
 };
 

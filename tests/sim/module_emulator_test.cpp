@@ -103,15 +103,28 @@ TEST(ModuleEmulator, WrongDataLengthOrValueIsRefusedAndChangesNothing) {
 }
 
 TEST(ModuleEmulator, UnknownOrNotEmulatedCommandsAreRefused) {
-    for (const ModuleIdentity& identity : {ModuleIdentity::Basic(), ModuleIdentity::Extended()}) {
-        CModuleEmulator emulator(identity);
-        for (std::uint8_t code : {0x02, 0x03, 0x04, 0x06, 0x0F, 0x10, 0x13, 0x20, 0x21, 0x30, 0x80, 0xFF}) {
+    struct Case {
+        ModuleIdentity identity;
+        std::vector<std::uint8_t> unknown;
+        std::vector<std::uint8_t> known;
+    } cases[] = {
+        {ModuleIdentity::Basic(),
+         {0x02, 0x04, 0x06, 0x08, 0x0A, 0x0F, 0x16, 0x20, 0x21, 0x22, 0x30, 0x80, 0x81, 0xFF},
+         {0x00, 0x01, 0x03, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13, 0x15}},
+        {ModuleIdentity::Extended(),
+         {0x02, 0x06, 0x08, 0x0A, 0x0F, 0x16, 0x22, 0x30, 0x80, 0x81, 0xFF},
+         {0x00, 0x01, 0x03, 0x04, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13, 0x15, 0x20, 0x21}},
+    };
+    for (const Case& c : cases) {
+        CModuleEmulator emulator(c.identity);
+        for (std::uint8_t code : c.unknown) {
             ModuleReply reply = emulator.Handle(Frame(code));
             EXPECT_EQ(reply.responseCode, kRespUnknownCommand) << int(code);
             EXPECT_TRUE(reply.data.empty());
             EXPECT_FALSE(emulator.Knows(code));
         }
-        EXPECT_TRUE(emulator.Knows(kCmdGetVersion));
+        for (std::uint8_t code : c.known)
+            EXPECT_TRUE(emulator.Knows(code)) << int(code);
     }
 }
 
@@ -138,6 +151,21 @@ TEST(ModuleFaultsEncoding, EachFaultPutsItsBytesOnTheLine) {
     } cases[] = {
         {"none", version, {}, {0xFE, 0x00, 3, 0, 0, 0, 0xA1, 0xA2, 0xA3}},
         {"silent", version, faults([](ModuleFaults& f) { f.silent = true; }), {}},
+        {"truncated payload leaves other answers whole",
+         version,
+         faults([](ModuleFaults& f) { f.truncatePayloadAt = 1; }),
+         {0xFE, 0x00, 3, 0, 0, 0, 0xA1, 0xA2, 0xA3}},
+        {"truncated payload with a length to match",
+         ModuleReply{0x00, {1, 2, 3, 4, 5}, false, true},
+         faults([](ModuleFaults& f) { f.truncatePayloadAt = 2; }),
+         {0xFE, 0x00, 2, 0, 0, 0, 1, 2}},
+        {"truncated payload then stopped",
+         ModuleReply{0x00, {1, 2, 3, 4, 5}, false, true},
+         faults([](ModuleFaults& f) {
+             f.truncatePayloadAt = 3;
+             f.stopAfter = 7;
+         }),
+         {0xFE, 0x00, 3, 0, 0, 0, 1}},
         {"silent wins over junk",
          version,
          faults([](ModuleFaults& f) {
