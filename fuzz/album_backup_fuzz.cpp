@@ -29,6 +29,23 @@ void Require(bool condition, const char* what) {
     }
 }
 
+// The working folder, removed when the fuzzer exits.
+fs::path g_folder;
+
+void RemoveFolder() {
+    std::error_code ec;
+    fs::current_path(fs::temp_directory_path(), ec);
+    fs::remove_all(g_folder, ec);
+}
+
+void EnterOwnFolder() {
+    std::string pattern = (fs::temp_directory_path() / "qzm-album-backup-fuzz-XXXXXX").string();
+    Require(::mkdtemp(pattern.data()) != nullptr, "no temporary folder");
+    g_folder = pattern;
+    fs::current_path(g_folder);
+    std::atexit(RemoveFolder);
+}
+
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -36,10 +53,8 @@ std::string ReadBytes(const fs::path& path) {
 
 const std::string kPreviousBackup = std::string("\x20\0\0\0\x05\0\0\0", 8) + std::string(32, 'p');
 
-void EnterFolder() {
-    std::string pattern = (fs::temp_directory_path() / "qzm-album-backup-fuzz-XXXXXX").string();
-    Require(::mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-    fs::current_path(pattern);
+void Prepare() {
+    EnterOwnFolder();
     std::ofstream("kept.qzb", std::ios::binary) << kPreviousBackup;
 }
 
@@ -88,7 +103,7 @@ void CheckWrite(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool entered = (EnterFolder(), true);
+    static const bool entered = (Prepare(), true);
     (void)entered;
     CheckRead(data, size);
     CheckWrite(data, size);

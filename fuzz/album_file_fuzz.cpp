@@ -32,6 +32,23 @@ void Require(bool condition, const char* what) {
     }
 }
 
+// The working folder, removed when the fuzzer exits.
+fs::path g_folder;
+
+void RemoveFolder() {
+    std::error_code ec;
+    fs::current_path(fs::temp_directory_path(), ec);
+    fs::remove_all(g_folder, ec);
+}
+
+void EnterOwnFolder() {
+    std::string pattern = (fs::temp_directory_path() / "qzm-album-file-fuzz-XXXXXX").string();
+    Require(::mkdtemp(pattern.data()) != nullptr, "no temporary folder");
+    g_folder = pattern;
+    fs::current_path(g_folder);
+    std::atexit(RemoveFolder);
+}
+
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -64,9 +81,7 @@ bool SameUsers(const std::vector<UserSummary>& a, const std::vector<UserSummary>
 
 struct Baseline {
     Baseline() {
-        std::string pattern = (fs::temp_directory_path() / "qzm-album-file-fuzz-XXXXXX").string();
-        Require(::mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-        fs::current_path(pattern);
+        EnterOwnFolder();
         Build();
         files = Snapshot();
         users = UserList(store);

@@ -7,9 +7,11 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "present/image_data.h"
 #include "present/img_conv.h"
+#include "registration/reg_user_info_mngr.h"
 
 namespace qzm::testing {
 
@@ -48,6 +50,25 @@ inline std::map<std::string, std::string> SnapshotTree(const std::filesystem::pa
         files[name] = entry.is_directory() ? "/" : ReadFileBytes(entry.path());
     }
     return files;
+}
+
+inline std::vector<int> Ids(const CRegUserInfoMngr& users) {
+    std::vector<int> ids;
+    for (const UserSummary& user : users.GetUserList()) {
+        ids.push_back(user.id);
+    }
+    return ids;
+}
+
+// The user's data numbers in entry order; none for an unknown user.
+inline std::vector<int> DataNumbers(const CRegUserInfoMngr& users, int id) {
+    CUserInfo user;
+    std::vector<int> numbers;
+    users.GetUserInfo(id, user);
+    for (const UserDataEntry& entry : user.Entries()) {
+        numbers.push_back(entry.dataNumber);
+    }
+    return numbers;
 }
 
 }  // namespace qzm::testing
