@@ -20,6 +20,7 @@
 
 #include "device/qzm_frame.h"
 #include "sim/pty_module_host.h"
+#include "test_folder.h"
 
 extern char** environ;
 
@@ -260,50 +261,61 @@ TEST(PtyModuleHostIntegration, LinkIsMadeReplacedAndRemoved) {
     std::filesystem::remove_all(dir);
 }
 
-// The executable prints the path first, answers on it and ends cleanly on SIGTERM; a bad option exits 2.
-TEST(PtyModuleHostIntegration, ExecutablePrintsThePathAndStopsOnSigterm) {
-    const std::filesystem::path exe =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "qzm-module-sim";
-    if (!std::filesystem::exists(exe))
-        GTEST_SKIP() << exe << " not built";
+std::filesystem::path SimExecutable() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "qzm-module-sim";
+}
 
-    auto spawn = [&](std::vector<std::string> args, int& outFd) {
-        int pipeFds[2];
-        EXPECT_EQ(::pipe(pipeFds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        EXPECT_EQ(::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        outFd = pipeFds[0];
-        return pid;
-    };
-    auto exitCode = [](pid_t pid) {
-        int status = 0;
-        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
+// Starts qzm-module-sim with its standard output on a pipe (outFd) and its errors dropped.
+pid_t SpawnSim(std::vector<std::string> args, int& outFd) {
+    const std::string exe = SimExecutable().string();
+    int pipeFds[2];
+    EXPECT_EQ(::pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    outFd = pipeFds[0];
+    return pid;
+}
 
-    int out = -1;
-    pid_t bad = spawn({"--personality", "odd"}, out);
-    ::close(out);
-    EXPECT_EQ(exitCode(bad), 2);
+int ExitCode(pid_t pid) {
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
-    pid_t pid = spawn({"--personality", "extended", "--response-code", "5"}, out);
+// The first line the executable prints (the path to open); closes fd.
+std::string FirstLine(int fd) {
     std::string line;
     char c;
-    pollfd p{out, POLLIN, 0};
-    while (::poll(&p, 1, 5000) == 1 && ::read(out, &c, 1) == 1 && c != '\n')
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, 5000) == 1 && ::read(fd, &c, 1) == 1 && c != '\n')
         line += c;
+    ::close(fd);
+    return line;
+}
+
+// The executable prints the path first, answers on it and ends cleanly on SIGTERM; a bad option exits 2.
+TEST(PtyModuleHostIntegration, ExecutablePrintsThePathAndStopsOnSigterm) {
+    if (!std::filesystem::exists(SimExecutable()))
+        GTEST_SKIP() << SimExecutable() << " not built";
+
+    int out = -1;
+    pid_t bad = SpawnSim({"--personality", "odd"}, out);
     ::close(out);
+    EXPECT_EQ(ExitCode(bad), 2);
+
+    pid_t pid = SpawnSim({"--personality", "extended", "--response-code", "5"}, out);
+    const std::string line = FirstLine(out);
     ASSERT_EQ(line.rfind("/dev/pts/", 0), 0u) << line;
     {
         PtyClient pc;
@@ -314,7 +326,46 @@ TEST(PtyModuleHostIntegration, ExecutablePrintsThePathAndStopsOnSigterm) {
         EXPECT_EQ(answer[1], 0x05);
     }
     ::kill(pid, SIGTERM);
-    EXPECT_EQ(exitCode(pid), 0);
+    EXPECT_EQ(ExitCode(pid), 0);
+}
+
+// With --store the registrations outlive the process; a store file it cannot read stops it at start.
+TEST(PtyModuleHostIntegration, ExecutableKeepsItsStoreBetweenRuns) {
+    if (!std::filesystem::exists(SimExecutable()))
+        GTEST_SKIP() << SimExecutable() << " not built";
+    TestFolder dir;
+    const std::string store = (dir.path() / "module.qzb").string();
+
+    auto run = [&](const Bytes& command, std::size_t answerSize) {
+        int out = -1;
+        pid_t pid = SpawnSim({"--personality", "extended", "--faces", "1", "--store", store}, out);
+        const std::string path = FirstLine(out);
+        Bytes answer;
+        if (path.rfind("/dev/pts/", 0) == 0) {
+            PtyClient pc;
+            EXPECT_TRUE(pc.Open(path));
+            EXPECT_TRUE(pc.Write(command));
+            answer = pc.Read(answerSize);
+        }
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(ExitCode(pid), 0);
+        return answer;
+    };
+    const Bytes registration = run(BuildCommandFrame(kCmdRegister, Bytes{3, 0, 4}), 6 + 4100);
+    ASSERT_EQ(registration.size(), 6u + 4100u);
+    EXPECT_EQ(registration[1], 0x00);
+    EXPECT_EQ(std::filesystem::file_size(store), 44u + 68u);
+
+    const Bytes presence = run(BuildCommandFrame(kCmdGetUserData, Bytes{3, 0}), 8);
+    ASSERT_EQ(presence.size(), 8u);
+    EXPECT_EQ(GetLE16(&presence[6]), 1u << 4);
+
+    std::filesystem::resize_file(store, 50);
+    int out = -1;
+    pid_t pid = SpawnSim({"--store", store}, out);
+    EXPECT_EQ(FirstLine(out), "");
+    EXPECT_EQ(ExitCode(pid), 1);
+    EXPECT_EQ(std::filesystem::file_size(store), 50u) << "a store it could not read is left alone";
 }
 
 }  // namespace

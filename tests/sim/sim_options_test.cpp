@@ -32,6 +32,28 @@ TEST(SimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(o.faults.junkBefore, 9u);
 }
 
+TEST(SimOptions, SceneAndStoreOptions) {
+    SimOptions defaults;
+    EXPECT_EQ(defaults.facesInView, -1);
+    EXPECT_FALSE(defaults.wallClock);
+    EXPECT_TRUE(defaults.storePath.empty());
+    EXPECT_FALSE(defaults.faults.truncatePayloadAt);
+
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSimOptions(
+        {"--store", "db/module.qzb", "--seed=42", "--wall-clock", "--faces", "0", "--truncate-payload", "37"},
+        o, error))
+        << error;
+    EXPECT_EQ(o.storePath, "db/module.qzb");
+    EXPECT_EQ(o.seed, 42u);
+    EXPECT_TRUE(o.wallClock);
+    EXPECT_EQ(o.facesInView, 0);
+    EXPECT_EQ(o.faults.truncatePayloadAt, 37u);
+    ASSERT_TRUE(ParseSimOptions({"--faces", "64"}, o, error));
+    EXPECT_EQ(o.facesInView, 64);
+}
+
 TEST(SimOptions, ModelAndVersionOverrideThePersonalityWhereverTheyStand) {
     SimOptions o;
     std::string error;
@@ -75,6 +97,13 @@ TEST(SimOptions, UnusableCommandLinesAreRefusedWithAReason) {
         {"--junk", "0"},
         {"--junk", "1x"},
         {"--link", ""},
+        {"--store", ""},
+        {"--store"},
+        {"--faces", "65"},
+        {"--faces", "-1"},
+        {"--seed", "x"},
+        {"--wall-clock=1"},
+        {"--truncate-payload"},
         {"--silent=yes"},
         {"--bogus"},
         {"positional"},
