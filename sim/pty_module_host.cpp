@@ -258,6 +258,9 @@ void CPtyModuleHost::Run(int masterFd, int wakeFd) {
     CModuleFrameParser parser;
     OutputQueue output;
     LinePacer pacer;
+    // Paced input: the module takes the PC's bytes at the line rate too, so a long frame (Load
+    // Album) takes its line time; the PC's writes wait on the full pseudo-terminal meanwhile.
+    LinePacer inputPacer;
     std::vector<std::uint8_t> readBuffer(64 * 1024);
     std::vector<std::uint8_t> injected;
     bool writeBlocked = false;  // the pty took no more; wait for POLLOUT
@@ -313,9 +316,22 @@ void CPtyModuleHost::Run(int masterFd, int wakeFd) {
             }
         }
 
+        std::size_t readAllowed = readBuffer.size();
+        if (rate == 0) {
+            inputPacer.Idle();
+        } else if (inputPacer.Active()) {
+            if (inputPacer.Rate() != rate)
+                inputPacer.Restart(rate, Clock::now());
+            readAllowed = static_cast<std::size_t>(
+                std::min<std::uint64_t>(readBuffer.size(), inputPacer.Allowed(Clock::now())));
+            if (readAllowed == 0) {
+                const int wait = inputPacer.WaitMs(std::max<std::uint64_t>(1, rate / 1000), Clock::now());
+                timeoutMs = timeoutMs < 0 ? wait : std::min(timeoutMs, wait);
+            }
+        }
         pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, 0, 0}};
         if (masterAlive)
-            fds[1].events = static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0));
+            fds[1].events = static_cast<short>((readAllowed > 0 ? POLLIN : 0) | (writeBlocked ? POLLOUT : 0));
         int ready = ::poll(fds, masterAlive ? 2 : 1, timeoutMs);
         if (ready < 0) {
             if (errno == EINTR)
@@ -336,18 +352,29 @@ void CPtyModuleHost::Run(int masterFd, int wakeFd) {
             writeBlocked = false;
             pacer.Idle();  // the PC side held the line up; the line rate counts again from now
         }
-        if (fds[1].revents & (POLLIN | POLLHUP)) {
+        if (rate != 0 && !inputPacer.Active() && (fds[1].revents & POLLIN)) {
+            // Input starts: the first bytes are due one line time from now.
+            inputPacer.Restart(rate, Clock::now());
+            continue;
+        }
+        if (readAllowed > 0 && (fds[1].revents & (POLLIN | POLLHUP))) {
             for (;;) {
-                ssize_t n = ::read(masterFd, readBuffer.data(), readBuffer.size());
+                ssize_t n = ::read(masterFd, readBuffer.data(), readAllowed);
                 if (n < 0 && errno == EINTR)
                     continue;
-                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    inputPacer.Idle();  // the line is quiet
                     break;
+                }
                 if (n <= 0) {
                     masterAlive = false;
                     break;
                 }
                 bytesReceived_.fetch_add(static_cast<std::uint64_t>(n));
+                if (rate != 0) {
+                    inputPacer.Sent(static_cast<std::size_t>(n));
+                    readAllowed -= static_cast<std::size_t>(n);
+                }
                 auto frames =
                     parser.Feed(std::span(readBuffer.data(), static_cast<std::size_t>(n)), Clock::now());
                 for (const ParsedFrame& frame : frames) {
@@ -356,6 +383,8 @@ void CPtyModuleHost::Run(int masterFd, int wakeFd) {
                     commandsHandled_.fetch_add(1);
                     output.Append(answer);
                 }
+                if (readAllowed == 0)
+                    break;
             }
         }
     }
