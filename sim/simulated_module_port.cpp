@@ -1,9 +1,11 @@
 #include "sim/simulated_module_port.h"
 
+#include <filesystem>
+
 namespace qzm {
 
-CSimulatedModulePort::CSimulatedModulePort(std::string name, ModuleIdentity identity)
-    : name_(std::move(name)), identity_(std::move(identity)) {}
+CSimulatedModulePort::CSimulatedModulePort(std::string name, ModuleIdentity identity, std::string storeFile)
+    : name_(std::move(name)), identity_(std::move(identity)), storeFile_(std::move(storeFile)) {}
 
 CSimulatedModulePort::~CSimulatedModulePort() {
     Stop();
@@ -13,6 +15,18 @@ std::string CSimulatedModulePort::Start(std::string* errorText) {
     if (host_ && host_->Running())
         return host_->OpenPath();
     host_ = std::make_unique<CPtyModuleHost>(identity_);
+    // One person in front of the camera, moving with the clock: faces can be registered and are
+    // then recognised.
+    host_->Emulator().SetFacesInView(1);
+    host_->Emulator().SetSceneClock(SceneClock::kWallTime);
+    std::error_code ec;
+    // A damaged store file is left alone (not overwritten) and the module starts empty.
+    if (std::filesystem::exists(storeFile_, ec) && !host_->Emulator().LoadStore(storeFile_)) {
+        if (errorText)
+            *errorText = "the simulated module's store " + storeFile_ + " cannot be read";
+    } else {
+        host_->Emulator().SetStoreFile(storeFile_);
+    }
     if (!host_->Start({}, errorText)) {
         host_.reset();
         return {};

@@ -13,8 +13,13 @@ namespace qzm {
 
 class CSimulatedModulePort : public ISimulatedPort {
 public:
+    // The file in the working folder where the simulated module keeps its registrations between
+    // runs, as a module keeps them in its own memory.
+    static constexpr const char* kStoreFile = "./SimulatedModule.album";
+
     // name: the port name to list (the program's own text for it).
-    CSimulatedModulePort(std::string name, ModuleIdentity identity = ModuleIdentity::Extended());
+    CSimulatedModulePort(std::string name, ModuleIdentity identity = ModuleIdentity::Extended(),
+                         std::string storeFile = kStoreFile);
     ~CSimulatedModulePort() override;
 
     std::string Name() const override { return name_; }
@@ -24,6 +29,7 @@ public:
 private:
     const std::string name_;
     ModuleIdentity identity_;
+    const std::string storeFile_;
     std::unique_ptr<CPtyModuleHost> host_;
 };
 

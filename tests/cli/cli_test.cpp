@@ -158,3 +158,30 @@ TEST(CliOptionsTest, TextHelpers) {
     EXPECT_EQ(ProgressBarText(130, 4), "[####] 100 %");
     EXPECT_EQ(FramePath("d", 12), "d/frame-000012.pgm");
 }
+
+TEST_F(CliIntegration, RegistrationsAndAlbumsWithTheSimulatedModule) {
+    ASSERT_EQ(Cli("--simulate add-user Alice").out, "0\n");
+    CliRun run = Cli("--simulate register 0");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "0\n");
+    // The simulated module kept the registration between runs: it recognises Alice.
+    run = Cli("--simulate execute --functions face,recognition --image none");
+    EXPECT_NE(run.out.find("Recognition \tAlice Confidence:"), std::string::npos) << run.out;
+    EXPECT_EQ(Cli("--simulate check").out, "match\n");
+
+    const std::string album = (folder.path() / "saved.qzc").string();
+    ASSERT_EQ(Cli("--simulate album save '" + album + "'").status, 0);
+    ASSERT_EQ(Cli("--simulate delete-all").status, 0);
+    EXPECT_EQ(Cli("--simulate users").out, "");
+    run = Cli("--simulate album load '" + album + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Cli("--simulate users").out, "0\tAlice\t1\n");
+    EXPECT_EQ(Cli("--simulate check").out, "match\n");
+
+    // A file that is no album is refused with the program's message; the store stays.
+    std::ofstream(folder.path() / "broken.qzc") << "not an album";
+    run = Cli("--simulate album load '" + (folder.path() / "broken.qzc").string() + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Cannot open"), std::string::npos) << run.err;
+    EXPECT_EQ(Cli("--simulate users").out, "0\tAlice\t1\n");
+}
