@@ -190,3 +190,23 @@ TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
     ASSERT_EQ(controller.Connect("Simulated module", 921600), 0);
     EXPECT_EQ(controller.Device()->DeviceType(), CQZMDevice::kExtendedDevice);
 }
+
+TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoImage) {
+    CDemoController::Functions functions{};
+    functions[kFunctionFace] = true;
+    CImageData image;
+    CExecResult result;
+    std::uint8_t response = 0xFF;
+    ASSERT_EQ(controller.ExecuteOnce(&image, 3, &result, &response, functions), kProtocolOk);
+    EXPECT_EQ(response, 0);
+    EXPECT_EQ(image.Width(), 0);
+    EXPECT_EQ(controller.ExecuteImage(), 3);
+    const std::string settings = ReadFile("Settings.ini");
+    EXPECT_NE(settings.find("ExecuteImage=3"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("Function=4"), std::string::npos) << settings;
+
+    ASSERT_EQ(controller.ExecuteOnce(&image, kImage320x240, &result, &response, functions), kProtocolOk);
+    EXPECT_EQ(image.Width(), 320);
+    EXPECT_EQ(image.Height(), 240);
+    EXPECT_FALSE(result.faces.empty());
+}
