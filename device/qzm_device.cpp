@@ -84,11 +84,7 @@ int CQZMDevice::Execute(int imageOption, int minFaceSize, int yawCode, int rollC
     std::uint8_t* pixels = wantsImage && image != nullptr ? image->Plane(0) : nullptr;
     const std::size_t capacity = pixels != nullptr ? image->PlaneCapacity(0) : 0;
     CRawExecResult raw;
-    const int code = DeviceType() == kExtendedDevice
-                         ? protocol_.ExecuteEx(supportedCommands_, timeout, flags, imageOption, pixels,
-                                               capacity, &raw, response)
-                         : protocol_.Execute(supportedCommands_, timeout, flags, imageOption, pixels,
-                                             capacity, &raw, response);
+    const int code = SendExecute(timeout, flags, imageOption, pixels, capacity, &raw, response);
     if (code != kProtocolOk || *response != 0)
         return code;
     DecodeExecResult(raw, result);
@@ -97,21 +93,23 @@ int CQZMDevice::Execute(int imageOption, int minFaceSize, int yawCode, int rollC
     return code;
 }
 
+int CQZMDevice::SendExecute(int timeoutMs, FunctionFlags flags, int imageOption, std::uint8_t* pixels,
+                            std::size_t capacity, CRawExecResult* raw, std::uint8_t* response) {
+    // The extended command set answers with five expression scores.
+    return DeviceType() == kExtendedDevice ? protocol_.ExecuteEx(supportedCommands_, timeoutMs, flags,
+                                                                 imageOption, pixels, capacity, raw, response)
+                                           : protocol_.Execute(supportedCommands_, timeoutMs, flags,
+                                                               imageOption, pixels, capacity, raw, response);
+}
+
 int CQZMDevice::ExecuteImageOnly(CImageData* image, std::uint8_t* response) {
     if (image == nullptr)
         return kProtocolMissingArgument;
     timeoutParameters_.baudRate = connection_.BaudRate();
     const bool none[kFunctionCount] = {};
     CRawExecResult raw;
-    std::uint8_t* pixels = image->Plane(0);
-    const int code =
-        DeviceType() == kExtendedDevice
-            ? protocol_.ExecuteEx(supportedCommands_, LookupTimeout(CTimeoutTables::kPreviewImageRule),
-                                  FlagsFromSwitches(none), kImage160x120, pixels, image->PlaneCapacity(0),
-                                  &raw, response)
-            : protocol_.Execute(supportedCommands_, LookupTimeout(CTimeoutTables::kPreviewImageRule),
-                                FlagsFromSwitches(none), kImage160x120, pixels, image->PlaneCapacity(0), &raw,
-                                response);
+    const int code = SendExecute(LookupTimeout(CTimeoutTables::kPreviewImageRule), FlagsFromSwitches(none),
+                                 kImage160x120, image->Plane(0), image->PlaneCapacity(0), &raw, response);
     if (code != kProtocolOk || *response != 0)
         return code;
     SetExecImageSize(raw, image);

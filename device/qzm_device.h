@@ -81,6 +81,9 @@ public:
     int LoadAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* album, std::uint8_t* response);
 
 private:
+    int SendExecute(int timeoutMs, FunctionFlags flags, int imageOption, std::uint8_t* pixels,
+                    std::size_t capacity, CRawExecResult* raw, std::uint8_t* response);
+
     CRS232Connection connection_;
     CQZMProtocol protocol_;
     CTimeoutTables timeouts_;
