@@ -74,7 +74,6 @@ TEST(EmulatedAlbum, SaveAnswerHoldsSizeFlagAndAlbum) {
     EXPECT_EQ(entries[1].data, 9);
     EXPECT_EQ(entries[2].user, 300);
     EXPECT_NE(entries[0].feature, entries[2].feature) << "different identities, different features";
-    EXPECT_EQ(emulator.Handle(Frame(kCmdSaveAlbum, {0})).responseCode, kRespBadLength);
 }
 
 TEST(EmulatedAlbum, LoadRestoresRegistrationsAndRecognition) {
@@ -212,10 +211,6 @@ TEST(EmulatedAlbum, StoreFileKeepsRegistrationsBetweenRuns) {
     EXPECT_FALSE(next.LoadStore(bad, &error));
     EXPECT_EQ(next.AlbumBytes(), before);
 
-    EXPECT_TRUE(next.SaveStore(bad, &error)) << error;
-    CModuleEmulator check;
-    EXPECT_TRUE(check.LoadStore(bad));
-    EXPECT_EQ(check.AlbumBytes(), before);
     EXPECT_FALSE(next.SaveStore((folder.path() / "no" / "such" / "folder").string(), &error));
 
     // A store file that cannot be written is counted, and the command still succeeds.
