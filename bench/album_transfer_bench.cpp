@@ -9,6 +9,7 @@
 
 #include "device/qzm_device.h"
 #include "device/qzm_frame.h"
+#include "scripted_answer.h"
 #include "sim/pty_module_host.h"
 
 using namespace qzm;
@@ -47,25 +48,18 @@ void BM_SaveLargestAlbumPaced(benchmark::State& state) {
     data.resize(8 + kAlbumSize, 0x5A);
     const std::vector<std::uint8_t> answer = BuildResponseFrame(0, data);
     for (auto _ : state) {
-        const std::uint64_t before = line.module.CommandsHandled();
-        std::atomic<std::int64_t> pushedAt{0};
-        auto pusher = std::async(std::launch::async, [&] {
-            while (line.module.CommandsHandled() == before)
-                std::this_thread::yield();
-            pushedAt = std::chrono::steady_clock::now().time_since_epoch().count();
-            line.module.PushUnsolicited(answer);
-        });
         std::uint32_t size = 0;
         std::uint8_t flag = 0, response = 0xFF;
         std::vector<std::uint8_t> album;
-        const int code = line.device.SaveAlbum(&size, &flag, &album, &response);
-        const auto end = std::chrono::steady_clock::now().time_since_epoch().count();
-        pusher.get();
+        int code = 0;
+        const double seconds = TimeScriptedAnswer(
+            line.module, answer, [&] { return line.device.SaveAlbum(&size, &flag, &album, &response); },
+            &code);
         if (code != kProtocolOk || response != 0 || size != kAlbumSize) {
             state.SkipWithError("save failed");
             break;
         }
-        state.SetIterationTime(static_cast<double>(end - pushedAt.load()) * 1e-9);
+        state.SetIterationTime(seconds);
     }
     state.counters["line_time_ms"] = answer.size() * 10.0 / kBaud * 1000.0;
 }

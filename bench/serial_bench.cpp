@@ -10,6 +10,7 @@
 
 #include "device/qzm_device.h"
 #include "device/qzm_frame.h"
+#include "scripted_answer.h"
 #include "sim/pty_module_host.h"
 
 using namespace qzm;
@@ -68,24 +69,19 @@ void RunLargeAnswer(benchmark::State& state, std::uint32_t paceBaud) {
     image.Allocate(320, nullptr, 240, kFormatGrey8, 1);
     CExecResult result;
     for (auto _ : state) {
-        const std::uint64_t before = line.module.CommandsHandled();
-        std::atomic<std::int64_t> pushedAt{0};
-        auto pusher = std::async(std::launch::async, [&] {
-            while (line.module.CommandsHandled() == before)
-                std::this_thread::yield();
-            pushedAt = std::chrono::steady_clock::now().time_since_epoch().count();
-            line.module.PushUnsolicited(answer);
-        });
         std::uint8_t response = 0xFF;
-        const int code =
-            line.device.Execute(kImage320x240, 20, 0, 0, functions, 0, &image, &result, &response);
-        const auto end = std::chrono::steady_clock::now().time_since_epoch().count();
-        pusher.get();
+        int code = 0;
+        const double seconds = TimeScriptedAnswer(
+            line.module, answer,
+            [&] {
+                return line.device.Execute(kImage320x240, 20, 0, 0, functions, 0, &image, &result, &response);
+            },
+            &code);
         if (code != kProtocolOk || response != 0) {
             state.SkipWithError("exchange failed");
             break;
         }
-        state.SetIterationTime(static_cast<double>(end - pushedAt.load()) * 1e-9);
+        state.SetIterationTime(seconds);
     }
     state.counters["answer_bytes"] = static_cast<double>(answer.size());
     if (paceBaud > 0)
