@@ -9,6 +9,7 @@
 #include "files/file_operate.h"
 #include "files/text_codec.h"
 #include "present/img_conv.h"
+#include "registration/flush_files.h"
 #include "registration/le_bytes.h"
 #include "registration/reg_user_store.h"
 
@@ -301,7 +302,7 @@ int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& albu
     bytes = {};
 
     CRegUserInfoMngr& users = store.Users();
-    CRegUserInfoMngr staged(users.StagingFolder());
+    CRegUserInfoMngr staged(users.StagingFolder(), StoreWrites::kFlushOnReplace);
     CFileOperate::DeleteFolderTree(staged.Folder());
     const FileSnapshot ini(kApplicationIni);
     const FileSnapshot backup(kAlbumBackupPath);
@@ -391,7 +392,7 @@ int RestoreRegistrationData(CRegUserStore& store) {
     }
     CFileOperate::DeleteFolderTree(kRestoreStaging);
     CFileOperate::DeleteFolderTree(kReplacedDb);
-    if (CopyTreeChecked(kDbBackupFolder, kRestoreStaging) != 0) {
+    if (CopyTreeChecked(kDbBackupFolder, kRestoreStaging) != 0 || FlushFileSystemOf(kRestoreStaging) != 0) {
         CFileOperate::DeleteFolderTree(kRestoreStaging);
         return -1;
     }

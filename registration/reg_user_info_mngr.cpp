@@ -5,11 +5,13 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "files/file_operate.h"
 #include "files/text_codec.h"
+#include "registration/flush_files.h"
 #include "registration/le_bytes.h"
 
 namespace qzm {
@@ -36,6 +38,38 @@ std::string TodayText() {
     char text[32];
     std::strftime(text, sizeof text, "%Y/%m/%d", &local);
     return text;
+}
+
+// A file of a store that is flushed later. The old file goes first: some file systems flush a file
+// that is truncated and written again at once, which is the wait this write avoids.
+int WriteUnflushed(const std::string& path, std::string_view bytes) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return -1;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok) {
+        fs::remove(path, ec);
+    }
+    return ok ? 0 : -1;
+}
+
+// The bytes CFileOperate::WriteTextLines writes: CR LF line ends, Windows-1252, or UTF-16LE with
+// a byte-order mark when a line needs more.
+std::string EncodeTextLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    std::string bytes;
+    if (!Utf8ToCp1252(text, bytes)) {
+        bytes = "\xFF\xFE" + Utf8ToUtf16LeBytes(text);
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -97,10 +131,16 @@ void CUserInfo::ClearEntries() {
 
 // ---- CRegUserInfoMngr ----
 
-CRegUserInfoMngr::CRegUserInfoMngr(std::string folder) : folder_(std::move(folder)) {}
+CRegUserInfoMngr::CRegUserInfoMngr(std::string folder, StoreWrites writes)
+    : folder_(std::move(folder)), writes_(writes) {}
 CRegUserInfoMngr::~CRegUserInfoMngr() = default;
 CRegUserInfoMngr::CRegUserInfoMngr(CRegUserInfoMngr&&) noexcept = default;
 CRegUserInfoMngr& CRegUserInfoMngr::operator=(CRegUserInfoMngr&&) noexcept = default;
+
+int CRegUserInfoMngr::WriteLines(const std::string& path, const std::vector<std::string>& lines) const {
+    return writes_ == StoreWrites::kFlushEach ? CFileOperate::WriteTextLines(path, lines)
+                                              : WriteUnflushed(path, EncodeTextLines(lines));
+}
 
 std::string CRegUserInfoMngr::UserFolder(int id) const {
     return folder_ + "/" + ZeroPadded(id, 3);
@@ -181,7 +221,7 @@ int CRegUserInfoMngr::SaveUserList() const {
     for (const int id : userOrder_) {
         lines.push_back(ZeroPadded(id, 3));
     }
-    return CFileOperate::WriteTextLines(folder_ + "/User.dat", lines);
+    return WriteLines(folder_ + "/User.dat", lines);
 }
 
 int CRegUserInfoMngr::SaveUserInfo(const CUserInfo& user) const {
@@ -195,8 +235,8 @@ int CRegUserInfoMngr::SaveUserInfo(const CUserInfo& user) const {
         }
         numbers += std::to_string(entry.dataNumber);
     }
-    return CFileOperate::WriteTextLines(UserFolder(user.Id()) + "/UserInfo.dat",
-                                        {std::to_string(user.Id()), user.Name(), numbers});
+    return WriteLines(UserFolder(user.Id()) + "/UserInfo.dat",
+                      {std::to_string(user.Id()), user.Name(), numbers});
 }
 
 int CRegUserInfoMngr::LoadUserInfo(int id, CUserInfo& user) const {
@@ -244,9 +284,8 @@ int CRegUserInfoMngr::WriteDataFiles(int userId, int dataNumber, const std::stri
     if (WriteImageFile(path, image) != 0) {
         return -1;
     }
-    if (CFileOperate::WriteTextLines(path + ".dat",
-                                     {std::to_string(dataNumber), date, std::to_string(image.Width()),
-                                      std::to_string(image.Height())}) != 0) {
+    if (WriteLines(path + ".dat", {std::to_string(dataNumber), date, std::to_string(image.Width()),
+                                   std::to_string(image.Height())}) != 0) {
         RemoveDataFiles(userId, dataNumber);
         return -1;
     }
@@ -457,7 +496,8 @@ int CRegUserInfoMngr::GetRegisteredImage(int userId, int dataNumber, CImageData&
 }
 
 int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged) {
-    if (&staged == this || staged.folder_ == folder_) {
+    if (&staged == this || staged.folder_ == folder_ ||
+        (staged.writes_ == StoreWrites::kFlushOnReplace && FlushFileSystemOf(staged.folder_) != 0)) {
         return -1;
     }
     std::error_code ec;
@@ -485,7 +525,7 @@ int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged) {
     return 0;
 }
 
-int CRegUserInfoMngr::WriteImageFile(const std::string& path, const CImageData& image) {
+int CRegUserInfoMngr::WriteImageFile(const std::string& path, const CImageData& image) const {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(kImageHeaderSize + image.PlaneSize(0));
     AppendLe32(bytes, image.Width());
@@ -494,7 +534,10 @@ int CRegUserInfoMngr::WriteImageFile(const std::string& path, const CImageData& 
     if (image.PlaneSize(0) > 0) {
         bytes.insert(bytes.end(), image.Plane(0), image.Plane(0) + image.PlaneSize(0));
     }
-    return CFileOperate::WriteWholeFile(path, bytes);
+    if (writes_ == StoreWrites::kFlushEach) {
+        return CFileOperate::WriteWholeFile(path, bytes);
+    }
+    return WriteUnflushed(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 int CRegUserInfoMngr::ReadImageFile(const std::string& path, CImageData& image) {

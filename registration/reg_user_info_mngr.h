@@ -87,12 +87,18 @@ private:
     std::vector<std::uint8_t> slotUsed_;
 };
 
+// How a store's files reach the disk. The live store flushes every file as it is written, so no
+// change is lost; a replacement store being built writes without waiting and is flushed once by
+// ReplaceWith before it is swapped in.
+enum class StoreWrites { kFlushEach, kFlushOnReplace };
+
 class CRegUserInfoMngr {
 public:
     static constexpr int kMaxUsers = 500;
     static constexpr int kMaxDataPerUser = CUserInfo::kDefaultSlotCount;
 
-    explicit CRegUserInfoMngr(std::string folder = kRegistDataFolder);
+    explicit CRegUserInfoMngr(std::string folder = kRegistDataFolder,
+                              StoreWrites writes = StoreWrites::kFlushEach);
     virtual ~CRegUserInfoMngr();
     CRegUserInfoMngr(CRegUserInfoMngr&&) noexcept;
     CRegUserInfoMngr& operator=(CRegUserInfoMngr&&) noexcept;
@@ -148,16 +154,15 @@ public:
 
     // Where a replacement store is built before ReplaceWith swaps it in.
     std::string StagingFolder() const { return folder_ + ".new"; }
-    // Swaps the other store's folder in for this store's folder and takes over its users. The old
-    // folder is set aside until the new one is in place, and Load finishes a swap a crash broke
-    // off. -1, both stores unchanged, when a rename fails.
+    // Flushes the other store's files to the disk, swaps its folder in for this store's folder and
+    // takes over its users. The old folder is set aside until the new one is in place, and Load
+    // finishes a swap a crash broke off. -1, both stores unchanged, when the flush or a rename
+    // fails.
     int ReplaceWith(CRegUserInfoMngr&& staged);
 
-    // Image file: 12-byte header (width, height, format code, 32-bit little-endian) and the pixel
-    // bytes of the image's first plane.
-    static int WriteImageFile(const std::string& path, const CImageData& image);
-    // -1, `image` unchanged, when the file is shorter than its header and pixels, or the shape is
-    // not one an image can hold.
+    // Reads an image file (12-byte header: width, height, format code, then the pixel bytes of the
+    // image's first plane). -1, `image` unchanged, when the file is shorter than its header and pixels, or
+    // the shape is not one an image can hold.
     static int ReadImageFile(const std::string& path, CImageData& image);
 
 private:
@@ -165,6 +170,8 @@ private:
     std::string DataPath(int id, int dataNumber) const;
     CUserInfo* Find(int id) const;
     void FinishInterruptedReplace() const;
+    int WriteLines(const std::string& path, const std::vector<std::string>& lines) const;
+    int WriteImageFile(const std::string& path, const CImageData& image) const;
     int SaveUserInfo(const CUserInfo& user) const;
     int LoadUserInfo(int id, CUserInfo& user) const;
     int ReadDataFile(int userId, int dataNumber, UserDataEntry& entry) const;
@@ -173,6 +180,7 @@ private:
     void Clear();
 
     std::string folder_;
+    StoreWrites writes_;
     std::vector<std::unique_ptr<CUserInfo>> users_;
     std::array<std::uint8_t, kMaxUsers> userNumberUsed_{};
     std::vector<int> userOrder_;
