@@ -147,7 +147,7 @@ int CFileOperate::ReadTextLines(const std::string& path, std::vector<std::string
     return 0;
 }
 
-int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+std::string CFileOperate::EncodeTextLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) {
         text += line;
@@ -157,7 +157,11 @@ int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std:
     if (!Utf8ToCp1252(text, bytes)) {
         bytes = "\xFF\xFE" + Utf8ToUtf16LeBytes(text);
     }
-    return ReplaceFileContents(path, bytes);
+    return bytes;
+}
+
+int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    return ReplaceFileContents(path, EncodeTextLines(lines));
 }
 
 int CFileOperate::ListFiles(const std::string& pattern, std::vector<std::string>& names) {

@@ -42,6 +42,9 @@ public:
     // Windows-1252 lacks, the whole file is written as UTF-16LE with a byte-order mark instead.
     // The old file is replaced only once the new one is complete. -1 when the write fails.
     static int WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
+    // The bytes WriteTextLines writes: CR LF line ends, Windows-1252, or UTF-16LE with a byte-order
+    // mark when a line needs more.
+    static std::string EncodeTextLines(const std::vector<std::string>& lines);
 
     // Appends the names (not paths) of the entries matching `pattern` that are not folders, in
     // ascending name order. The pattern is a folder, "/", and a name with the wildcards '*' and

@@ -57,21 +57,6 @@ int WriteUnflushed(const std::string& path, std::string_view bytes) {
     return ok ? 0 : -1;
 }
 
-// The bytes CFileOperate::WriteTextLines writes: CR LF line ends, Windows-1252, or UTF-16LE with
-// a byte-order mark when a line needs more.
-std::string EncodeTextLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    std::string bytes;
-    if (!Utf8ToCp1252(text, bytes)) {
-        bytes = "\xFF\xFE" + Utf8ToUtf16LeBytes(text);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 bool IsStorableText(const std::string& text) {
@@ -139,7 +124,7 @@ CRegUserInfoMngr& CRegUserInfoMngr::operator=(CRegUserInfoMngr&&) noexcept = def
 
 int CRegUserInfoMngr::WriteLines(const std::string& path, const std::vector<std::string>& lines) const {
     return writes_ == StoreWrites::kFlushEach ? CFileOperate::WriteTextLines(path, lines)
-                                              : WriteUnflushed(path, EncodeTextLines(lines));
+                                              : WriteUnflushed(path, CFileOperate::EncodeTextLines(lines));
 }
 
 std::string CRegUserInfoMngr::UserFolder(int id) const {
