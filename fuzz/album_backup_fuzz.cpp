@@ -15,46 +15,19 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_folder.h"
 #include "registration/album_file.h"
 
 namespace fs = std::filesystem;
 using namespace qzm;
+using namespace qzm::fuzz;
 
 namespace {
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "album_backup_fuzz: %s\n", what);
-        std::abort();
-    }
-}
-
-// The working folder, removed when the fuzzer exits.
-fs::path g_folder;
-
-void RemoveFolder() {
-    std::error_code ec;
-    fs::current_path(fs::temp_directory_path(), ec);
-    fs::remove_all(g_folder, ec);
-}
-
-void EnterOwnFolder() {
-    std::string pattern = (fs::temp_directory_path() / "qzm-album-backup-fuzz-XXXXXX").string();
-    Require(::mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-    g_folder = pattern;
-    fs::current_path(g_folder);
-    std::atexit(RemoveFolder);
-}
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 const std::string kPreviousBackup = std::string("\x20\0\0\0\x05\0\0\0", 8) + std::string(32, 'p');
 
 void Prepare() {
-    EnterOwnFolder();
+    EnterOwnFolder("qzm-album-backup-fuzz");
     std::ofstream("kept.qzb", std::ios::binary) << kPreviousBackup;
 }
 

@@ -16,43 +16,16 @@
 #include <vector>
 
 #include "files/file_operate.h"
+#include "fuzz/fuzz_folder.h"
 #include "present/img_conv.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
 
 namespace fs = std::filesystem;
 using namespace qzm;
+using namespace qzm::fuzz;
 
 namespace {
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "album_file_fuzz: %s\n", what);
-        std::abort();
-    }
-}
-
-// The working folder, removed when the fuzzer exits.
-fs::path g_folder;
-
-void RemoveFolder() {
-    std::error_code ec;
-    fs::current_path(fs::temp_directory_path(), ec);
-    fs::remove_all(g_folder, ec);
-}
-
-void EnterOwnFolder() {
-    std::string pattern = (fs::temp_directory_path() / "qzm-album-file-fuzz-XXXXXX").string();
-    Require(::mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-    g_folder = pattern;
-    fs::current_path(g_folder);
-    std::atexit(RemoveFolder);
-}
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::map<std::string, std::string> Snapshot() {
     std::map<std::string, std::string> files;
@@ -81,7 +54,7 @@ bool SameUsers(const std::vector<UserSummary>& a, const std::vector<UserSummary>
 
 struct Baseline {
     Baseline() {
-        EnterOwnFolder();
+        EnterOwnFolder("qzm-album-file-fuzz");
         Build();
         files = Snapshot();
         users = UserList(store);
