@@ -458,11 +458,21 @@ void CDemoController::StartTransferPhase(TransferPhase phase, double base) {
     transferPhase_ = phase;
 }
 
-int CDemoController::SaveAlbumToFile(const std::string& path, std::uint8_t* response) {
+void CDemoController::SetTransferTimeout(int direction) {
+    // The device part's expected length, by the baud rate stored in Application.ini.
     std::string port;
     int baud = 0;
     settings_.ReadPortSettings(port, baud);
-    transferTimeoutMs_ = CTimeoutTables::AlbumTimeoutSeconds(0, baud) * 1000;
+    transferTimeoutMs_ = CTimeoutTables::AlbumTimeoutSeconds(direction, baud) * 1000;
+}
+
+void CDemoController::EndTransfer() {
+    transferProgress_ = 100.0;
+    transferPhase_ = kTransferIdle;
+}
+
+int CDemoController::SaveAlbumToFile(const std::string& path, std::uint8_t* response) {
+    SetTransferTimeout(0);
     StartTransferPhase(kTransferDevice, 0.0);
     AlbumData album;
     std::uint32_t size = 0;
@@ -472,16 +482,12 @@ int CDemoController::SaveAlbumToFile(const std::string& path, std::uint8_t* resp
         StartTransferPhase(kTransferFile, 50.0);
         result = WriteAlbumFile(*store_, album, path);
     }
-    transferProgress_ = 100.0;
-    transferPhase_ = kTransferIdle;
+    EndTransfer();
     return result;
 }
 
 int CDemoController::LoadAlbumFromFile(const std::string& path, std::uint8_t* response) {
-    std::string port;
-    int baud = 0;
-    settings_.ReadPortSettings(port, baud);
-    transferTimeoutMs_ = CTimeoutTables::AlbumTimeoutSeconds(1, baud) * 1000;
+    SetTransferTimeout(1);
     StartTransferPhase(kTransferFile, 0.0);
     AlbumData album;
     int result = ReadAlbumFile(*store_, path, album);
@@ -491,8 +497,7 @@ int CDemoController::LoadAlbumFromFile(const std::string& path, std::uint8_t* re
         result = device_->LoadAlbum(static_cast<std::uint32_t>(album.size), album.flag, album.bytes.data(),
                                     response);
     }
-    transferProgress_ = 100.0;
-    transferPhase_ = kTransferIdle;
+    EndTransfer();
     return result;
 }
 

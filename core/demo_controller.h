@@ -141,6 +141,8 @@ private:
     // Album transfer progress, read by another thread while the transfer runs.
     enum TransferPhase { kTransferIdle = 0, kTransferDevice = 1, kTransferFile = 2 };
     void StartTransferPhase(TransferPhase phase, double base);
+    void SetTransferTimeout(int direction);  // 0 save, 1 load
+    void EndTransfer();
     std::atomic<int> transferPhase_{kTransferIdle};
     std::atomic<double> transferBase_{0.0};
     std::atomic<double> transferProgress_{0.0};
