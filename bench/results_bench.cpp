@@ -6,8 +6,8 @@
 
 #include "device/qzm_frame.h"
 #include "device/qzm_results.h"
-#include "present/image_data.h"
-#include "present/img_conv.h"
+#include "image/image_data.h"
+#include "image/img_conv.h"
 
 namespace {
 

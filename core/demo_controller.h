@@ -16,7 +16,7 @@
 #include "device/qzm_device.h"
 #include "device/simulated_port.h"
 #include "files/file_operate.h"
-#include "present/image_data.h"
+#include "image/image_data.h"
 #include "present/result_text.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"

@@ -9,7 +9,7 @@
 #include "device/qzm_protocol.h"
 #include "device/rs232_connection.h"
 #include "device/timeout_tables.h"
-#include "present/image_data.h"
+#include "image/image_data.h"
 
 namespace qzm {
 

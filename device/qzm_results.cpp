@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "device/qzm_frame.h"
-#include "present/image_data.h"
+#include "image/image_data.h"
 
 namespace qzm {
 

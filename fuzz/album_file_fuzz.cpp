@@ -17,7 +17,7 @@
 
 #include "files/file_operate.h"
 #include "fuzz/fuzz_folder.h"
-#include "present/img_conv.h"
+#include "image/img_conv.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
 

@@ -7,8 +7,8 @@
 #include <span>
 
 #include "device/qzm_results.h"
-#include "present/image_data.h"
-#include "present/img_conv.h"
+#include "image/image_data.h"
+#include "image/img_conv.h"
 
 namespace {
 

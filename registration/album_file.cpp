@@ -8,7 +8,7 @@
 
 #include "files/file_operate.h"
 #include "files/text_codec.h"
-#include "present/img_conv.h"
+#include "image/img_conv.h"
 #include "registration/flush_files.h"
 #include "registration/le_bytes.h"
 #include "registration/reg_user_store.h"

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "present/image_data.h"
+#include "image/image_data.h"
 
 namespace qzm {
 

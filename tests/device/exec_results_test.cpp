@@ -8,7 +8,7 @@
 
 #include "device/qzm_frame.h"
 #include "device/qzm_results.h"
-#include "present/image_data.h"
+#include "image/image_data.h"
 
 using namespace qzm;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "present/image_data.h"
-#include "present/img_conv.h"
+#include "image/image_data.h"
+#include "image/img_conv.h"
 #include "registration/reg_user_info_mngr.h"
 
 namespace qzm::testing {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "device/qzm_device.h"
-#include "present/img_conv.h"
+#include "image/img_conv.h"
 #include "sim/pty_module_host.h"
 #include "sim/scene_view.h"
 #include "sim_test_support.h"

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "present/image_data.h"
+#include "image/image_data.h"
 
 using namespace qzm;
 

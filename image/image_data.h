@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "present/img_conv.h"
+#include "image/img_conv.h"
 
 namespace qzm {
 

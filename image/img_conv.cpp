@@ -1,4 +1,4 @@
-#include "present/img_conv.h"
+#include "image/img_conv.h"
 
 #include <climits>
 #include <cstddef>

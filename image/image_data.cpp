@@ -1,4 +1,4 @@
-#include "present/image_data.h"
+#include "image/image_data.h"
 
 #include <cstring>
 #include <new>

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "present/image_data.h"
-#include "present/img_conv.h"
+#include "image/image_data.h"
+#include "image/img_conv.h"
 
 using namespace qzm;
 
