@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a layer above its own, or when a layer below the windows
+# includes Qt. Layers and what each may include (besides itself):
+#   files, image, res: nothing      device: files image        registration: files image
+#   present: device image res files (and Qt, for the overlay drawing)
+#   core: files image device registration present res         sim: device (frame helpers)
+#   cli: everything but ui                                    ui: everything
+set -euo pipefail
+root=${1:-$(dirname "$0")/..}
+cd "$root"
+
+declare -A allowed=(
+  [files]="files" [image]="image" [res]="res"
+  [device]="device files image" [registration]="registration files image"
+  [present]="present device image res files"
+  [core]="core files image device registration present res"
+  [sim]="sim device"
+  [cli]="cli core present device files image registration res sim"
+)
+qt_allowed=" present ui "
+
+status=0
+for layer in "${!allowed[@]}"; do
+  [ -d "$layer" ] || continue
+  while IFS= read -r line; do
+    file=${line%%:*}
+    include=$(sed -E 's/^[^:]*:[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]*//' <<<"$line")
+    if [[ $include =~ ^\"([a-z_]+)/ ]]; then
+      target=${BASH_REMATCH[1]}
+      if [[ " ${allowed[$layer]} " != *" $target "* ]]; then
+        echo "$file: $layer may not include $include" >&2
+        status=1
+      fi
+    elif [[ $include =~ ^\<Q ]] && [[ $qt_allowed != *" $layer "* ]]; then
+      echo "$file: $layer may not include Qt ($include)" >&2
+      status=1
+    fi
+  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include' --include='*.h' --include='*.cpp' "$layer" || true)
+done
+[ $status -eq 0 ] && echo "layers: every include points down"
+exit $status
