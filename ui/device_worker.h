@@ -33,8 +33,7 @@ public:
                 QMetaObject::invokeMethod(context, std::move(done), Qt::QueuedConnection);
             } else {
                 QMetaObject::invokeMethod(
-                    context,
-                    [done = std::move(done), result = job()]() mutable { done(std::move(result)); },
+                    context, [done = std::move(done), result = job()]() mutable { done(std::move(result)); },
                     Qt::QueuedConnection);
             }
         });

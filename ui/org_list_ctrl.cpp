@@ -47,7 +47,8 @@ void COrgListCtrl::SetColumns(std::initializer_list<std::pair<QString, int>> col
     }
 }
 
-void COrgListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void COrgListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
     const QPalette& colors = palette();
     const bool selected = selectionModel() != nullptr && selectionModel()->isSelected(index);
     const bool focused = hasFocus() && currentIndex().row() == index.row();
@@ -76,17 +77,21 @@ void COrgListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option
     }
     painter->setPen(text);
     for (int column = 0; column < header()->count(); ++column) {
-        const QRect cell(header()->sectionViewportPosition(column), option.rect.top(), header()->sectionSize(column),
-                         option.rect.height());
+        const QRect cell(header()->sectionViewportPosition(column), option.rect.top(),
+                         header()->sectionSize(column), option.rect.height());
         const QString label = index.siblingAtColumn(column).data().toString();
         painter->drawText(cell.adjusted(1, 1, -1, -1), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           option.fontMetrics.elidedText(label, Qt::ElideRight, cell.width() - 2));
     }
 }
 
-void COrgListCtrl::keyPressEvent(QKeyEvent* event) { HandToParent(event); }
+void COrgListCtrl::keyPressEvent(QKeyEvent* event) {
+    HandToParent(event);
+}
 
-void COrgListCtrl::keyReleaseEvent(QKeyEvent* event) { HandToParent(event); }
+void COrgListCtrl::keyReleaseEvent(QKeyEvent* event) {
+    HandToParent(event);
+}
 
 void COrgListCtrl::HandToParent(QKeyEvent* event) {
     if (parentWidget() != nullptr) {

@@ -38,7 +38,8 @@ void COrgRichEdit::InsertText(const QString& text, int position, const QTextChar
 bool COrgRichEdit::DeleteLastBlock(const QString& marker) {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    QTextCursor found = document()->find(marker, end, QTextDocument::FindBackward | QTextDocument::FindWholeWords);
+    QTextCursor found =
+        document()->find(marker, end, QTextDocument::FindBackward | QTextDocument::FindWholeWords);
     if (!found.isNull()) {
         found.setPosition(found.selectionStart());
         found.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);

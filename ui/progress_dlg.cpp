@@ -12,7 +12,7 @@ constexpr int kMargin = 16;
 constexpr int kTextTop = 24;
 constexpr int kMinTextWidth = 288;
 // A long file name is shortened in the middle rather than widening the dialog without end.
-constexpr int kMaxTextWidth = 640;
+constexpr int kMaxTextWidth = 880;
 constexpr int kBarGap = 2;
 constexpr int kBarHeight = 16;
 constexpr int kBottomMargin = 24;
@@ -48,9 +48,13 @@ void CProgressDlg::SetText(int textId, const QString& argument) {
     setFixedSize(kMargin + width + kMargin, bar_->geometry().bottom() + 1 + kBottomMargin);
 }
 
-void CProgressDlg::SetPos(double percent) { bar_->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0))); }
+void CProgressDlg::SetPos(double percent) {
+    bar_->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
+}
 
-void CProgressDlg::WorkStarted() { poll_.start(); }
+void CProgressDlg::WorkStarted() {
+    poll_.start();
+}
 
 void CProgressDlg::WorkEnded() {
     poll_.stop();

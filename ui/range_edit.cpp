@@ -10,7 +10,9 @@ CRangeEdit::CRangeEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textChanged, this, [this] { Check(Moment::kTyping); });
 }
 
-void CRangeEdit::SetValue(int value) { setText(QString::number(value)); }
+void CRangeEdit::SetValue(int value) {
+    setText(QString::number(value));
+}
 
 int CRangeEdit::TextValue() const {
     // Like the C library's atoi: blanks, an optional sign, then digits; saturates instead of

@@ -10,7 +10,9 @@ CRequestDlg::CRequestDlg(CDeviceWorker& worker, QWidget* parent)
     setModal(true);
 }
 
-void CRequestDlg::SetRequest(std::function<void()> request) { request_ = std::move(request); }
+void CRequestDlg::SetRequest(std::function<void()> request) {
+    request_ = std::move(request);
+}
 
 void CRequestDlg::PostClose() {
     QMetaObject::invokeMethod(
@@ -31,7 +33,9 @@ void CRequestDlg::showEvent(QShowEvent* event) {
     }
 }
 
-void CRequestDlg::closeEvent(QCloseEvent* event) { event->ignore(); }
+void CRequestDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}
 
 void CRequestDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);

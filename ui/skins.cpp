@@ -60,7 +60,8 @@ QImage PaintShape(const Look& look) {
     shape.fill(Qt::transparent);
     QPainter painter(&shape);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF outline = QRectF(shape.rect()).adjusted(kBorder / 2, kBorder / 2, -kBorder / 2, -kBorder / 2);
+    const QRectF outline =
+        QRectF(shape.rect()).adjusted(kBorder / 2, kBorder / 2, -kBorder / 2, -kBorder / 2);
     QPainterPath path;
     path.addRoundedRect(outline, kRadius, kRadius);
 

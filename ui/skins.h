@@ -23,7 +23,9 @@ struct Skin {
 };
 
 // RGB(255, 0, 255), never drawn.
-inline QColor SkinKeyColor() { return QColor(255, 0, 255); }
+inline QColor SkinKeyColor() {
+    return QColor(255, 0, 255);
+}
 
 const Skin& SkinOf(SkinKind kind);
 

@@ -61,7 +61,8 @@ QImage CStateBmpButton::Cell(const QImage& bitmap, int row) const {
     const int width = bitmap.width() / stateCount_;
     const int height = bitmap.height() / kRows;
     const int column = std::clamp(state_, 0, stateCount_ - 1);
-    QImage cell = bitmap.copy(column * width, row * height, width, height).convertToFormat(QImage::Format_ARGB32);
+    QImage cell =
+        bitmap.copy(column * width, row * height, width, height).convertToFormat(QImage::Format_ARGB32);
     if (key_.isValid()) {
         const QRgb key = key_.rgb();
         for (int y = 0; y < cell.height(); ++y) {
@@ -96,10 +97,10 @@ void CStateBmpButton::paintEvent(QPaintEvent*) {
     }
     painter.drawImage(rest, Cell(centre_, row));
 
-    const QColor text = isEnabled() ? (text_.isValid() ? text_ : palette().color(QPalette::ButtonText))
-                                    : (disabledText_.isValid()
-                                           ? disabledText_
-                                           : palette().color(QPalette::Disabled, QPalette::ButtonText));
+    const QColor text =
+        isEnabled() ? (text_.isValid() ? text_ : palette().color(QPalette::ButtonText))
+                    : (disabledText_.isValid() ? disabledText_
+                                               : palette().color(QPalette::Disabled, QPalette::ButtonText));
     painter.setPen(text);
     const int flags = multiLine_ ? int(Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap)
                                  : int(alignment_ | Qt::TextSingleLine);

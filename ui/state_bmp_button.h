@@ -22,7 +22,10 @@ public:
     // Nothing is drawn while centre is null; null caps are left out.
     void SetBitmaps(const QImage& centre, const QImage& left = QImage(), const QImage& right = QImage());
     // An invalid colour draws the bitmaps opaque.
-    void SetTransparentColor(const QColor& key) { key_ = key; update(); }
+    void SetTransparentColor(const QColor& key) {
+        key_ = key;
+        update();
+    }
     // Invalid colours take the palette's button text and grey text.
     void SetTextColors(const QColor& text, const QColor& disabledText);
     // Multi-line wraps from the top left; otherwise one line placed by alignment (default centred).
