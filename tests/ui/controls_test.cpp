@@ -285,6 +285,13 @@ private slots:
         const QFontMetrics metrics(list->font());
         QCOMPARE(list->visualItemRect(list->topLevelItem(0)).height(),
                  metrics.size(Qt::TextSingleLine, QStringLiteral("List")).height() + 1);
+        // A new font measures the rows again.
+        QFont big = list->font();
+        big.setPointSizeF(big.pointSizeF() * 2);
+        list->setFont(big);
+        QCOMPARE(list->visualItemRect(list->topLevelItem(0)).height(),
+                 QFontMetrics(big).size(Qt::TextSingleLine, QStringLiteral("List")).height() + 1);
+        list->setFont(QFont());
 
         page.show();
         const QImage shot = qzm_test::Grab(*list->viewport());
