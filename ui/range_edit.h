@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <climits>
 
 #include "device/exec_settings.h"
 
@@ -37,8 +38,8 @@ private:
     void Check(Moment moment);
     int TextValue() const;
 
-    CRange range_;
-    bool reentry_ = false;  // set while Check writes the text back
+    CRange range_{INT_MIN, INT_MAX};  // an edit whose page has not set a range yet changes nothing
+    bool reentry_ = false;            // set while Check writes the text back
 };
 
 }  // namespace qzm
