@@ -54,7 +54,7 @@ void CRangeEdit::Check(Moment moment) {
     if (reentry_) {
         return;
     }
-    if (!InRange()) {
+    if (rangeSet_ && !InRange()) {
         reentry_ = true;
         const int caret = cursorPosition();
         if (text().isEmpty()) {

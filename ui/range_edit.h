@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QLineEdit>
-#include <climits>
 
 #include "device/exec_settings.h"
 
@@ -16,7 +15,10 @@ class CRangeEdit : public QLineEdit {
 public:
     explicit CRangeEdit(QWidget* parent = nullptr);
 
-    void SetRange(const CRange& range) { range_ = range; }
+    void SetRange(const CRange& range) {
+        range_ = range;
+        rangeSet_ = true;
+    }
     const CRange& Range() const { return range_; }
 
     // Writes value as decimal text, as it is.
@@ -38,8 +40,9 @@ private:
     void Check(Moment moment);
     int TextValue() const;
 
-    CRange range_{INT_MIN, INT_MAX};  // an edit whose page has not set a range yet changes nothing
-    bool reentry_ = false;            // set while Check writes the text back
+    CRange range_;
+    bool rangeSet_ = false;  // until its page sets a range the edit corrects nothing
+    bool reentry_ = false;   // set while Check writes the text back
 };
 
 }  // namespace qzm
