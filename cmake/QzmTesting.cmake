@@ -13,3 +13,20 @@ function(qzm_add_test_binary name)
   add_test(NAME ${name}_integration COMMAND ${name} --gtest_filter=*Integration*)
   set_tests_properties(${name}_integration PROPERTIES LABELS integration TIMEOUT 900)
 endfunction()
+
+# The windows' test binary, written with Qt Test: its main runs every registered test class and
+# splits them the same way (--unit, or --integration for classes whose name contains
+# "Integration"). The tests run without a display.
+function(qzm_add_qt_test_binary name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(Qt6 REQUIRED COMPONENTS Test Widgets)
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test Qt6::Widgets Threads::Threads)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  add_test(NAME ${name}_unit COMMAND ${name} --unit)
+  set_tests_properties(${name}_unit PROPERTIES LABELS unit TIMEOUT 600 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  add_test(NAME ${name}_integration COMMAND ${name} --integration)
+  set_tests_properties(${name}_integration PROPERTIES LABELS integration TIMEOUT 900
+                       ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+endfunction()

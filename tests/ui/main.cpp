@@ -1,0 +1,59 @@
+// Runs the registered Qt Test classes one after the other in one application.
+//   qzm_ui_tests [--unit | --integration] [--class NAME] [Qt Test options]
+// --integration picks the classes whose name contains "Integration", --unit the others. The exit
+// code is the number of failed test functions.
+#include <QApplication>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+
+#include "ui_test_support.h"
+
+#if defined(__SANITIZE_THREAD__)
+// Qt is not built with the thread sanitizer, and its own threads (the test watchdog, the image
+// thread pool) synchronise through locks the sanitizer cannot see. Accesses made by Qt itself are
+// left out; every access made by our code is still checked.
+extern "C" const char* __tsan_default_options() {
+    return "ignore_noninstrumented_modules=1";
+}
+#endif
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("QZM-K Demo"));
+
+    enum class Kind { kAll, kUnit, kIntegration } kind = Kind::kAll;
+    QString onlyClass;
+    QStringList testArgs{QString::fromLocal8Bit(argv[0])};
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--unit")) {
+            kind = Kind::kUnit;
+        } else if (args[i] == QLatin1String("--integration")) {
+            kind = Kind::kIntegration;
+        } else if (args[i] == QLatin1String("--class") && i + 1 < args.size()) {
+            onlyClass = args[++i];
+        } else {
+            testArgs << args[i];
+        }
+    }
+
+    int failures = 0;
+    int classesRun = 0;
+    for (const auto& testClass : qzm_test::RegisteredTestClasses()) {
+        const QString name = QString::fromStdString(testClass.name);
+        const bool integration = name.contains(QLatin1String("Integration"));
+        if ((kind == Kind::kUnit && integration) || (kind == Kind::kIntegration && !integration) ||
+            (!onlyClass.isEmpty() && name != onlyClass)) {
+            continue;
+        }
+        const auto object = testClass.make();
+        failures += QTest::qExec(object.get(), testArgs);
+        ++classesRun;
+    }
+    std::printf("qzm_ui_tests: %d test classes run, %d failed test functions\n", classesRun, failures);
+    return std::min(failures, 127);
+}

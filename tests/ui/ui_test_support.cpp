@@ -1,0 +1,51 @@
+#include "ui_test_support.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <algorithm>
+
+namespace qzm_test {
+
+namespace {
+std::vector<TestClass>& Registry() {
+    static std::vector<TestClass> classes;
+    return classes;
+}
+}  // namespace
+
+bool RegisterTestClass(const char* name, TestFactory make) {
+    Registry().push_back({name, std::move(make)});
+    return true;
+}
+
+std::vector<TestClass> RegisteredTestClasses() {
+    std::vector<TestClass> classes = Registry();
+    std::sort(classes.begin(), classes.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return classes;
+}
+
+QString SaveScreenshot(QWidget& widget, const QString& name) {
+    const QDir folder(QStringLiteral(QZM_SCREENSHOT_DIR));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        return {};
+    }
+    const QString path = folder.filePath(name + QStringLiteral(".png"));
+    return widget.grab().save(path) ? path : QString();
+}
+
+QImage Grab(QWidget& widget) {
+    QPixmap pixmap = widget.grab();
+    pixmap.setDevicePixelRatio(1);
+    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, QPointF(pos), QPointF(widget.mapToGlobal(pos)),
+                      type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+}  // namespace qzm_test

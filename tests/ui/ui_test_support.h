@@ -1,0 +1,43 @@
+// Shared by the window tests: the registry of Qt Test classes that main runs, screenshots, and
+// mouse events sent straight to a widget.
+#pragma once
+
+#include <QEvent>
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qzm_test {
+
+using TestFactory = std::function<std::unique_ptr<QObject>()>;
+
+struct TestClass {
+    std::string name;
+    TestFactory make;
+};
+
+bool RegisterTestClass(const char* name, TestFactory make);
+// Sorted by name.
+std::vector<TestClass> RegisteredTestClasses();
+
+// Saves the widget as <build>/screenshots/NAME.png and returns the path ("" when it failed).
+QString SaveScreenshot(QWidget& widget, const QString& name);
+
+// The widget as drawn, at one image pixel per widget pixel.
+QImage Grab(QWidget& widget);
+
+// Sends a mouse event of type to the widget at pos with the given button held.
+void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos);
+
+}  // namespace qzm_test
+
+// Registers a QObject test class with the test binary's main.
+#define QZM_UI_TEST_CLASS(Class)          \
+    static const bool Class##Registered = \
+        qzm_test::RegisterTestClass(#Class, [] { return std::make_unique<Class>(); });

@@ -1,0 +1,44 @@
+// Every message the windows show to the user goes through CMessenger: a string-table id, an icon,
+// the buttons and the printf arguments of the text, and back comes the answer. The program uses
+// CMessageBoxMessenger; tests put a scripted answerer in its place.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "ui/ui_text.h"
+
+namespace qzm {
+
+enum class MsgIcon { kNone, kInformation, kWarning, kQuestion, kError };
+enum class MsgButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
+enum class MsgAnswer { kOk, kCancel, kYes, kNo };
+
+class CMessenger {
+public:
+    virtual ~CMessenger() = default;
+
+    // Shows the text of id formatted with args and waits for the user's answer.
+    template <class... Args>
+    MsgAnswer ShowMessage(int id, MsgIcon icon, MsgButtons buttons, const Args&... args) {
+        return Show(id, UiFormat(id, args...), icon, buttons);
+    }
+
+protected:
+    virtual MsgAnswer Show(int id, const QString& text, MsgIcon icon, MsgButtons buttons) = 0;
+};
+
+// A modal message box over the parent window, titled with the application's display name.
+class CMessageBoxMessenger : public CMessenger {
+public:
+    explicit CMessageBoxMessenger(QWidget* parent = nullptr) : parent_(parent) {}
+
+protected:
+    MsgAnswer Show(int id, const QString& text, MsgIcon icon, MsgButtons buttons) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace qzm
