@@ -18,9 +18,14 @@ CRs232::~CRs232() {
     Close();
 }
 
-SerialError CRs232::Open(const std::string& path, int baud, int rtsControl) {
-    Close();
+SerialError CRs232::Open(const std::string& path, int baud, int rtsControl, std::string* errorText) {
+    // A write stalled on the old port holds the lock; wake it first.
+    port_->Interrupt();
+    std::lock_guard portLock(portMutex_);
+    CloseLocked();
     const SerialError result = port_->Open(path, baud, rtsControl);
+    if (errorText != nullptr)
+        *errorText = result == kSerialOk ? std::string() : port_->LastErrorText();
     if (result != kSerialOk)
         return result;
     {
@@ -30,17 +35,26 @@ SerialError CRs232::Open(const std::string& path, int baud, int rtsControl) {
     }
     lost_ = false;
     run_ = true;
+    open_ = true;
     reader_ = std::thread(&CRs232::ReaderLoop, this);
     return kSerialOk;
 }
 
 void CRs232::Close() {
+    port_->Interrupt();
+    std::lock_guard portLock(portMutex_);
+    CloseLocked();
+}
+
+void CRs232::CloseLocked() {
     if (reader_.joinable()) {
+        // Again under the lock: an Open in between may have cleared the wake-up.
         run_ = false;
         port_->Interrupt();
         reader_.join();
     }
     port_->Close();
+    open_ = false;
 }
 
 void CRs232::ReaderLoop() {
@@ -78,6 +92,7 @@ void CRs232::ReaderLoop() {
 }
 
 bool CRs232::Send(const std::uint8_t* bytes, std::size_t length) {
+    std::lock_guard portLock(portMutex_);
     {
         std::lock_guard lock(bufferMutex_);
         receive_.clear();
@@ -113,11 +128,11 @@ std::size_t CRs232::Buffered() const {
 bool CRs232::WaitFor(std::size_t count, int timeoutMs) {
     std::unique_lock lock(bufferMutex_);
     const auto enough = [&] { return receive_.size() - head_ >= count; };
-    if (timeoutMs < 0) {
+    if (timeoutMs == -1) {
         bufferGrew_.wait(lock, [&] { return enough() || lost_.load() || !run_.load(); });
         return enough();
     }
-    return bufferGrew_.wait_for(lock, std::chrono::milliseconds(timeoutMs), enough);
+    return bufferGrew_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), enough);
 }
 
 }  // namespace qzm
