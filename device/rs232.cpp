@@ -14,13 +14,22 @@ constexpr int kWriteStallMs = 2000;
 
 CRs232::CRs232(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {}
 
+CRs232::PortChange::PortChange(CRs232& owner) : owner_(owner) {
+    ++owner_.pendingChanges_;
+    // A write stalled on the old port holds the lock; wake it.
+    owner_.port_->Interrupt();
+}
+
+CRs232::PortChange::~PortChange() {
+    --owner_.pendingChanges_;
+}
+
 CRs232::~CRs232() {
     Close();
 }
 
 SerialError CRs232::Open(const std::string& path, int baud, int rtsControl, std::string* errorText) {
-    // A write stalled on the old port holds the lock; wake it first.
-    port_->Interrupt();
+    const PortChange change(*this);
     std::lock_guard portLock(portMutex_);
     CloseLocked();
     const SerialError result = port_->Open(path, baud, rtsControl);
@@ -41,7 +50,7 @@ SerialError CRs232::Open(const std::string& path, int baud, int rtsControl, std:
 }
 
 void CRs232::Close() {
-    port_->Interrupt();
+    const PortChange change(*this);
     std::lock_guard portLock(portMutex_);
     CloseLocked();
 }
@@ -55,6 +64,11 @@ void CRs232::CloseLocked() {
     }
     port_->Close();
     open_ = false;
+    {
+        // A wait without limit ends on a closed port; the reader may have ended before run_ fell.
+        std::lock_guard lock(bufferMutex_);
+    }
+    bufferGrew_.notify_all();
 }
 
 void CRs232::ReaderLoop() {
@@ -92,6 +106,10 @@ void CRs232::ReaderLoop() {
 }
 
 bool CRs232::Send(const std::uint8_t* bytes, std::size_t length) {
+    // The port is about to close: this command fails as on a closed port, and a worker sending
+    // again and again cannot keep the close waiting.
+    if (pendingChanges_.load() > 0)
+        return false;
     std::lock_guard portLock(portMutex_);
     {
         std::lock_guard lock(bufferMutex_);

@@ -51,6 +51,18 @@ public:
     bool WaitFor(std::size_t count, int timeoutMs);
 
 private:
+    // Announces an Open or Close for its lifetime, so that sends step aside until it has the lock.
+    class PortChange {
+    public:
+        explicit PortChange(CRs232& owner);
+        ~PortChange();
+        PortChange(const PortChange&) = delete;
+        PortChange& operator=(const PortChange&) = delete;
+
+    private:
+        CRs232& owner_;
+    };
+
     void ReaderLoop();
     void CloseLocked();
 
@@ -58,10 +70,11 @@ private:
     // reader thread uses the port without it: it runs only between Open and the join in Close.
     std::mutex portMutex_;
     std::unique_ptr<ISerialPort> port_;
-    std::thread reader_;             // started by Open, joined by Close
-    std::atomic<bool> open_{false};  // written under portMutex_, read by anyone
-    std::atomic<bool> run_{false};   // set by the caller, polled by the reader
-    std::atomic<bool> lost_{false};  // set by the reader, cleared by Open
+    std::thread reader_;                  // started by Open, joined by Close
+    std::atomic<bool> open_{false};       // written under portMutex_, read by anyone
+    std::atomic<int> pendingChanges_{0};  // Open and Close calls waiting for or holding portMutex_
+    std::atomic<bool> run_{false};        // set by the caller, polled by the reader
+    std::atomic<bool> lost_{false};       // set by the reader, cleared by Open
 
     mutable std::mutex bufferMutex_;      // guards receive_ and head_
     std::condition_variable bufferGrew_;  // signalled by the reader after each append and when it ends

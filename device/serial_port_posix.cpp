@@ -171,18 +171,18 @@ public:
         }
         if (tcsetattr(fd, TCSANOW, &tio) != 0) {
             const int err = errno;
-            close(fd);
+            Abandon(fd);
             return Fail(kSerialSetupFailed, std::strerror(err));
         }
         if (standard == B0 && !SetLineSpeedAnyRate(fd, baud)) {
             const int err = errno;
-            close(fd);
+            Abandon(fd);
             return Fail(kSerialBadBaudRate,
                         "the port cannot run at " + std::to_string(baud) + " baud: " + std::strerror(err));
         }
         const int actual = ReadLineSpeed(fd);
         if (actual > 0 && !CloseEnough(actual, baud)) {
-            close(fd);
+            Abandon(fd);
             return Fail(kSerialBadBaudRate, "the port cannot run at " + std::to_string(baud) +
                                                 " baud; the nearest it offers is " + std::to_string(actual));
         }
@@ -199,8 +199,7 @@ public:
     void Close() override {
         if (fd_ < 0)
             return;
-        ioctl(fd_, TIOCNXCL);
-        close(fd_);
+        Abandon(fd_);
         fd_ = -1;
     }
 
@@ -277,6 +276,13 @@ private:
     SerialError Fail(SerialError error, std::string text) {
         lastError_ = std::move(text);
         return error;
+    }
+
+    // Gives up a descriptor that was made exclusive: the exclusive mark stays on the terminal
+    // otherwise, and a later open by a user without root rights would find the port busy.
+    static void Abandon(int fd) {
+        ioctl(fd, TIOCNXCL);
+        close(fd);
     }
 
     void DrainWake() {

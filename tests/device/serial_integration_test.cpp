@@ -314,6 +314,25 @@ TEST_F(SerialIntegration, OnlyMinusOneWaitsWithoutLimit) {
     }
 }
 
+// A wait without limit is for an answer from this port; closing the port ends it.
+TEST_F(SerialIntegration, WaitWithoutLimitEndsWhenThePortCloses) {
+    for (int i = 0; i < 20; ++i) {
+        auto wait = std::async(std::launch::async, [&] { return device.Connection().WaitForBytes(-1, 1); });
+        std::this_thread::sleep_for(1ms);
+        device.Close();
+        const bool returned = wait.wait_for(2s) == std::future_status::ready;
+        if (!returned) {
+            // Something to read on a new port lets the test end.
+            ASSERT_TRUE(device.Open(module.OpenPath(), 921600));
+            const std::uint8_t byte[] = {1};
+            module.PushUnsolicited(byte);
+        }
+        ASSERT_TRUE(returned) << "pass " << i;
+        EXPECT_EQ(wait.get(), -1);
+        ASSERT_TRUE(device.Open(module.OpenPath(), 921600));
+    }
+}
+
 // The windows close and reconnect from their own thread while a worker may be exchanging. Run
 // under ThreadSanitizer, this shows that no write or wait touches the port while it closes.
 TEST_F(SerialIntegration, CloseAndReopenWhileAnotherThreadExchanges) {
