@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <thread>
 
-#include "device/qzm_frame.h"
 #include "res/string_table.h"
 
 namespace qzm {
@@ -109,7 +108,7 @@ int CDemoController::Connect(const std::string& portName, int baudRate) {
         if (path.empty())
             return -1;
     }
-    if (!device_->Connection().Open(path, baudRate))
+    if (!device_->Open(path, baudRate))
         return -1;
 
     int result = kProtocolOk;
@@ -164,20 +163,15 @@ int CDemoController::GetFullImageSize(int* width, int* height) {
 }
 
 int CDemoController::SetCameraAngleOnDevice(int angle, std::uint8_t* response) {
-    return device_->Protocol().SetCameraAngle(device_->Supported(),
-                                              device_->LookupTimeout(kCmdSetCameraAngle),
-                                              static_cast<std::uint8_t>(angle), response);
+    return device_->SetCameraAngle(angle, response);
 }
 
 int CDemoController::SetThresholdsOnDevice(const int thresholds[4], std::uint8_t* response) {
-    return device_->Protocol().SetThreshold(device_->Supported(), device_->LookupTimeout(kCmdSetThreshold),
-                                            thresholds, response);
+    return device_->SetThreshold(thresholds, response);
 }
 
 int CDemoController::SetFaceAngleOnDevice(int yaw, int roll, std::uint8_t* response) {
-    return device_->Protocol().SetFaceAngle(device_->Supported(), device_->LookupTimeout(kCmdSetFaceAngle),
-                                            static_cast<std::uint8_t>(yaw), static_cast<std::uint8_t>(roll),
-                                            response);
+    return device_->SetFaceAngle(yaw, roll, response);
 }
 
 int CDemoController::ApplyAllSettings(const ExecSettings& s, int cameraAngle) {
@@ -383,9 +377,7 @@ int CDemoController::RemoveData(int id, int dataNumber, std::uint8_t* response) 
 }
 
 int CDemoController::DeleteAllOnDevice(std::uint8_t* response) {
-    device_->SetRegisteredCount(users_->TotalDataCount());
-    return device_->Protocol().DeleteAll(device_->Supported(), device_->LookupTimeout(kCmdDeleteAll),
-                                         response);
+    return device_->DeleteAll(users_->TotalDataCount(), response);
 }
 
 void CDemoController::ForgetAllUsers() {

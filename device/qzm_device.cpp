@@ -43,8 +43,23 @@ void CQZMDevice::SetDeviceType(int type) {
     supportedCommands_ = SupportedCommandsFor(type);
 }
 
+int CQZMDevice::SetCameraAngle(int angleCode, std::uint8_t* response) {
+    return protocol_.SetCameraAngle(supportedCommands_, LookupTimeout(kCmdSetCameraAngle),
+                                    static_cast<std::uint8_t>(angleCode), response);
+}
+
+int CQZMDevice::SetThreshold(const int thresholds[4], std::uint8_t* response) {
+    return protocol_.SetThreshold(supportedCommands_, LookupTimeout(kCmdSetThreshold), thresholds, response);
+}
+
 int CQZMDevice::SetSizeRange(const CRange ranges[3], std::uint8_t* response) {
     return protocol_.SetSizeRange(supportedCommands_, LookupTimeout(kCmdSetSizeRange), ranges, response);
+}
+
+int CQZMDevice::SetFaceAngle(int yawCode, int rollCode, std::uint8_t* response) {
+    return protocol_.SetFaceAngle(supportedCommands_, LookupTimeout(kCmdSetFaceAngle),
+                                  static_cast<std::uint8_t>(yawCode), static_cast<std::uint8_t>(rollCode),
+                                  response);
 }
 
 int CQZMDevice::DeleteUser(int count, int user, std::uint8_t* response) {
@@ -57,6 +72,11 @@ int CQZMDevice::DeleteData(int count, int user, int data, std::uint8_t* response
     timeoutParameters_.registeredCount = count;
     return protocol_.DeleteData(supportedCommands_, LookupTimeout(kCmdDeleteData),
                                 static_cast<std::uint16_t>(user), static_cast<std::uint8_t>(data), response);
+}
+
+int CQZMDevice::DeleteAll(int count, std::uint8_t* response) {
+    timeoutParameters_.registeredCount = count;
+    return protocol_.DeleteAll(supportedCommands_, LookupTimeout(kCmdDeleteAll), response);
 }
 
 int CQZMDevice::GetUserData(int user, bool present[10], std::uint8_t* response) {
@@ -88,7 +108,8 @@ int CQZMDevice::Execute(int imageOption, int minFaceSize, int yawCode, int rollC
     if (code != kProtocolOk || *response != 0)
         return code;
     DecodeExecResult(raw, result);
-    if (wantsImage && image != nullptr)
+    // Without an image the image is 0 x 0, so no earlier frame is shown under these results.
+    if (image != nullptr)
         SetExecImageSize(raw, image);
     return code;
 }
@@ -117,14 +138,14 @@ int CQZMDevice::ExecuteImageOnly(CImageData* image, std::uint8_t* response) {
 }
 
 int CQZMDevice::Register(int count, int user, int data, CImageData* image, std::uint8_t* response) {
+    if (image == nullptr || image->Plane(0) == nullptr)
+        return kProtocolMissingArgument;
     timeoutParameters_.registeredCount = count;
     const int code =
         protocol_.Register(supportedCommands_, LookupTimeout(kCmdRegister), static_cast<std::uint16_t>(user),
                            static_cast<std::uint8_t>(data), response);
     if (code != kProtocolOk || *response != 0)
         return code;
-    if (image == nullptr)
-        return kProtocolMissingArgument;
     const std::span<const std::uint8_t> answer = protocol_.AnswerData();
     if (answer.size() < 4)
         return kProtocolBadLength;
@@ -142,12 +163,12 @@ int CQZMDevice::Register(int count, int user, int data, CImageData* image, std::
 
 int CQZMDevice::SaveAlbum(std::uint32_t* size, std::uint8_t* flag, std::vector<std::uint8_t>* album,
                           std::uint8_t* response) {
+    if (size == nullptr || flag == nullptr || album == nullptr)
+        return kProtocolMissingArgument;
     timeoutParameters_.baudRate = connection_.BaudRate();
     const int code = protocol_.SaveAlbum(supportedCommands_, LookupTimeout(kCmdSaveAlbum), response);
     if (code != kProtocolOk || *response != 0)
         return code;
-    if (size == nullptr || flag == nullptr || album == nullptr)
-        return kProtocolMissingArgument;
     const std::span<const std::uint8_t> answer = protocol_.AnswerData();
     if (answer.size() < 40)
         return kProtocolBadLength;

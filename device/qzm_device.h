@@ -32,10 +32,20 @@ public:
     CQZMDevice(const CQZMDevice&) = delete;
     CQZMDevice& operator=(const CQZMDevice&) = delete;
 
+    // The parts themselves, for tests, benchmarks and diagnostics; the program goes through the
+    // operations below.
     CRS232Connection& Connection() { return connection_; }
     CQZMProtocol& Protocol() { return protocol_; }
 
     std::vector<std::string> RefreshPortList() { return connection_.RefreshPortList(); }
+    // A listed port or a path that names a terminal device, at any rate the port can run at. May
+    // be called while another thread is inside a command: that command then fails.
+    bool Open(const std::string& portName, int baudRate) { return connection_.Open(portName, baudRate); }
+    void Close() { connection_.Close(); }
+    bool IsOpen() const { return connection_.IsOpen(); }
+    // Why the last Open failed, and the system's words for it.
+    SerialError LastOpenError() const { return connection_.LastError(); }
+    std::string LastOpenErrorText() const { return connection_.LastErrorText(); }
 
     // Readable before the device type is known: it is checked against a list of its own.
     int GetVersion(VersionInfo* version, std::uint8_t* response);
@@ -49,15 +59,17 @@ public:
     }
     const SupportedCommands& Supported() const { return supportedCommands_; }
 
-    // The per-byte wait for a command, for the commands the controller sends on the protocol itself.
-    int LookupTimeout(std::uint8_t code) { return timeouts_.Lookup(code, DeviceType(), timeoutParameters_); }
-    // The count of registered face entries that Delete All's wait is looked up with.
-    void SetRegisteredCount(int count) { timeoutParameters_.registeredCount = count; }
-
+    // Detection settings. The low byte of each code and the low 16 bits of each value go out.
+    // thresholds: Body, Hand, Face, Recognition; ranges: Body, Hand, Face.
+    int SetCameraAngle(int angleCode, std::uint8_t* response);
+    int SetThreshold(const int thresholds[4], std::uint8_t* response);
     int SetSizeRange(const CRange ranges[3], std::uint8_t* response);
+    int SetFaceAngle(int yawCode, int rollCode, std::uint8_t* response);
+
     // count: registered face entries over all users, which the module's wait grows with.
     int DeleteUser(int count, int user, std::uint8_t* response);
     int DeleteData(int count, int user, int data, std::uint8_t* response);
+    int DeleteAll(int count, std::uint8_t* response);
     int GetUserData(int user, bool present[10], std::uint8_t* response);
 
     // Largest album the program handles.
@@ -65,7 +77,8 @@ public:
 
     // One execution. The face settings and the user count only choose the time-out; image's
     // plane 0 must hold the option's image (the caller sizes it). On success (result 0 and response
-    // code 0) result and image hold the answer; on any failure neither changes.
+    // code 0) result and image hold the answer, and an execution without an image leaves the image
+    // 0 x 0; on any failure neither changes.
     int Execute(int imageOption, int minFaceSize, int yawCode, int rollCode, const bool functions[10],
                 int recognitionUserCount, CImageData* image, CExecResult* result, std::uint8_t* response);
     // The 160 x 120 image alone, for the live preview.
@@ -73,6 +86,8 @@ public:
 
     // Registers the face in view; image (64 x 64 grey, sized by the caller) receives the module's
     // face image. An answer whose pixels do not match its stated size gives kProtocolBadLength.
+    // Without an image buffer nothing is sent (kProtocolMissingArgument), as for SaveAlbum without
+    // its outputs: the module must not keep a registration the PC cannot store.
     int Register(int count, int user, int data, CImageData* image, std::uint8_t* response);
     // The module's album. An answer that is not a whole album (under 40 bytes, or a stated size
     // that is not what arrived) gives kProtocolBadLength, so a broken album is never saved.
@@ -81,6 +96,7 @@ public:
     int LoadAlbum(std::uint32_t size, std::uint8_t flag, const std::uint8_t* album, std::uint8_t* response);
 
 private:
+    int LookupTimeout(std::uint8_t code) { return timeouts_.Lookup(code, DeviceType(), timeoutParameters_); }
     int SendExecute(int timeoutMs, FunctionFlags flags, int imageOption, std::uint8_t* pixels,
                     std::size_t capacity, CRawExecResult* raw, std::uint8_t* response);
 

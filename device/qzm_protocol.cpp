@@ -103,9 +103,8 @@ int CQZMProtocol::Exchange(int timeoutMs, const CommandInfo& info, std::uint8_t*
         TraceFrame(-1, info, kResponseHeaderSize, header);
         return kProtocolOk;
     }
-    // Only what the command can hold is read; the rest of an oversized answer is never waited
-    // for (the next command's send discards it), so a module announcing gigabytes cannot make
-    // the program wait or allocate for them.
+    // Only what the command can hold is stored, so a module announcing gigabytes cannot make the
+    // program allocate for them.
     const std::uint32_t wanted = std::min(length, info.capacity);
     got = 0;
     if (!ReadBytes(timeoutMs, wanted, header + kAnswerOffset, &got)) {
@@ -114,7 +113,22 @@ int CQZMProtocol::Exchange(int timeoutMs, const CommandInfo& info, std::uint8_t*
     }
     answerLength_ = got;
     TraceFrame(-1, info, kResponseHeaderSize + got, header);
-    return length > info.capacity ? kProtocolTooMuchData : kProtocolOk;
+    if (length <= info.capacity)
+        return kProtocolOk;
+    // The rest still comes down the line; left there it would be read as the next command's answer.
+    DiscardBytes(timeoutMs, length - wanted);
+    return kProtocolTooMuchData;
+}
+
+void CQZMProtocol::DiscardBytes(int timeoutMs, std::uint32_t count) {
+    std::uint8_t scratch[4096];
+    while (count > 0 && connection_->WaitForBytes(timeoutMs, 1) == 0) {
+        int taken = static_cast<int>(std::min<std::uint32_t>(count, sizeof scratch));
+        connection_->Receive(taken, scratch);
+        if (taken == 0)
+            break;
+        count -= static_cast<std::uint32_t>(taken);
+    }
 }
 
 bool CQZMProtocol::ReadBytes(int timeoutMs, std::uint32_t count, std::uint8_t* destination,

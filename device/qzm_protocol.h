@@ -131,6 +131,9 @@ private:
     int Exchange(int timeoutMs, const CommandInfo& info, std::uint8_t* response);
     // Reads up to count bytes to destination; false when a byte did not come within timeoutMs.
     bool ReadBytes(int timeoutMs, std::uint32_t count, std::uint8_t* destination, std::uint32_t* got);
+    // Takes up to count bytes off the line without keeping them, until a byte does not come
+    // within timeoutMs.
+    void DiscardBytes(int timeoutMs, std::uint32_t count);
     void TraceFrame(int direction, const CommandInfo& info, std::size_t length, const std::uint8_t* bytes);
 
     CConnection* connection_;  // not owned

@@ -14,13 +14,27 @@ constexpr int kWriteStallMs = 2000;
 
 CRs232::CRs232(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {}
 
+CRs232::PortChange::PortChange(CRs232& owner) : owner_(owner) {
+    ++owner_.pendingChanges_;
+    // A write stalled on the old port holds the lock; wake it.
+    owner_.port_->Interrupt();
+}
+
+CRs232::PortChange::~PortChange() {
+    --owner_.pendingChanges_;
+}
+
 CRs232::~CRs232() {
     Close();
 }
 
-SerialError CRs232::Open(const std::string& path, int baud, int rtsControl) {
-    Close();
+SerialError CRs232::Open(const std::string& path, int baud, int rtsControl, std::string* errorText) {
+    const PortChange change(*this);
+    std::lock_guard portLock(portMutex_);
+    CloseLocked();
     const SerialError result = port_->Open(path, baud, rtsControl);
+    if (errorText != nullptr)
+        *errorText = result == kSerialOk ? std::string() : port_->LastErrorText();
     if (result != kSerialOk)
         return result;
     {
@@ -30,17 +44,31 @@ SerialError CRs232::Open(const std::string& path, int baud, int rtsControl) {
     }
     lost_ = false;
     run_ = true;
+    open_ = true;
     reader_ = std::thread(&CRs232::ReaderLoop, this);
     return kSerialOk;
 }
 
 void CRs232::Close() {
+    const PortChange change(*this);
+    std::lock_guard portLock(portMutex_);
+    CloseLocked();
+}
+
+void CRs232::CloseLocked() {
     if (reader_.joinable()) {
+        // Again under the lock: an Open in between may have cleared the wake-up.
         run_ = false;
         port_->Interrupt();
         reader_.join();
     }
     port_->Close();
+    open_ = false;
+    {
+        // A wait without limit ends on a closed port; the reader may have ended before run_ fell.
+        std::lock_guard lock(bufferMutex_);
+    }
+    bufferGrew_.notify_all();
 }
 
 void CRs232::ReaderLoop() {
@@ -78,6 +106,11 @@ void CRs232::ReaderLoop() {
 }
 
 bool CRs232::Send(const std::uint8_t* bytes, std::size_t length) {
+    // The port is about to close: this command fails as on a closed port, and a worker sending
+    // again and again cannot keep the close waiting.
+    if (pendingChanges_.load() > 0)
+        return false;
+    std::lock_guard portLock(portMutex_);
     {
         std::lock_guard lock(bufferMutex_);
         receive_.clear();
@@ -113,11 +146,11 @@ std::size_t CRs232::Buffered() const {
 bool CRs232::WaitFor(std::size_t count, int timeoutMs) {
     std::unique_lock lock(bufferMutex_);
     const auto enough = [&] { return receive_.size() - head_ >= count; };
-    if (timeoutMs < 0) {
+    if (timeoutMs == -1) {
         bufferGrew_.wait(lock, [&] { return enough() || lost_.load() || !run_.load(); });
         return enough();
     }
-    return bufferGrew_.wait_for(lock, std::chrono::milliseconds(timeoutMs), enough);
+    return bufferGrew_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), enough);
 }
 
 }  // namespace qzm

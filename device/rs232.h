@@ -29,14 +29,16 @@ public:
     CRs232(const CRs232&) = delete;
     CRs232& operator=(const CRs232&) = delete;
 
-    // Closes any open port, opens path and starts the reader.
-    SerialError Open(const std::string& path, int baud, int rtsControl);
+    // Closes any open port, opens path and starts the reader. errorText (may be null) receives the
+    // system's words for a failure.
+    SerialError Open(const std::string& path, int baud, int rtsControl, std::string* errorText);
     // Stops the reader (it wakes at once) and closes the port; returns after the reader ended.
+    // Open, Close and Send may be called from different threads: a write in progress is woken and
+    // finishes before the descriptor is closed, and none starts on a closed one.
     void Close();
-    bool IsOpen() const { return port_->IsOpen(); }
+    bool IsOpen() const { return open_.load(); }
     // True once the reader saw the device vanish (read error or end of file).
     bool IsLost() const { return lost_.load(); }
-    std::string LastErrorText() const { return port_->LastErrorText(); }
 
     // Empties the receive buffer, then writes the bytes; false when the write failed.
     bool Send(const std::uint8_t* bytes, std::size_t length);
@@ -44,16 +46,35 @@ public:
     std::size_t Take(std::uint8_t* destination, std::size_t max);
     std::size_t Buffered() const;
     // True once count bytes are buffered; false when timeoutMs passed first. -1 waits without
-    // limit (but not on a vanished device, where nothing can come), 0 checks once.
+    // limit (but not on a vanished or closed port, where nothing can come); 0 and every other
+    // negative value check once.
     bool WaitFor(std::size_t count, int timeoutMs);
 
 private:
-    void ReaderLoop();
+    // Announces an Open or Close for its lifetime, so that sends step aside until it has the lock.
+    class PortChange {
+    public:
+        explicit PortChange(CRs232& owner);
+        ~PortChange();
+        PortChange(const PortChange&) = delete;
+        PortChange& operator=(const PortChange&) = delete;
 
-    std::unique_ptr<ISerialPort> port_;  // opened and closed on the caller's thread only
-    std::thread reader_;                 // started by Open, joined by Close
-    std::atomic<bool> run_{false};       // set by the caller, polled by the reader
-    std::atomic<bool> lost_{false};      // set by the reader, cleared by Open
+    private:
+        CRs232& owner_;
+    };
+
+    void ReaderLoop();
+    void CloseLocked();
+
+    // Guards opening, closing and writing the port, and reader_; taken before bufferMutex_. The
+    // reader thread uses the port without it: it runs only between Open and the join in Close.
+    std::mutex portMutex_;
+    std::unique_ptr<ISerialPort> port_;
+    std::thread reader_;                  // started by Open, joined by Close
+    std::atomic<bool> open_{false};       // written under portMutex_, read by anyone
+    std::atomic<int> pendingChanges_{0};  // Open and Close calls waiting for or holding portMutex_
+    std::atomic<bool> run_{false};        // set by the caller, polled by the reader
+    std::atomic<bool> lost_{false};       // set by the reader, cleared by Open
 
     mutable std::mutex bufferMutex_;      // guards receive_ and head_
     std::condition_variable bufferGrew_;  // signalled by the reader after each append and when it ends

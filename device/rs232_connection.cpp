@@ -70,10 +70,11 @@ bool CRS232Connection::Open(const std::string& portName, int baudRate) {
         settings_.selectedIndex = listed ? static_cast<int>(it - portNames_.begin()) : PortSettings::kNoPort;
         rtsControl = settings_.rtsControl & 3;
     }
-    const SerialError result = rs232_.Open(portName, baudRate, rtsControl);
+    std::string errorText;
+    const SerialError result = rs232_.Open(portName, baudRate, rtsControl, &errorText);
     std::lock_guard lock(settingsMutex_);
     lastError_ = result;
-    lastErrorText_ = result == kSerialOk ? std::string() : rs232_.LastErrorText();
+    lastErrorText_ = std::move(errorText);
     return result == kSerialOk;
 }
 

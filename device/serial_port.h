@@ -22,8 +22,8 @@ enum SerialError : int {
     kSerialSetupFailed = -6,
 };
 
-// The baud rates the module can run at; any other rate fails the open.
-inline constexpr int kSupportedBaudRates[] = {9600, 38400, 115200, 230400, 460800, 921600};
+// Whether a port may be asked for this rate at all: any positive rate. Whether the port can run
+// at it is the driver's to say, and Open refuses a rate it cannot come close to.
 bool IsSupportedBaudRate(int baud);
 
 // Maps an errno of open() to the reason shown to the user.
@@ -60,7 +60,8 @@ public:
     virtual long Read(std::uint8_t* buffer, std::size_t capacity) = 0;
     // Writes everything; gives up when the line takes nothing for stallTimeoutMs or on an error.
     virtual bool Write(const std::uint8_t* bytes, std::size_t length, int stallTimeoutMs) = 0;
-    // Wakes WaitReadable and Write from another thread; cleared by the next Open.
+    // Wakes WaitReadable and Write from another thread; cleared by the next Open. Safe to call at
+    // any time, also while another thread opens or closes the port.
     virtual void Interrupt() = 0;
 
     virtual std::string LastErrorText() const = 0;

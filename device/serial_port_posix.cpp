@@ -15,35 +15,43 @@
 #include <fstream>
 
 #include "device/serial_port.h"
+#include "device/serial_speed_linux.h"
 
 namespace qzm {
 
 namespace fs = std::filesystem;
 
 bool IsSupportedBaudRate(int baud) {
-    return std::find(std::begin(kSupportedBaudRates), std::end(kSupportedBaudRates), baud) !=
-           std::end(kSupportedBaudRates);
+    return baud > 0;
 }
 
 namespace {
 
-speed_t SpeedFor(int baud) {
-    switch (baud) {
-        case 9600:
-            return B9600;
-        case 38400:
-            return B38400;
-        case 115200:
-            return B115200;
-        case 230400:
-            return B230400;
-        case 460800:
-            return B460800;
-        case 921600:
-            return B921600;
-        default:
-            return B0;
+// The rates termios has constants for; others go through termios2.
+speed_t StandardSpeed(int baud) {
+    static constexpr struct {
+        int baud;
+        speed_t speed;
+    } kSpeeds[] = {{50, B50},           {75, B75},           {110, B110},         {134, B134},
+                   {150, B150},         {200, B200},         {300, B300},         {600, B600},
+                   {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+                   {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+                   {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+                   {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+                   {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+                   {3500000, B3500000}, {4000000, B4000000}};
+    for (const auto& s : kSpeeds) {
+        if (s.baud == baud)
+            return s.speed;
     }
+    return B0;
+}
+
+// A UART still understands a line that is off by up to about 2 %; drivers that cannot make a
+// rate set their nearest one, which may be far off.
+bool CloseEnough(int actual, int wanted) {
+    const long long difference = static_cast<long long>(actual) - wanted;
+    return (difference < 0 ? -difference : difference) * 50 <= wanted;
 }
 
 // Orders names the way people count: digit runs compare by value, so ttyS2 comes before ttyS10.
@@ -131,7 +139,7 @@ public:
         Close();
         DrainWake();
         if (!IsSupportedBaudRate(baud))
-            return Fail(kSerialBadBaudRate, "unsupported baud rate");
+            return Fail(kSerialBadBaudRate, "the baud rate must be a positive number");
         const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return Fail(SerialErrorForErrno(errno), std::strerror(errno));
@@ -156,12 +164,27 @@ public:
         tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
         tio.c_cc[VMIN] = 0;
         tio.c_cc[VTIME] = 0;
-        cfsetispeed(&tio, SpeedFor(baud));
-        cfsetospeed(&tio, SpeedFor(baud));
+        const speed_t standard = StandardSpeed(baud);
+        if (standard != B0) {
+            cfsetispeed(&tio, standard);
+            cfsetospeed(&tio, standard);
+        }
         if (tcsetattr(fd, TCSANOW, &tio) != 0) {
             const int err = errno;
-            close(fd);
+            Abandon(fd);
             return Fail(kSerialSetupFailed, std::strerror(err));
+        }
+        if (standard == B0 && !SetLineSpeedAnyRate(fd, baud)) {
+            const int err = errno;
+            Abandon(fd);
+            return Fail(kSerialBadBaudRate,
+                        "the port cannot run at " + std::to_string(baud) + " baud: " + std::strerror(err));
+        }
+        const int actual = ReadLineSpeed(fd);
+        if (actual > 0 && !CloseEnough(actual, baud)) {
+            Abandon(fd);
+            return Fail(kSerialBadBaudRate, "the port cannot run at " + std::to_string(baud) +
+                                                " baud; the nearest it offers is " + std::to_string(actual));
         }
         // Pseudo-terminals have no modem lines; there these calls fail harmlessly.
         int dtr = TIOCM_DTR;
@@ -176,8 +199,7 @@ public:
     void Close() override {
         if (fd_ < 0)
             return;
-        ioctl(fd_, TIOCNXCL);
-        close(fd_);
+        Abandon(fd_);
         fd_ = -1;
     }
 
@@ -251,9 +273,16 @@ public:
     std::string LastErrorText() const override { return lastError_; }
 
 private:
-    SerialError Fail(SerialError error, const char* text) {
-        lastError_ = text;
+    SerialError Fail(SerialError error, std::string text) {
+        lastError_ = std::move(text);
         return error;
+    }
+
+    // Gives up a descriptor that was made exclusive: the exclusive mark stays on the terminal
+    // otherwise, and a later open by a user without root rights would find the port busy.
+    static void Abandon(int fd) {
+        ioctl(fd, TIOCNXCL);
+        close(fd);
     }
 
     void DrainWake() {
@@ -264,7 +293,7 @@ private:
 
     int fd_ = -1;
     const int wakeFd_;
-    // Written by Open and Write on the caller's thread only.
+    // Written by Open and Write, which the owner never runs at the same time.
     std::string lastError_;
 };
 

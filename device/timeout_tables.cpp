@@ -84,14 +84,27 @@ constexpr TimeoutRule kRules[] = {
     {CTimeoutTables::kPreviewImageRule, Rule::kPreviewImage, Rule::kPreviewImage, 0, nullptr},
 };
 
-// Whole seconds from a time-out file; a missing file, section or key (an empty key is never
-// present) gives 1.
-int ReadSeconds(const char* file, const std::string& section, const std::string& key) {
+// The longest wait a file may ask for; larger values are taken as this, so that no value
+// overflows when turned into milliseconds.
+constexpr int kMaxSeconds = 3600;
+
+// Whole seconds as written in a time-out file; a missing file, section or key (an empty key is
+// never present) gives 1.
+int ReadRawSeconds(const char* file, const std::string& section, const std::string& key) {
     if (section.empty() || key.empty())
         return 1;
     int seconds = 1;
     CFileOperate::ReadIniInt(section, key, 1, file, seconds);
     return seconds;
+}
+
+// Only a code without a rule waits without limit; a negative value in a file counts as missing.
+int UsableSeconds(int seconds) {
+    return seconds < 0 ? 1 : std::min(seconds, kMaxSeconds);
+}
+
+int ReadSeconds(const char* file, const std::string& section, const std::string& key) {
+    return UsableSeconds(ReadRawSeconds(file, section, key));
 }
 
 std::string CountKey(int count) {
@@ -102,8 +115,8 @@ std::string CountKey(int count) {
 
 // The count-keyed rules: a value of -1 asks for a wait that grows with the count.
 int CountKeyedSeconds(const char* file, const char* section, int count) {
-    const int seconds = ReadSeconds(file, section, CountKey(count));
-    return seconds == -1 ? (count - 10) / 28 + 7 : seconds;
+    const int seconds = ReadRawSeconds(file, section, CountKey(count));
+    return UsableSeconds(seconds == -1 ? (count - 10) / 28 + 7 : seconds);
 }
 
 std::string RecognitionKey(int users) {

@@ -28,12 +28,13 @@ public:
     CTimeoutTables();
 
     // Milliseconds to wait per byte for the command's answer, or -1 to wait without limit (a code
-    // without a rule, or a rule the device type does not have). Missing values count 1 second.
+    // without a rule, or a rule the device type does not have). Missing and negative values count
+    // 1 second, values above an hour an hour.
     // Keeps caches: call from one device operation at a time.
     int Lookup(std::uint8_t code, int deviceType, const TimeoutParameters& parameters);
 
-    // Seconds for an album transfer: direction 0 save and 1 load keyed by baud rate, 2 flash
-    // writing keyed by count; -1 for any other direction.
+    // Seconds for an album transfer (0 to an hour): direction 0 save and 1 load keyed by baud rate,
+    // 2 flash writing keyed by count; -1 for any other direction.
     static int AlbumTimeoutSeconds(int direction, int baudRateOrCount);
 
 private:

@@ -2,9 +2,12 @@
 // for byte through the emulator's line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <thread>
+#include <tuple>
 
 #include "device/qzm_device.h"
 #include "device/qzm_frame.h"
@@ -189,4 +192,77 @@ TEST_F(FacadeIntegration, ExecutionFillsRecordsAndImageOnlyOnSuccess) {
     EXPECT_EQ(response, 0x33);
     EXPECT_EQ(result.bodies.size(), 1u);
     EXPECT_EQ(image.Plane(0)[0], 0x5A);
+
+    // An execution without an image leaves no earlier frame under its results.
+    answered = AnswerNext({0, 0, 0, 0});
+    EXPECT_EQ(device.Execute(kImageNone, 20, 0, 0, functions, 0, &image, &result, &response), kProtocolOk);
+    EXPECT_TRUE(answered.get());
+    EXPECT_EQ(response, 0);
+    EXPECT_TRUE(result.bodies.empty());
+    EXPECT_EQ(image.Width(), 0);
+    EXPECT_EQ(image.Height(), 0);
+}
+
+// Without somewhere to put the answer the command is not sent: the module must not hold a
+// registration the PC cannot store.
+TEST_F(FacadeIntegration, MissingOutputsAreRefusedBeforeAnythingIsSent) {
+    std::uint8_t response = 0xFF;
+    CImageData noPlanes;
+    std::uint32_t size = 0;
+    std::uint8_t flag = 0;
+    std::vector<std::uint8_t> album;
+    EXPECT_EQ(device.Register(0, 3, 1, nullptr, &response), kProtocolMissingArgument);
+    EXPECT_EQ(device.Register(0, 3, 1, &noPlanes, &response), kProtocolMissingArgument);
+    EXPECT_EQ(device.SaveAlbum(nullptr, &flag, &album, &response), kProtocolMissingArgument);
+    EXPECT_EQ(device.SaveAlbum(&size, nullptr, &album, &response), kProtocolMissingArgument);
+    EXPECT_EQ(device.SaveAlbum(&size, &flag, nullptr, &response), kProtocolMissingArgument);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(module.BytesReceived(), 0u);
+}
+
+// With the time-out files delivered beside the program, every choice the user can make on the
+// execution panel gets its answer, and the image is what was asked for, also after an earlier
+// execution with another image size.
+TEST(DeliveredTimeoutsIntegration, EveryFunctionAndImageChoiceGetsItsAnswer) {
+    ScopedWorkingFolder folder;
+    for (const char* name :
+         {"CmdTimeout.ini", "ExecTimeout.ini", "ImgTimeout.ini", "RegTimeout.ini", "AlbumTimeout.ini"}) {
+        std::filesystem::copy_file(std::filesystem::path(QZM_DATA_DIR) / name, folder.path() / name);
+    }
+    CPtyModuleHost module{ModuleIdentity::Extended()};
+    ASSERT_TRUE(module.Start());
+    module.Emulator().SetFacesInView(1);
+    CQZMDevice device(PortEnumerationRoots{folder.path().string(), folder.path().string()});
+    ASSERT_TRUE(device.Open(module.OpenPath(), 921600)) << device.LastOpenErrorText();
+    device.SetDeviceType(CQZMDevice::kExtendedDevice);
+    std::uint8_t response = 0xFF;
+    const int thresholds[4] = {1, 1, 1, 0};
+    const CRange ranges[3] = {{20, 8192}, {20, 8192}, {20, 8192}};
+    ASSERT_EQ(device.SetThreshold(thresholds, &response), kProtocolOk);
+    ASSERT_EQ(device.SetSizeRange(ranges, &response), kProtocolOk);
+    ASSERT_EQ(device.SetFaceAngle(2, 1, &response), kProtocolOk);
+
+    bool none[kFunctionCount] = {};
+    bool faceOnly[kFunctionCount] = {};
+    faceOnly[kFunctionFace] = true;
+    bool all[kFunctionCount];
+    std::fill(std::begin(all), std::end(all), true);
+    CImageData image;  // one buffer for every run, as the execution panel keeps it
+    for (const bool* functions : {none, faceOnly, all}) {
+        for (const auto& [option, width, height] :
+             {std::tuple{kImageNone, 0, 0}, {kImage160x120, 160, 120}, {kImage320x240, 320, 240}}) {
+            if (option != kImageNone) {
+                ASSERT_EQ(image.Allocate(width, nullptr, height, kFormatGrey8, 1), 0);
+            }
+            CExecResult result;
+            response = 0xFF;
+            const char* what = functions == none ? "none" : functions == faceOnly ? "face" : "all";
+            ASSERT_EQ(device.Execute(option, 20, 2, 1, functions, 0, &image, &result, &response), kProtocolOk)
+                << what << " image " << option;
+            EXPECT_EQ(response, 0);
+            EXPECT_EQ(image.Width(), width) << what << " image " << option;
+            EXPECT_EQ(image.Height(), height) << what << " image " << option;
+            EXPECT_EQ(result.faces.size(), functions == none ? 0u : 1u) << what << " image " << option;
+        }
+    }
 }

@@ -22,9 +22,9 @@ protected:
         std::uint8_t response = 0xFF;
         const int thresholds[4] = {0, 0, 0, 0};
         const CRange ranges[3] = {{0, 8192}, {0, 8192}, {0, 8192}};
-        ASSERT_EQ(device.Protocol().SetThreshold(device.Supported(), 1000, thresholds, &response), 0);
+        ASSERT_EQ(device.SetThreshold(thresholds, &response), 0);
         ASSERT_EQ(device.SetSizeRange(ranges, &response), 0);
-        ASSERT_EQ(device.Protocol().SetFaceAngle(device.Supported(), 1000, 2, 1, &response), 0);
+        ASSERT_EQ(device.SetFaceAngle(2, 1, &response), 0);
         ASSERT_EQ(response, 0);
     }
 
@@ -68,6 +68,27 @@ TEST_F(EmulatorIntegration, ExecutionsWithEveryImageSizeMatchTheScene) {
             EXPECT_EQ(face.recognition.userId, -127);  // nothing registered yet
         }
     }
+}
+
+TEST_F(EmulatorIntegration, SettingsReachTheModule) {
+    std::uint8_t response = 0xFF;
+    const int thresholds[4] = {100, 200, 300, 400};
+    const CRange ranges[3] = {{20, 600}, {30, 700}, {40, 800}};
+    ASSERT_EQ(device.SetCameraAngle(3, &response), kProtocolOk);
+    ASSERT_EQ(device.SetThreshold(thresholds, &response), kProtocolOk);
+    ASSERT_EQ(device.SetSizeRange(ranges, &response), kProtocolOk);
+    ASSERT_EQ(device.SetFaceAngle(1, 0, &response), kProtocolOk);
+    ASSERT_EQ(response, 0);
+    StoredSettings expected;
+    expected.cameraAngle = 3;
+    expected.thresholds = {100, 200, 300, 400};
+    expected.sizeRanges = {20, 600, 30, 700, 40, 800};
+    expected.yawCode = 1;
+    expected.rollCode = 0;
+    EXPECT_EQ(module.Emulator().Settings(), expected);
+    // A value the module does not take comes back as its refusal.
+    ASSERT_EQ(device.SetCameraAngle(4, &response), kProtocolOk);
+    EXPECT_EQ(response, kRespBadParameter);
 }
 
 TEST_F(EmulatorIntegration, RegistrationDeletionAndPresence) {
@@ -122,7 +143,7 @@ TEST_F(EmulatorIntegration, AlbumRoundTripAndRefusal) {
     EXPECT_GE(size, 40u);
     EXPECT_EQ(album.size(), size);
 
-    ASSERT_EQ(device.Protocol().DeleteAll(device.Supported(), 1000, &response), kProtocolOk);
+    ASSERT_EQ(device.DeleteAll(1, &response), kProtocolOk);
     bool present[10];
     ASSERT_EQ(device.GetUserData(7, present, &response), kProtocolOk);
     EXPECT_FALSE(present[2]);

@@ -130,6 +130,37 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{"DataOnSetCommandNeverSent", Header(0xFE, 0, 2), true, kProtocolTooMuchData, 0, 6}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The part of an oversized answer that is not kept must still come off the line: left there, it
+// would arrive after the next command was sent and be read as that command's answer.
+TEST(ProtocolTest, OversizedAnswerIsTakenOffTheLineWithoutKeepingIt) {
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> answer;
+        bool setCommand;
+        std::size_t kept;
+    } cases[] = {
+        {"version one byte too long", Concat(Header(0xFE, 0, 20), std::vector<std::uint8_t>(20, 7)), false,
+         19},
+        {"data on a set command", Concat(Header(0xFE, 0, 5000), std::vector<std::uint8_t>(5000, 9)), true, 0},
+        {"announced more than came", Concat(Header(0xFE, 0, 100), std::vector<std::uint8_t>(30, 7)), false,
+         19},
+    };
+    for (const auto& c : cases) {
+        ScriptedConnection line;
+        line.answer = c.answer;
+        CQZMProtocol protocol(&line);
+        std::uint8_t response = 0xFF;
+        VersionAnswer version;
+        const int result = c.setCommand ? protocol.SetCameraAngle(SupportedCommandsFor(0), 30, 1, &response)
+                                        : protocol.GetVersion({0x00}, 30, &version, &response);
+        EXPECT_EQ(result, kProtocolTooMuchData) << c.name;
+        EXPECT_EQ(response, 0) << c.name;
+        EXPECT_EQ(protocol.AnswerData().size(), c.kept) << c.name;
+        EXPECT_TRUE(line.pending.empty()) << c.name << ": " << line.pending.size() << " bytes left";
+        EXPECT_LE(protocol.ResponseBufferCapacity(), 6u + 19u) << c.name;
+    }
+}
+
 TEST(ProtocolTest, RefusesBeforeSending) {
     ScriptedConnection line;
     std::uint8_t response = 0;

@@ -1,7 +1,9 @@
 // The real serial code against the module emulator on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <climits>
 #include <future>
 #include <thread>
 
@@ -193,7 +195,7 @@ TEST_F(SerialIntegration, OpenCloseAndOpenAgain) {
     EXPECT_FALSE(line.Open((root.path() / "nothing-here").string(), 9600));
     EXPECT_EQ(line.LastError(), kSerialNotFound);
     EXPECT_TRUE(line.IsOpen());
-    EXPECT_FALSE(line.Open(module.OpenPath(), 57600));
+    EXPECT_FALSE(line.Open(module.OpenPath(), 0));
     EXPECT_EQ(line.LastError(), kSerialBadBaudRate);
     EXPECT_FALSE(line.IsOpen());
     ASSERT_TRUE(line.Open(module.OpenPath(), 9600));
@@ -259,6 +261,102 @@ TEST_F(SerialIntegration, FloodingModuleCannotGrowTheReceiveBuffer) {
     std::this_thread::sleep_for(20ms);
     EXPECT_FALSE(device.Connection().HasBytes(static_cast<int>(CRs232::kReceiveLimit) + 1));
     // The next command starts clean.
+    std::uint8_t response = 0xFF;
+    EXPECT_EQ(Version(&response), kProtocolOk);
+}
+
+// A hand-edited rate such as 19200 or one without a termios constant opens like the listed ones;
+// only a rate that is no rate is refused, and the user is told why.
+TEST_F(SerialIntegration, OpensAtAnyRateThePortRuns) {
+    for (int baud : {19200, 57600, 250000, 9600, 4000000}) {
+        ASSERT_TRUE(device.Open(module.OpenPath(), baud)) << baud << ": " << device.LastOpenErrorText();
+        EXPECT_EQ(device.Connection().BaudRate(), baud);
+        std::uint8_t response = 0xFF;
+        EXPECT_EQ(Version(&response), kProtocolOk) << baud;
+    }
+    for (int baud : {0, -9600}) {
+        EXPECT_FALSE(device.Open(module.OpenPath(), baud)) << baud;
+        EXPECT_EQ(device.LastOpenError(), kSerialBadBaudRate);
+        EXPECT_NE(device.LastOpenErrorText().find("baud rate"), std::string::npos)
+            << device.LastOpenErrorText();
+        EXPECT_FALSE(device.IsOpen());
+    }
+}
+
+// The rest of an answer too long for its command comes off the line before the exchange ends,
+// whether it arrives in full or stops half-way, so the next command reads its own answer.
+TEST_F(SerialIntegration, RestOfAnOversizedAnswerIsNotReadAsTheNextAnswer) {
+    module.SetPacing(115200);
+    for (const std::optional<std::size_t> stopAfter : {std::optional<std::size_t>{}, {1006}}) {
+        ModuleFaults faults;
+        faults.setCommandData = 3000;
+        faults.stopAfter = stopAfter;
+        module.SetFaults(faults);
+        std::uint8_t response = 0xFF;
+        EXPECT_EQ(device.Protocol().SetCameraAngle(SupportedCommandsFor(1), kTimeoutMs, 1, &response),
+                  kProtocolTooMuchData);
+        module.SetFaults({});
+        EXPECT_EQ(Version(&response), kProtocolOk) << (stopAfter ? "stopped" : "whole");
+        EXPECT_EQ(response, 0);
+    }
+}
+
+// -1 is the one value that waits without limit; any other negative time-out checks once.
+TEST_F(SerialIntegration, OnlyMinusOneWaitsWithoutLimit) {
+    for (int timeout : {-2, -1000, INT_MIN}) {
+        auto wait =
+            std::async(std::launch::async, [&] { return device.Connection().WaitForBytes(timeout, 1); });
+        const bool returned = wait.wait_for(2s) == std::future_status::ready;
+        if (!returned)
+            device.Close();  // wakes the endless wait so that the test can end
+        EXPECT_TRUE(returned) << timeout;
+        EXPECT_EQ(wait.get(), -1) << timeout;
+    }
+}
+
+// A wait without limit is for an answer from this port; closing the port ends it.
+TEST_F(SerialIntegration, WaitWithoutLimitEndsWhenThePortCloses) {
+    for (int i = 0; i < 20; ++i) {
+        auto wait = std::async(std::launch::async, [&] { return device.Connection().WaitForBytes(-1, 1); });
+        std::this_thread::sleep_for(1ms);
+        device.Close();
+        const bool returned = wait.wait_for(2s) == std::future_status::ready;
+        if (!returned) {
+            // Something to read on a new port lets the test end.
+            ASSERT_TRUE(device.Open(module.OpenPath(), 921600));
+            const std::uint8_t byte[] = {1};
+            module.PushUnsolicited(byte);
+        }
+        ASSERT_TRUE(returned) << "pass " << i;
+        EXPECT_EQ(wait.get(), -1);
+        ASSERT_TRUE(device.Open(module.OpenPath(), 921600));
+    }
+}
+
+// The windows close and reconnect from their own thread while a worker may be exchanging. Run
+// under ThreadSanitizer, this shows that no write or wait touches the port while it closes.
+TEST_F(SerialIntegration, CloseAndReopenWhileAnotherThreadExchanges) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
+    std::thread worker([&] {
+        while (!stop.load()) {
+            std::uint8_t response = 0xFF;
+            if (Version(&response, 20) == kProtocolOk && response == 0)
+                ++answered;
+        }
+    });
+    int reopened = 0;
+    for (int i = 0; i < 50; ++i) {
+        device.Close();
+        if (!device.Open(module.OpenPath(), 921600))
+            break;
+        ++reopened;
+        std::this_thread::sleep_for(2ms);
+    }
+    stop = true;
+    worker.join();
+    EXPECT_EQ(reopened, 50) << device.LastOpenErrorText();
+    EXPECT_GT(answered.load(), 0);
     std::uint8_t response = 0xFF;
     EXPECT_EQ(Version(&response), kProtocolOk);
 }

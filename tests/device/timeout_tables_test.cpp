@@ -1,6 +1,7 @@
 // Which time-out each command gets, from the files beside the program or the 1-second default.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "device/timeout_tables.h"
@@ -138,4 +139,81 @@ TEST_F(TimeoutTablesTest, BaudRateChangeRecomputesOnlyTheImageWait) {
     EXPECT_EQ(tables.Lookup(0x03, 0, p), 10000);
     p.imageOption = 7;
     EXPECT_EQ(tables.Lookup(CTimeoutTables::kImageRule, 0, p), 1000);
+}
+
+// Only a code without a rule may wait without limit: a negative value in a file counts as
+// missing, and a value beyond an hour as an hour, so no value turns into an endless or an
+// overflowing wait.
+TEST_F(TimeoutTablesTest, FileValuesNeverWaitWithoutLimitOrOverflow) {
+    const struct {
+        const char* value;
+        int ms;
+    } cases[] = {
+        {"-2", 1000},      {"-1", 1000},      {"-2147483648", 1000}, {"0", 0},
+        {"3600", 3600000}, {"3601", 3600000}, {"2147484", 3600000},  {"99999999999", 3600000},
+    };
+    for (const auto& c : cases) {
+        const std::string v = c.value;
+        WriteFile("CmdTimeout.ini", "[Command]\r\nGetVersion=" + v + "\r\n");
+        WriteFile("ImgTimeout.ini", "[QVGA]\r\n921600=" + v + "\r\n");
+        WriteFile("ExecTimeout.ini", "[Function]\r\nBodyDitect=" + v + "\r\n");
+        WriteFile("RegTimeout.ini", "[DeleteAll]\r\n0-9=" + v + "\r\n");
+        WriteFile("AlbumTimeout.ini", "[SaveAlbum]\r\n921600=" + v + "\r\n");
+        CTimeoutTables tables;
+        TimeoutParameters p = Functions({0});
+        p.imageOption = 1;
+        EXPECT_EQ(tables.Lookup(0x00, 1, p), c.ms) << v;
+        EXPECT_EQ(tables.Lookup(CTimeoutTables::kImageRule, 1, p), c.ms) << v;
+        EXPECT_EQ(tables.Lookup(0x03, 1, p), c.ms) << v;
+        // In a count-keyed file -1 is the growing wait, 7 s for a small count.
+        EXPECT_EQ(tables.Lookup(0x13, 0, p), v == "-1" ? 7000 : c.ms) << v;
+        EXPECT_EQ(tables.Lookup(0x20, 1, p), c.ms) << v;
+        EXPECT_EQ(CTimeoutTables::AlbumTimeoutSeconds(0, 921600), c.ms / 1000) << v;
+    }
+
+    // Every function at the limit still adds up without overflow.
+    WriteFile("ExecTimeout.ini",
+              "[Function]\r\nBodyDitect=99999\r\nHandDitect=99999\r\nFaceDir=99999\r\nAge=99999\r\n"
+              "Gender=99999\r\nGaze=99999\r\nBlink=99999\r\nExpression=99999\r\n"
+              "[Face_20]\r\n15_30=99999\r\n[Recognition]\r\n0-10=99999\r\n");
+    CTimeoutTables tables;
+    TimeoutParameters all = Functions({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    EXPECT_EQ(tables.Lookup(0x04, 1, all), 10 * 3600000);
+
+    // The growing wait is capped as well, and never reached through a negative count.
+    WriteFile("RegTimeout.ini", "[Registration]\r\n10Over=-1\r\n");
+    TimeoutParameters many;
+    many.registeredCount = 2147483647;
+    EXPECT_EQ(tables.Lookup(0x10, 0, many), 3600000);
+}
+
+// The delivered files give every command a wait that lets an answer arrive, whatever functions and
+// image the user picks.
+TEST_F(TimeoutTablesTest, DeliveredFilesGiveEveryExecutionTimeToAnswer) {
+    for (const char* name :
+         {"CmdTimeout.ini", "ExecTimeout.ini", "ImgTimeout.ini", "RegTimeout.ini", "AlbumTimeout.ini"}) {
+        std::filesystem::copy_file(std::filesystem::path(QZM_DATA_DIR) / name, folder.path() / name);
+    }
+    CTimeoutTables tables;
+    for (int baud : {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600}) {
+        for (int image : {0, 1, 2}) {
+            for (const std::initializer_list<int> on : {std::initializer_list<int>{}, {2}, {0, 1, 2, 3, 9}}) {
+                TimeoutParameters p = Functions(on);
+                p.baudRate = baud;
+                p.imageOption = image;
+                EXPECT_GE(tables.Lookup(CTimeoutTables::kImageRule, 1, p) + tables.Lookup(0x04, 1, p), 1000)
+                    << baud << " image " << image << " functions " << on.size();
+            }
+        }
+        TimeoutParameters p;
+        p.baudRate = baud;
+        EXPECT_GE(tables.Lookup(CTimeoutTables::kPreviewImageRule, 1, p), 1000) << baud;
+        // The album's line time fits into its wait.
+        EXPECT_GE(tables.Lookup(0x20, 1, p), 816040 * 10 / baud * 1000) << baud;
+        EXPECT_GE(tables.Lookup(0x21, 1, p), 816040 * 10 / baud * 1000) << baud;
+    }
+    for (int type : {0, 1}) {
+        for (std::uint8_t code : {0x00, 0x01, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13, 0x15})
+            EXPECT_GE(tables.Lookup(code, type, {}), 1000) << int(code) << " type " << type;
+    }
 }
