@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QVarLengthArray>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -153,6 +154,21 @@ void CResultDC::DrawOutline(const RectOutline& outline) {
     painter_.drawPolyline(points.data(), static_cast<int>(points.size()));
 }
 
+void CResultDC::DrawSegments(std::span<const OverlaySegment> segments) {
+    if (!painter_.isActive()) {
+        return;
+    }
+    // A line that ends where it starts shows nothing (a painter would put a dot there): the Z axis
+    // of a face looking straight ahead, the gaze of one looking straight at the camera.
+    QVarLengthArray<QLine, GazeLines::kSegmentCount> lines;
+    for (const OverlaySegment& segment : segments) {
+        if (segment.from != segment.to) {
+            lines.append(ToQLine(segment));
+        }
+    }
+    painter_.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
 CQZMResultDC::CQZMResultDC()
     : bodyPen_(SolidPen(kBodyColour)),
       handPen_(SolidPen(kHandColour)),
@@ -197,18 +213,13 @@ void CQZMResultDC::DrawFace(const bool flags[kFunctionCount], const OverlayMappi
         const QPen* pens[3] = {&directionXPen_, &directionYPen_, &directionZPen_};
         for (std::size_t i = 0; i < axes.size(); ++i) {
             painter_.setPen(*pens[i]);
-            painter_.drawLine(ToQLine(axes[i]));
+            DrawSegments(std::span(&axes[i], 1));
         }
     }
     if (flags[kFunctionGaze]) {
         if (const std::optional<GazeLines> gaze = GazeGeometry(detection, face.gaze, mapping)) {
-            const auto segments = gaze->Segments();
-            std::array<QLine, GazeLines::kSegmentCount> lines;
-            for (std::size_t i = 0; i < segments.size(); ++i) {
-                lines[i] = ToQLine(segments[i]);
-            }
             painter_.setPen(gazePen_);
-            painter_.drawLines(lines.data(), static_cast<int>(lines.size()));
+            DrawSegments(gaze->Segments());
         }
     }
     if (flags[kFunctionBlink]) {

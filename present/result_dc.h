@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,8 @@ public:
 
 protected:
     void DrawOutline(const RectOutline& outline);
+    // Lines with the current pen; those of no length are left out.
+    void DrawSegments(std::span<const OverlaySegment> segments);
 
     QPainter painter_;
 
