@@ -5,6 +5,7 @@
 #include <QLine>
 #include <QPoint>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 #include <QVarLengthArray>
 #include <array>
@@ -144,14 +145,11 @@ void CResultDC::DrawRect(int left, int top, int right, int bottom, double factor
 }
 
 void CResultDC::DrawOutline(const RectOutline& outline) {
-    if (!painter_.isActive()) {
-        return;
+    std::array<OverlaySegment, std::tuple_size_v<RectOutline> - 1> sides;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        sides[i] = {outline[i], outline[i + 1]};
     }
-    std::array<QPoint, std::tuple_size_v<RectOutline>> points;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        points[i] = ToQPoint(outline[i]);
-    }
-    painter_.drawPolyline(points.data(), static_cast<int>(points.size()));
+    DrawSegments(sides);
 }
 
 void CResultDC::DrawSegments(std::span<const OverlaySegment> segments) {
@@ -236,19 +234,40 @@ void CQZMResultDC::DrawFace(const bool flags[kFunctionCount], const OverlayMappi
     DrawLabels(FaceLabels(flags, face, users_), mapping, detection);
 }
 
+const CQZMResultDC::PreparedLabel& CQZMResultDC::Prepared(const std::string& text) {
+    auto found = labels_.find(text);
+    if (found != labels_.end()) {
+        return found->second;
+    }
+    if (labels_.size() >= kMaxPreparedLabels) {
+        labels_.clear();
+    }
+    PreparedLabel label;
+    const QString shown = QString::fromStdString(text);
+    label.text.setText(shown);
+    label.text.setTextFormat(Qt::PlainText);  // a name is never markup
+    label.text.prepare(painter_.transform(), painter_.font());
+    label.width = painter_.fontMetrics().horizontalAdvance(shown);
+    return labels_.emplace(text, std::move(label)).first->second;
+}
+
 void CQZMResultDC::DrawLabels(const std::vector<LabelLine>& lines, const OverlayMapping& mapping,
                               const CQZMDetectRes& detection) {
     if (lines.empty()) {
         return;
     }
-    const QFontMetrics metrics = painter_.fontMetrics();
-    std::vector<QString> texts;
+    if (painter_.font() != labelFont_) {
+        labels_.clear();
+        labelFont_ = painter_.font();
+    }
+    const int height = painter_.fontMetrics().height();
+    std::vector<const PreparedLabel*> prepared;
     std::vector<TextExtent> extents;
-    texts.reserve(lines.size());
+    prepared.reserve(lines.size());
     extents.reserve(lines.size());
     for (const LabelLine& line : lines) {
-        texts.push_back(QString::fromStdString(line.text));
-        extents.push_back({metrics.horizontalAdvance(texts.back()), metrics.height()});
+        prepared.push_back(&Prepared(line.text));
+        extents.push_back({prepared.back()->width, height});
     }
     const std::vector<LabelPlacement> placements = PlaceLabels(detection, extents, mapping, Width());
     const QColor background(0, 0, 0, kLabelBackgroundAlpha);
@@ -257,8 +276,9 @@ void CQZMResultDC::DrawLabels(const std::vector<LabelLine>& lines, const Overlay
         if (place.background.width > 0 && place.background.height > 0) {
             painter_.fillRect(ToQRect(place.background), background);
         }
+        // Left-aligned at the top of its box; the surface cuts what runs over its edge.
         painter_.setPen(ToQColor(lines[i].colour));
-        painter_.drawText(ToQRect(place.box), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, texts[i]);
+        painter_.drawStaticText(place.box.x, place.box.y, prepared[i]->text);
     }
 }
 

@@ -3,10 +3,14 @@
 // grey, draws the image (or its placeholder), then the results, and shows Surface() on the screen.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
+#include <QStaticText>
 #include <span>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -101,6 +105,16 @@ private:
     void DrawLabels(const std::vector<LabelLine>& lines, const OverlayMapping& mapping,
                     const CQZMDetectRes& detection);
 
+    // A label text laid out in the surface font, with its width. The same few texts come back in
+    // every frame and laying text out is most of an overlay's cost, so they are kept while the
+    // font stays the same.
+    struct PreparedLabel {
+        QStaticText text;
+        int width = 0;
+    };
+    static constexpr std::size_t kMaxPreparedLabels = 512;
+    const PreparedLabel& Prepared(const std::string& text);
+
     QPen bodyPen_;
     QPen handPen_;
     QPen facePen_;
@@ -110,6 +124,8 @@ private:
     QPen directionZPen_;
     QPen gazePen_;
     std::vector<UserName> users_;
+    std::unordered_map<std::string, PreparedLabel> labels_;
+    QFont labelFont_;  // the font labels_ was prepared with
 };
 
 }  // namespace qzm

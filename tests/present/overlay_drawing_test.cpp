@@ -242,6 +242,18 @@ TEST_F(OverlayDrawing, LabelsDimTheirBoxCutAtTheEdgeAndShowNamesAsTyped) {
     EXPECT_EQ(At(279, top), kGrey);
     EXPECT_GT(CountPixels(dc_.Surface(), NearDimmed), 0);
 
+    // A larger font gives larger boxes at once.
+    QFont large = dc_.Painter().font();
+    large.setPointSize(large.pointSize() * 2);
+    dc_.Painter().setFont(large);
+    Clear();
+    dc_.DrawResults(flags, 0.5, result);
+    const QFontMetrics largeMetrics(large, &dc_.Surface());
+    const int largeWidth = largeMetrics.horizontalAdvance(QString::fromStdString(greek));
+    ASSERT_GT(largeWidth, width);
+    EXPECT_NE(At(130 + largeWidth - 1, 130 - 4 - largeMetrics.height()), kGrey);
+    EXPECT_EQ(At(130 + largeWidth, 130 - 4 - largeMetrics.height()), kGrey);
+
     // Every function but the labels: nothing is dimmed.
     Clear();
     ShowPlainFrame();
