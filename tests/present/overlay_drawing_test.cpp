@@ -11,10 +11,13 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "device/qzm_frame.h"
+#include "device/qzm_results.h"
 #include "image/image_data.h"
 #include "image/img_conv.h"
 #include "present/alpha_dc.h"
@@ -338,11 +341,11 @@ TEST(OverlaySurface, AlphaSurfaceShowsFillAroundAndThroughTheKeyedPicture) {
     EXPECT_EQ(keyed.Surface().pixel(1, 0), qRgb(255, 0, 0));
 }
 
-// A scripted busy frame with every function on, drawn the way the image page draws it, checked at
-// a few pixels and saved for a person to look at.
-TEST(OverlayScreenshot, BusyFrameWithEveryFunction) {
-    QImage scene(320, 240, QImage::Format_RGB32);
-    scene.fill(qRgb(70, 70, 70));
+// The whole way of one busy execution: the module's answer (three people, two hands, every
+// function, the 320 x 240 frame) parsed and decoded, the frame converted as the image page does,
+// drawn with every overlay, checked at a few pixels and saved for a person to look at.
+TEST(OverlayScreenshot, BusyExecutionFromTheModulesAnswer) {
+    QImage scene(320, 240, QImage::Format_Grayscale8);
     {
         QPainter p(&scene);
         QLinearGradient shade(0, 0, 0, 240);
@@ -355,49 +358,56 @@ TEST(OverlayScreenshot, BusyFrameWithEveryFunction) {
             p.drawRoundedRect(at.x() - 38, at.y() + 28, 76, 110, 20, 20);  // shoulders and body
             p.setBrush(QColor(185, 185, 185));
             p.drawEllipse(at, 26, 32);  // head
-            p.setBrush(QColor(60, 60, 60));
-            p.drawEllipse(at + QPoint(-10, -6), 4, 3);
-            p.drawEllipse(at + QPoint(10, -6), 4, 3);
         }
         p.setBrush(QColor(175, 175, 175));
-        p.drawEllipse(QPoint(20, 190), 12, 15);
+        p.drawEllipse(QPoint(20, 190), 12, 15);  // hands
         p.drawEllipse(QPoint(300, 200), 12, 15);
     }
-    const QImage grey = scene.convertToFormat(QImage::Format_Grayscale8);
-    CImageData frame = ModuleFrame(320, 240, [&](int x, int y) { return grey.constScanLine(y)[x]; });
 
     // Module coordinates are twice the picture's (640 x 480).
-    CExecResult result;
-    result.bodies = {Detect(120, 360, 180), Detect(320, 340, 180), Detect(524, 380, 180)};
-    result.hands = {Detect(40, 380, 44), Detect(600, 400, 44)};
-    struct FaceScript {
-        int x, y, size, yaw, pitch, roll, age, gender, gazeYaw, gazePitch, blinkLeft, blinkRight, user;
-        int scores[5];
+    std::vector<std::uint8_t> answer = {3, 2, 3, 0};
+    auto put16 = [&](std::initializer_list<int> values) {
+        for (int v : values) {
+            PutLE16(answer, static_cast<std::uint16_t>(v));
+        }
     };
-    const FaceScript faces[] = {
-        {120, 220, 104, -25, 5, 0, 34, 1, -20, 0, 300, 350, 1, {10, 70, 5, 5, 10}},
-        {320, 200, 104, 0, 0, 0, 27, 0, 0, 0, 900, 880, 2, {60, 20, 10, 5, 5}},
-        {524, 240, 104, 30, -10, 12, 51, 1, 15, 10, 1, 1000, -1, {5, 5, 5, 80, 5}},
+    auto put8 = [&](std::initializer_list<int> values) {
+        for (int v : values) {
+            answer.push_back(static_cast<std::uint8_t>(v));
+        }
     };
-    for (const FaceScript& f : faces) {
-        CFaceResult face = FaceAt(f.x, f.y, f.size);
-        face.direction = {};
-        face.direction.yaw = f.yaw;
-        face.direction.pitch = f.pitch;
-        face.direction.roll = f.roll;
-        face.age.age = f.age;
-        face.gender.gender = f.gender;
-        face.gaze.gazeYaw = f.gazeYaw;
-        face.gaze.gazePitch = f.gazePitch;
-        face.blink.left = f.blinkLeft;
-        face.blink.right = f.blinkRight;
-        face.expression.topExpression = face.expression.topScore = -128;
-        std::copy(std::begin(f.scores), std::end(f.scores), face.expression.scores);
-        face.recognition.userId = f.user;
-        face.direction.valid = face.age.valid = face.gender.valid = face.gaze.valid = face.blink.valid =
-            face.expression.valid = face.recognition.valid = 1;
-        result.faces.push_back(face);
+    put16({120, 360, 180, 800, 320, 340, 180, 800, 524, 380, 180, 800});  // bodies
+    put16({40, 380, 44, 700, 600, 400, 44, 700});                         // hands
+    // Per face: detection, direction, age, gender, gaze, blink, five scores and degree, recognition.
+    put16({120, 220, 104, 900, -25, 5, 0, 800});
+    put8({34, 1, 0, 1, 1, 0, -20, 0});
+    put16({300, 350});
+    put8({10, 70, 5, 5, 10, 60});
+    put16({1, 700});
+    put16({320, 200, 104, 900, 0, 0, 0, 800});
+    put8({27, 1, 0, 0, 1, 0, 0, 0});
+    put16({900, 880});
+    put8({60, 20, 10, 5, 5, 40});
+    put16({2, 650});
+    put16({524, 240, 104, 900, 30, -10, 12, 800});
+    put8({51, 1, 0, 1, 1, 0, 15, 10});
+    put16({1, 1000});
+    put8({5, 5, 5, 80, 5, 70});
+    put16({-1, 0});
+    put16({320, 240});
+    for (int y = 0; y < 240; ++y) {
+        answer.insert(answer.end(), scene.constScanLine(y), scene.constScanLine(y) + 320);
     }
+    CImageData frame;
+    ASSERT_EQ(frame.Allocate(320, nullptr, 240, kFormatGrey8, 1), 0);
+    CRawExecResult raw;
+    ASSERT_EQ(ParseExecPayload(answer, 0xFF, 0x03, true, kImage320x240, frame.Plane(0),
+                               frame.PlaneCapacity(0), &raw),
+              0);
+    CExecResult result;
+    ASSERT_EQ(DecodeExecResult(raw, &result), 0);
+    ASSERT_EQ(SetExecImageSize(raw, &frame), 0);
+    ASSERT_EQ(result.faces.size(), 3u);
 
     CQZMResultDC dc;
     ASSERT_EQ(dc.Create(320, 320), 1);
@@ -406,12 +416,10 @@ TEST(OverlayScreenshot, BusyFrameWithEveryFunction) {
     ASSERT_EQ(dc.DrawImage(DisplayImage(frame)), 0);
     dc.DrawResults(kAll, 0.5, result);
 
-    // Picture under the overlay where nothing is drawn, then edges at module / 2 + (0, 40).
+    // The picture where nothing is drawn, then edges at module / 2 + (0, 40).
     const QImage& shot = dc.Surface();
-    const int top = frame.Plane(0)[5 * 320 + 5];
-    EXPECT_EQ(::At(shot, 5, 45),
-              (OverlayColour{static_cast<std::uint8_t>(top), static_cast<std::uint8_t>(top),
-                             static_cast<std::uint8_t>(top)}));
+    const std::uint8_t top = scene.constScanLine(5)[5];
+    EXPECT_EQ(::At(shot, 5, 45), (OverlayColour{top, top, top}));
     EXPECT_EQ(::At(shot, (120 - 90) / 2, 220), kBodyColour);
     EXPECT_EQ(::At(shot, 160, 40 + (200 - 52) / 2), kFaceColour);
     EXPECT_EQ(::At(shot, (40 - 22) / 2, 230), kHandColour);
