@@ -118,8 +118,6 @@ std::string BlinkLine(const CQZMBlinkRes& r) {
     return FormatString(kStrBlink, r.left, r.right);
 }
 
-// The strongest expression: the module's choice unless one of the five scores is strictly
-// higher; ties keep the earlier one.
 std::string ExpressionLine(const CQZMExpressionRes& r) {
     const bool valid = r.IsValid();
     const int topScore = valid ? r.topScore : -1;
@@ -128,15 +126,7 @@ std::string ExpressionLine(const CQZMExpressionRes& r) {
         scores[k] = valid ? r.scores[k] : -1;
     }
     const int degree = valid ? r.degree : 0;
-
-    int index = valid ? r.topExpression : -1;
-    int best = topScore;
-    for (int k = 1; k <= 5; ++k) {
-        if (scores[k - 1] > best) {
-            best = scores[k - 1];
-            index = k;
-        }
-    }
+    const int index = StrongestExpression(r);
     if (index == kNotPossible) {
         return LoadString(kStrExpressionNotPossible);
     }
@@ -159,17 +149,9 @@ std::string RecognitionLine(const CQZMRecognitionRes& r, const std::vector<UserN
     if (userId == kNoRegisteredData) {
         return LoadString(kStrRecognitionNoData);
     }
-    std::string name;
-    if (userId == kNoMatch) {
-        name = LoadString(kStrNotRegistered);
-    } else if (users != nullptr) {
-        for (const UserName& user : *users) {
-            if (user.first == userId) {
-                name = user.second;
-                break;
-            }
-        }
-    }
+    static const std::vector<UserName> kNoUsers;
+    const std::string name = userId == kNoMatch ? LoadString(kStrNotRegistered)
+                                                : UserNameOf(users != nullptr ? *users : kNoUsers, userId);
     return FormatString(kStrRecognition, name.c_str(), score);
 }
 
@@ -222,6 +204,30 @@ std::string StatusLine(int status) {
 }
 
 }  // namespace
+
+int StrongestExpression(const CQZMExpressionRes& r) {
+    if (!r.IsValid()) {
+        return -1;
+    }
+    int index = r.topExpression;
+    int best = r.topScore;
+    for (int k = 1; k <= 5; ++k) {
+        if (r.scores[k - 1] > best) {
+            best = r.scores[k - 1];
+            index = k;
+        }
+    }
+    return index;
+}
+
+std::string UserNameOf(const std::vector<UserName>& users, int userId) {
+    for (const UserName& user : users) {
+        if (user.first == userId) {
+            return user.second;
+        }
+    }
+    return {};
+}
 
 std::string FormatResultBlock(const ResultBlockInput& input) {
     const bool* on = input.functions;

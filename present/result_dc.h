@@ -1,0 +1,131 @@
+// Off-screen drawing surfaces for the result overlay: the camera image fitted into the surface and
+// one execution's results drawn over it. The image page owns one CQZMResultDC of 320 x 320, fills it
+// grey, draws the image (or its placeholder), then the results, and shows Surface() on the screen.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QStaticText>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "device/qzm_results.h"
+#include "image/image_data.h"
+#include "present/overlay_geometry.h"
+#include "present/result_text.h"
+
+namespace qzm {
+
+// A surface with an image-to-surface scale and offset (1.0 and (0, 0) until an image is drawn).
+// Drawing goes through Painter(), active between Create and Release; the background mode is
+// transparent and the font is the application font until the owner selects another.
+class CResultDC {
+public:
+    CResultDC() = default;
+    virtual ~CResultDC();
+    CResultDC(const CResultDC&) = delete;
+    CResultDC& operator=(const CResultDC&) = delete;
+
+    // Creates the width x height surface (contents undefined until filled) and starts painting on
+    // it. Returns 1, or 0 when the surface already exists or the size is not positive. The format
+    // decides what CopyToImage produces.
+    int Create(int width, int height, QImage::Format format = QImage::Format_RGB32);
+    // Ends painting and frees the surface; Create may follow again.
+    void Release();
+
+    // Draws a 24-bit blue-green-red or 8-bit grey image, rows stored bottom-up as in a
+    // device-independent bitmap (packed or padded to 4 bytes), as large as it fits and centred,
+    // nearest pixel when scaled; takes the fit's scale and offset. Returns 0, or -1 with nothing drawn
+    // and scale and offset kept for an empty image, another format or no surface.
+    int DrawImage(const CImageData& image);
+
+    // Copies the surface into the image as packed rows, top row first: format 0x49050565 for a
+    // 16-bit (RGB16) surface, 0x45068888 for 24 bits (BGR888), 0x41088888 for 32 bits (RGB32,
+    // ARGB32). Returns 0; the surface's bit depth, nothing copied, for any other surface format; -1
+    // without a surface or when the image cannot be allocated.
+    int CopyToImage(CImageData* image) const;
+
+    // Outline of a rectangle given in module coordinates, with the current pen; factor converts
+    // module coordinates to image pixels. Values of -1 are drawn as they are.
+    void DrawRect(int left, int top, int right, int bottom, double factor);
+
+    // The image-to-surface scale, for drawing results without an image (the placeholder is 1.0).
+    void SetScale(double scale) { scale_ = scale; }
+    double Scale() const { return scale_; }
+    int OffsetX() const { return offsetX_; }
+    int OffsetY() const { return offsetY_; }
+    // Module coordinates to surface pixels at the current scale and offset.
+    OverlayMapping Mapping(double factor) const { return {scale_ * factor, offsetX_, offsetY_}; }
+
+    // Valid between Create and Release. The surface is painted in place: take QImage::copy() to
+    // keep a frame while drawing goes on.
+    QPainter& Painter() { return painter_; }
+    const QImage& Surface() const { return surface_; }
+    int Width() const { return surface_.width(); }
+    int Height() const { return surface_.height(); }
+
+protected:
+    void DrawOutline(const RectOutline& outline);
+    // Lines with the current pen; those of no length are left out.
+    void DrawSegments(std::span<const OverlaySegment> segments);
+
+    QPainter painter_;
+
+private:
+    QImage surface_;
+    QImage frame_;  // DrawImage's top-down copy of the last image, reused between frames
+    double scale_ = 1.0;
+    int offsetX_ = 0;
+    int offsetY_ = 0;
+};
+
+// The result overlay: rectangles for bodies, hands and faces, and per face the direction axes, gaze
+// lines, blink bars and a stack of labels (recognised name, age, gender, expression) on a black box
+// blended in at 160/255.
+class CQZMResultDC : public CResultDC {
+public:
+    CQZMResultDC();
+
+    // Draws one execution's results over what the surface shows. flags: ten display switches in
+    // function order; factor: image pixels per module coordinate (the larger image side divided by
+    // the module's coordinate width; 0.5 without an image).
+    void DrawResults(const bool flags[kFunctionCount], double factor, const CExecResult& result);
+
+    // The registered users, for the names of recognised faces; replaced whenever they change.
+    void SetUserList(std::vector<UserName> users) { users_ = std::move(users); }
+    const std::vector<UserName>& UserList() const { return users_; }
+
+private:
+    void DrawFace(const bool flags[kFunctionCount], const OverlayMapping& mapping, const CFaceResult& face);
+    void DrawLabels(const std::vector<LabelLine>& lines, const OverlayMapping& mapping,
+                    const CQZMDetectRes& detection);
+
+    // A label text laid out in the surface font, with its width. The same few texts come back in
+    // every frame and laying text out is most of an overlay's cost, so they are kept while the
+    // font stays the same.
+    struct PreparedLabel {
+        QStaticText text;
+        int width = 0;
+    };
+    static constexpr std::size_t kMaxPreparedLabels = 512;
+    const PreparedLabel& Prepared(const std::string& text);
+
+    QPen bodyPen_;
+    QPen handPen_;
+    QPen facePen_;
+    QPen blinkFramePen_;
+    QPen directionXPen_;
+    QPen directionYPen_;
+    QPen directionZPen_;
+    QPen gazePen_;
+    std::vector<UserName> users_;
+    std::unordered_map<std::string, PreparedLabel> labels_;
+    QFont labelFont_;  // the font labels_ was prepared with
+};
+
+}  // namespace qzm
