@@ -1,6 +1,7 @@
 // Text files, whole files, listings and folder trees, and the safety of replacing a file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -156,13 +157,85 @@ TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
     EXPECT_EQ(ReadBytes("User.dat"), "999\r\n");
 }
 
-TEST_F(FileOperateTest, ReplacingKeepsPermissions) {
+TEST_F(FileOperateTest, ReplacingKeepsPermissionsAndOwner) {
     WriteBytes("Settings.ini", "[A]\r\n");
     ASSERT_EQ(::chmod("Settings.ini", 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown("Settings.ini", 4242, 4343), 0);
+    }
     ASSERT_EQ(CFileOperate::WriteIniInt("A", "k", "Settings.ini", 1), 0);
     struct stat st {};
     ASSERT_EQ(::stat("Settings.ini", &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4242u);
+        EXPECT_EQ(st.st_gid, 4343u);
+    }
+}
+
+// The three writers behind the settings, the registration files and the album files.
+struct Writer {
+    const char* what;
+    int (*write)(const std::string& path);
+    std::string written;  // the file's bytes after a write
+};
+const Writer kWriters[] = {
+    {"ini value", [](const std::string& p) { return CFileOperate::WriteIniInt("A", "k", p, 1); },
+     "[A]\r\nk=1\r\n"},
+    {"text lines", [](const std::string& p) { return CFileOperate::WriteTextLines(p, {"001"}); }, "001\r\n"},
+    {"whole file", [](const std::string& p) { return CFileOperate::WriteWholeFile(p, "album", 5); }, "album"},
+};
+
+TEST_F(FileOperateTest, ReadOnlyFilesAreNotReplaced) {
+    // Also as root, who could write into them: the user made them read-only.
+    for (const Writer& writer : kWriters) {
+        for (const mode_t mode : {0444, 0400, 0044}) {
+            WriteBytes("locked", "old");
+            ASSERT_EQ(::chmod("locked", mode), 0);
+            EXPECT_EQ(writer.write("locked"), -1) << writer.what << " " << mode;
+            EXPECT_EQ(ReadBytes("locked"), "old") << writer.what;
+            fs::remove("link");
+            fs::create_symlink("locked", "link");
+            EXPECT_EQ(writer.write("link"), -1) << writer.what << " through a link";
+            EXPECT_EQ(ReadBytes("locked"), "old") << writer.what;
+            ASSERT_EQ(::chmod("locked", 0644), 0);
+        }
+    }
+    std::vector<std::string> names;
+    ASSERT_EQ(CFileOperate::ListFiles("./.*", names), -1);  // no temporary file left behind
+}
+
+TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
+    fs::create_directory("ro");
+    for (const Writer& writer : kWriters) {
+        // The folder refuses the temporary file: the file is written where it is.
+        WriteBytes("ro/file", "[A]\r\nk=0000000000\r\n");  // longer than any new content
+        ASSERT_EQ(::chmod("ro/file", 0600), 0);
+        InjectWriteFaultForTest(WriteFault::kNoTempFile);
+        EXPECT_EQ(writer.write("ro/file"), 0) << writer.what;
+        EXPECT_EQ(ReadBytes("ro/file"), writer.written) << writer.what;
+        struct stat st {};
+        ASSERT_EQ(::stat("ro/file", &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << writer.what;
+        // A file that is not there cannot be made without the folder.
+        InjectWriteFaultForTest(WriteFault::kNoTempFile);
+        EXPECT_EQ(writer.write("ro/new"), -1) << writer.what;
+        EXPECT_FALSE(fs::exists("ro/new")) << writer.what;
+    }
+
+    // A real read-only folder; root writes into it all the same, but the result is the same.
+    WriteBytes("ro/file", "old");
+    ASSERT_EQ(::chmod("ro", 0555), 0);
+    EXPECT_EQ(CFileOperate::WriteTextLines("ro/file", {"new"}), 0);
+    EXPECT_EQ(ReadBytes("ro/file"), "new\r\n");
+    if (::geteuid() != 0) {
+        EXPECT_EQ(CFileOperate::WriteTextLines("ro/new", {"new"}), -1);
+    }
+    ASSERT_EQ(::chmod("ro", 0755), 0);
+    std::vector<std::string> names;
+    EXPECT_EQ(CFileOperate::ListFiles("./ro/*", names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"file"});
 }
 
 TEST_F(FileOperateTest, ListFilesAndSubfolders) {
