@@ -7,9 +7,11 @@
 
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
+#include "huge_files.h"
 #include "temp_folder.h"
 
 using namespace qzm;
+using namespace qzm::testing;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -128,6 +130,61 @@ TEST_F(FileOperateTest, WholeFilesKeepEveryByte) {
     EXPECT_EQ(CFileOperate::ReadWholeFile("folder", back), -1);
     EXPECT_EQ(CFileOperate::WriteWholeFile("folder", bytes), -1);
     EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/x", bytes), -1);
+}
+
+TEST_F(FileOperateTest, FilesLargerThanTheirKindAreRefusedUnread) {
+    MakeSparseFile("huge", off_t{1} << 40);
+    MakeSparseFile("above-default", kMaxWholeFileSize + 1);
+    MakeSparseFile("above-text", kMaxTextFileSize + 1);
+    MakeSparseFile("Settings.ini", off_t{1} << 40);
+    ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+    const auto whole = [](const char* path) {
+        return [path] {
+            std::vector<std::uint8_t> bytes;
+            return CFileOperate::ReadWholeFile(path, bytes);
+        };
+    };
+    const auto lines = [](const char* path) {
+        return [path] {
+            std::vector<std::string> read;
+            return CFileOperate::ReadTextLines(path, read);
+        };
+    };
+    ExpectRefusedInLittleMemory({
+        {"huge file", whole("huge")},
+        {"above the default limit", whole("above-default")},
+        {"endless device", whole("/dev/zero")},
+        {"pipe without a writer", whole("pipe")},
+        {"huge text", lines("huge")},
+        {"text above its limit", lines("above-text")},
+        {"ini value of a huge ini is the default",
+         [] {
+             int value = 0;
+             CFileOperate::ReadIniInt("A", "k", 7, "Settings.ini", value);
+             return value == 7 ? -1 : 0;
+         }},
+        {"ini write into a huge ini", [] { return CFileOperate::WriteIniInt("A", "k", "Settings.ini", 1); }},
+    });
+    EXPECT_EQ(fs::file_size("Settings.ini"), std::uintmax_t{1} << 40);
+
+    // Up to the limit is read; one byte more is not.
+    WriteBytes("small", std::string(100, 'x'));
+    std::vector<std::uint8_t> bytes{1, 2};
+    EXPECT_EQ(CFileOperate::ReadWholeFile("small", bytes, 100), 0);
+    EXPECT_EQ(bytes.size(), 100u);
+    EXPECT_EQ(CFileOperate::ReadWholeFile("small", bytes, 99), -1);
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(FileOperateTest, MemoryRunningOutIsAnOrdinaryFailure) {
+    if (!kCanLimitMemory) {
+        GTEST_SKIP() << "a sanitizer build cannot limit its memory";
+    }
+    MakeSparseFile("big", off_t{48} << 20);  // within the default limit, beyond the memory left
+    ExpectRefusedInLittleMemory({{"file beyond the memory left", [] {
+                                      std::vector<std::uint8_t> bytes;
+                                      return CFileOperate::ReadWholeFile("big", bytes);
+                                  }}});
 }
 
 TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
