@@ -24,6 +24,7 @@ constexpr std::size_t kMaxNameUnits = 127;  // leaves room for a terminating zer
 constexpr std::size_t kDateFieldBytes = 32;
 constexpr std::size_t kMaxDateUnits = 15;
 constexpr int kFaceSide = 64;
+constexpr std::size_t kFacePixelBytes = kFaceSide * kFaceSide;
 constexpr char kRestoreStaging[] = "./DB.restoring";
 constexpr char kReplacedDb[] = "./DB.old";
 
@@ -78,8 +79,8 @@ public:
         }
         return at != nullptr;
     }
-    // A UTF-16LE text up to its first zero unit; false when the field is not in the file or the
-    // text could not be stored in a line.
+    // A UTF-16LE text up to its zero unit; false when the field is not in the file, holds no zero
+    // unit or the text could not be stored in a line.
     bool Text(std::size_t fieldBytes, std::string& text) {
         const std::uint8_t* at = Take(fieldBytes);
         if (at == nullptr) {
@@ -88,6 +89,9 @@ public:
         std::size_t length = 0;
         while (length + 1 < fieldBytes && (at[length] != 0 || at[length + 1] != 0)) {
             length += 2;
+        }
+        if (length + 1 >= fieldBytes) {
+            return false;
         }
         text = Utf16LeBytesToUtf8(std::string_view(reinterpret_cast<const char*>(at), length));
         return IsStorableText(text);
@@ -100,7 +104,6 @@ public:
         position_ += count;
         return at;
     }
-    bool AtEnd() const { return position_ == bytes_.size(); }
 
 private:
     const std::vector<std::uint8_t>& bytes_;
@@ -119,8 +122,10 @@ bool ParseDataRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMa
         return false;
     }
     seen[data.dataNumber] = true;
+    // The store holds registered faces only; a larger image could never be shown or saved again.
     std::size_t pixelBytes = 0;
-    if (PixelByteCount(width, height, format, pixelBytes) != 0 || pixelBytes == 0) {
+    if (PixelByteCount(width, height, format, pixelBytes) != 0 || pixelBytes == 0 ||
+        pixelBytes > kFacePixelBytes) {
         return false;
     }
     const std::uint8_t* pixels = reader.Take(pixelBytes);
@@ -174,8 +179,8 @@ int ParseAlbumFile(const std::vector<std::uint8_t>& bytes, AlbumFileContent& con
         }
         content.dataCount += static_cast<int>(user.data.size());
     }
-    // Bytes after the last record mean the file is not what its counts say.
-    return reader.AtEnd() ? 0 : -1;
+    // Bytes after the last record are ignored: other writers may leave some.
+    return 0;
 }
 
 // A file's bytes (or its absence) kept to be put back when a later step fails.
@@ -296,7 +301,8 @@ int WriteAlbumFile(CRegUserStore& store, const AlbumData& album, const std::stri
 int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& album) {
     std::vector<std::uint8_t> bytes;
     AlbumFileContent content;
-    if (CFileOperate::ReadWholeFile(path, bytes) != 0 || ParseAlbumFile(bytes, content) != 0) {
+    if (CFileOperate::ReadWholeFile(path, bytes, kMaxAlbumFileSize) != 0 ||
+        ParseAlbumFile(bytes, content) != 0) {
         return -1;
     }
     bytes = {};
@@ -355,7 +361,8 @@ int WriteAlbumBackup(const std::string& path, const AlbumData& album) {
 
 int ReadAlbumBackup(const std::string& path, AlbumData& album) {
     std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadWholeFile(path, bytes) != 0 || bytes.size() < kMinBackupFileSize) {
+    if (CFileOperate::ReadWholeFile(path, bytes, kMaxBackupFileSize) != 0 ||
+        bytes.size() < kMinBackupFileSize) {
         return -1;
     }
     const int size = ReadLe32(bytes.data());

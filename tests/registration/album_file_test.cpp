@@ -11,6 +11,7 @@
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
 #include "files/text_codec.h"
+#include "huge_files.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
 #include "registration_test_support.h"
@@ -265,6 +266,10 @@ protected:
         AlbumData album = MakeAlbum(3);
         ASSERT_EQ(ReadAlbumFile(store_, "damaged.qzc", album), -1) << what;
         EXPECT_EQ(album.bytes, MakeAlbum(3).bytes) << what;
+        ExpectUnchanged(what);
+    }
+
+    void ExpectUnchanged(const std::string& what) {
         EXPECT_EQ(Ids(store_.Users()), std::vector<int>{0}) << what;
         EXPECT_EQ(DataNumbers(store_.Users(), 0), std::vector<int>{3}) << what;
         EXPECT_EQ(SnapshotTree("DB"), dbBefore_) << what;
@@ -305,7 +310,6 @@ TEST_F(RefusedAlbumFileTest, DamagedFieldsAreRefused) {
         {"negative user count", kBob - 8, Le32(-1)},
         {"more users than numbers", kBob - 8, Le32(501)},
         {"more users than records", kBob - 8, Le32(4)},
-        {"fewer users than records", kBob - 8, Le32(2)},
         {"negative user number", kBob, Le32(-1)},
         {"user number 500", kEve, Le32(500)},
         {"user number twice", kAnn, Le32(4)},
@@ -321,17 +325,88 @@ TEST_F(RefusedAlbumFileTest, DamagedFieldsAreRefused) {
         {"image without pixels", kAnnData5 + 36, Le32(0)},
         {"unknown image format", kAnnData5 + 44, Le32(0x12345678)},
         {"pixels beyond the file", kAnnData5 + 36, Le32(65)},
-        {"pixels short of the file end", kAnnData5 + 40, Le32(63)},
         {"huge image", kBobData2 + 36, Le32(0x10000) + Le32(0x10000)},
+        // Every text field ends with a zero unit.
+        {"name of 128 units without an end", kEve + 4, std::string(256, 'n')},
+        {"date of 16 units without an end", kBobData0 + 4, std::string(32, '2')},
     };
     for (const Case& c : cases) {
         ExpectRefused(Patched(c.offset, c.bytes), c.what);
     }
-    ExpectRefused(valid_ + "x", "a byte after the last record");
+    // The store holds registered faces; a larger image is refused even when its pixels are there.
+    ExpectRefused(Patched(kAnnData5 + 40, Le32(65)) + std::string(64, '\0'), "image larger than a face");
 
     AlbumData album;
     ASSERT_EQ(ReadAlbumFile(store_, "valid.qzc", album), 0);
     EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
+}
+
+TEST_F(RefusedAlbumFileTest, BytesAfterTheLastRecordAndFullFieldsAreAccepted) {
+    const std::string name127 = std::string(254, 'n') + "\0\0"s;
+    const std::string date15 = std::string(30, '2') + "\0\0"s;
+    struct Case {
+        const char* what;
+        std::string file;
+        std::vector<int> ids;
+        std::size_t eveNameUnits;
+    };
+    const Case cases[] = {
+        {"a byte after the last record", valid_ + "x", {4, 9, 1}, 3},
+        {"a record's worth of zeros after the last", valid_ + std::string(kDataRecord, '\0'), {4, 9, 1}, 3},
+        {"last image smaller, its rest left over", Patched(kAnnData5 + 40, Le32(63)), {4, 9, 1}, 3},
+        {"fewer users than records", Patched(kBob - 8, Le32(2)), {4, 9}, 3},
+        {"name of 127 units", Patched(kEve + 4, name127), {4, 9, 1}, 127},
+        {"date of 15 units", Patched(kBobData0 + 4, date15), {4, 9, 1}, 3},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes("accepted.qzc", c.file);
+        AlbumData album;
+        ASSERT_EQ(ReadAlbumFile(store_, "accepted.qzc", album), 0) << c.what;
+        EXPECT_EQ(album.bytes, MakeAlbum(kAlbum).bytes) << c.what;
+        EXPECT_EQ(Ids(store_.Users()), c.ids) << c.what;
+        EXPECT_EQ(DataNumbers(store_.Users(), 4), (std::vector<int>{2, 0})) << c.what;
+        CUserInfo eve;
+        ASSERT_EQ(store_.Users().GetUserInfo(9, eve), 0);
+        EXPECT_EQ(Utf16Length(eve.Name()), c.eveNameUnits) << c.what;
+    }
+}
+
+TEST_F(RefusedAlbumFileTest, FilesLargerThanTheLargestAreRefusedUnread) {
+    MakeSparseFile("huge.qzc", off_t{1} << 40);
+    MakeSparseFile("above.qzc", kMaxAlbumFileSize + 1);
+    MakeSparseFile("huge.qzb", off_t{1} << 40);
+    MakeSparseFile("above.qzb", kMaxBackupFileSize + 1);
+    const auto file = [this](const char* path) {
+        return [this, path] {
+            AlbumData album;
+            return ReadAlbumFile(store_, path, album);
+        };
+    };
+    const auto backup = [](const char* path) {
+        return [path] {
+            AlbumData album;
+            return ReadAlbumBackup(path, album);
+        };
+    };
+    ExpectRefusedInLittleMemory({
+        {"huge album file", file("huge.qzc")},
+        {"album file above the largest", file("above.qzc")},
+        {"endless device as album file", file("/dev/zero")},
+        {"huge backup", backup("huge.qzb")},
+        {"backup above the largest", backup("above.qzb")},
+        {"endless device as backup", backup("/dev/zero")},
+    });
+    ExpectUnchanged("huge files");
+
+    // The largest sizes themselves are read.
+    WriteFileBytes("largest.qzc", valid_ + std::string(kMaxAlbumFileSize - valid_.size(), '\0'));
+    AlbumData album;
+    ASSERT_EQ(ReadAlbumFile(store_, "largest.qzc", album), 0);
+    EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
+    const std::string backupFile = Le32(kMaxAlbumSize) + "\x01\0\0\0"s + std::string(kMaxAlbumSize, 'a');
+    WriteFileBytes("largest.qzb", backupFile);
+    ASSERT_EQ(ReadAlbumBackup("largest.qzb", album), 0);
+    EXPECT_EQ(album.size, kMaxAlbumSize);
 }
 
 TEST_F(RefusedAlbumFileTest, FailedWritesWhileApplyingChangeNothing) {
