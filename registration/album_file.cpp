@@ -2,7 +2,7 @@
 
 #include <array>
 #include <filesystem>
-#include <optional>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -183,29 +183,6 @@ int ParseAlbumFile(const std::vector<std::uint8_t>& bytes, AlbumFileContent& con
     return 0;
 }
 
-// A file's bytes (or its absence) kept to be put back when a later step fails.
-class FileSnapshot {
-public:
-    explicit FileSnapshot(std::string path) : path_(std::move(path)) {
-        std::vector<std::uint8_t> bytes;
-        if (CFileOperate::ReadWholeFile(path_, bytes) == 0) {
-            bytes_ = std::move(bytes);
-        }
-    }
-    void Restore() const {
-        if (bytes_) {
-            CFileOperate::WriteWholeFile(path_, *bytes_);
-        } else {
-            std::error_code ec;
-            fs::remove(path_, ec);
-        }
-    }
-
-private:
-    std::string path_;
-    std::optional<std::vector<std::uint8_t>> bytes_;
-};
-
 // Builds the file's users as a store in `staged`'s folder.
 int BuildStagedStore(CRegUserStore& store, const AlbumFileContent& content, CRegUserInfoMngr& staged) {
     if (staged.SaveUserList() != 0) {
@@ -299,6 +276,39 @@ int WriteAlbumFile(CRegUserStore& store, const AlbumData& album, const std::stri
 }
 
 int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& album) {
+    CAlbumFileLoad load(store);
+    return load.Apply(path, album);
+}
+
+CAlbumFileLoad::CAlbumFileLoad(CRegUserStore& store)
+    : store_(store), previous_(store.Users().SetAsideFolder()) {}
+
+CAlbumFileLoad::~CAlbumFileLoad() {
+    if (applied_) {
+        CFileOperate::DeleteFolderTree(previous_.Folder());
+    }
+}
+
+int CAlbumFileLoad::Apply(const std::string& path, AlbumData& album) {
+    if (applied_) {
+        return -1;
+    }
+    store_.StartProgress(0);
+    int result = -1;
+    try {
+        result = ApplySteps(path, album);
+    } catch (const std::bad_alloc&) {
+        result = -1;
+    }
+    if (result != 0) {
+        CFileOperate::DeleteFolderTree(store_.Users().StagingFolder());
+        RestoreFiles();
+    }
+    store_.EndProgress();
+    return result;
+}
+
+int CAlbumFileLoad::ApplySteps(const std::string& path, AlbumData& album) {
     std::vector<std::uint8_t> bytes;
     AlbumFileContent content;
     if (CFileOperate::ReadWholeFile(path, bytes, kMaxAlbumFileSize) != 0 ||
@@ -306,48 +316,71 @@ int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& albu
         return -1;
     }
     bytes = {};
+    previousBackup_.reset();
+    std::error_code ec;
+    if (fs::exists(kAlbumBackupPath, ec)) {
+        std::vector<std::uint8_t> backup;
+        if (CFileOperate::ReadWholeFile(kAlbumBackupPath, backup, kMaxBackupFileSize) != 0) {
+            return -1;  // it could not be put back
+        }
+        previousBackup_ = std::move(backup);
+    }
+    CFileOperate::ReadIniInt("Application", "RegistCount", 0, kApplicationIni, previousRegistCount_);
 
-    CRegUserInfoMngr& users = store.Users();
+    CRegUserInfoMngr& users = store_.Users();
     CRegUserInfoMngr staged(users.StagingFolder(), StoreWrites::kFlushOnReplace);
     CFileOperate::DeleteFolderTree(staged.Folder());
-    const FileSnapshot ini(kApplicationIni);
-    const FileSnapshot backup(kAlbumBackupPath);
-    bool iniWritten = false;
-    bool backupWritten = false;
-    const auto fail = [&] {
-        CFileOperate::DeleteFolderTree(staged.Folder());
-        if (iniWritten) {
-            ini.Restore();
-        }
-        if (backupWritten) {
-            backup.Restore();
-        }
+    store_.StartProgress(content.dataCount);
+    if (BuildStagedStore(store_, content, staged) != 0 ||
+        CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, content.registCount) != 0) {
         return -1;
-    };
-
-    store.StartProgress(content.dataCount);
-    if (BuildStagedStore(store, content, staged) != 0) {
-        return fail();
     }
-    if (CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, content.registCount) != 0) {
-        return fail();
-    }
-    iniWritten = true;
+    registCountChanged_ = true;
     if (content.album.size >= kMinBackupAlbumSize) {
-        if (WriteAlbumBackup(kAlbumBackupPath, content.album) != 0) {
-            return fail();
-        }
+        backupChanged_ = WriteAlbumBackup(kAlbumBackupPath, content.album) == 0;
     } else {
         // The old store's album must not be sent with the new store's users.
-        std::error_code ec;
-        fs::remove(kAlbumBackupPath, ec);
+        backupChanged_ = fs::remove(kAlbumBackupPath, ec) || !ec;
     }
-    backupWritten = true;
-    if (users.ReplaceWith(std::move(staged)) != 0) {
-        return fail();
+    if (!backupChanged_ || users.ReplaceWith(std::move(staged), &previous_) != 0) {
+        return -1;
     }
+    applied_ = true;
     album = std::move(content.album);
     return 0;
+}
+
+int CAlbumFileLoad::Revert() {
+    if (!applied_) {
+        return -1;
+    }
+    // A store that had no folder gets one to swap back in.
+    std::error_code ec;
+    if ((!fs::is_directory(previous_.Folder(), ec) && previous_.SaveUserList() != 0) ||
+        store_.Users().ReplaceWith(std::move(previous_)) != 0) {
+        return -1;
+    }
+    applied_ = false;
+    return RestoreFiles();
+}
+
+// RegistCount goes back through the ini layer, so that values written meanwhile by others stay.
+int CAlbumFileLoad::RestoreFiles() {
+    int result = 0;
+    if (registCountChanged_ &&
+        CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, previousRegistCount_) != 0) {
+        result = -1;
+    }
+    if (backupChanged_) {
+        std::error_code ec;
+        if (previousBackup_ ? CFileOperate::WriteWholeFile(kAlbumBackupPath, *previousBackup_) != 0
+                            : !fs::remove(kAlbumBackupPath, ec) && ec) {
+            result = -1;
+        }
+    }
+    registCountChanged_ = false;
+    backupChanged_ = false;
+    return result;
 }
 
 int WriteAlbumBackup(const std::string& path, const AlbumData& album) {

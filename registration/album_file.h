@@ -20,8 +20,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "registration/reg_user_info_mngr.h"
 
 namespace qzm {
 
@@ -55,10 +58,40 @@ int WriteAlbumFile(CRegUserStore& store, const AlbumData& album, const std::stri
 // Replaces the store with the users of an album file, sets RegistCount from it, keeps its album in
 // ./DB/qzcxx.qzb (none for an album below kMinBackupAlbumSize) and hands the album back. The whole
 // file is checked first; the new store is built beside the old one and swapped in. -1 for a file
-// that cannot be read or fails a check, or a write that fails: then the store, ./DB,
-// ./Application.ini and `album` are as before. The progress counts the data records.
-// A file larger than kMaxAlbumFileSize is refused unread.
+// that cannot be read or fails a check, or a write that fails: then the store, ./DB, RegistCount
+// and `album` are as before. A file larger than kMaxAlbumFileSize is refused unread. The progress
+// counts the data records and ends at 0.
 int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& album);
+
+// An album file load for a caller that sends the album to the module afterwards: what the load
+// replaced (the store, RegistCount, ./DB/qzcxx.qzb) is kept until the module has taken the album,
+// so that the PC side can follow the module when it does not.
+class CAlbumFileLoad {
+public:
+    explicit CAlbumFileLoad(CRegUserStore& store);
+    // Drops the replaced store of a load that was not reverted.
+    virtual ~CAlbumFileLoad();
+    CAlbumFileLoad(const CAlbumFileLoad&) = delete;
+    CAlbumFileLoad& operator=(const CAlbumFileLoad&) = delete;
+
+    // As ReadAlbumFile; -1 once a load was applied.
+    int Apply(const std::string& path, AlbumData& album);
+    // Puts back the store, RegistCount and ./DB/qzcxx.qzb as they were before Apply. -1 when
+    // nothing was applied or a step fails.
+    int Revert();
+
+private:
+    int ApplySteps(const std::string& path, AlbumData& album);
+    int RestoreFiles();
+
+    CRegUserStore& store_;
+    CRegUserInfoMngr previous_;  // the replaced store, in its set-aside folder
+    int previousRegistCount_ = 0;
+    std::optional<std::vector<std::uint8_t>> previousBackup_;  // none: there was no backup file
+    bool registCountChanged_ = false;
+    bool backupChanged_ = false;
+    bool applied_ = false;
+};
 
 // -1, nothing written, for an album below kMinBackupAlbumSize or not as WriteAlbumFile accepts,
 // or when the file cannot be written.

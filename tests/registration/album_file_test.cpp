@@ -1,10 +1,12 @@
 // Album files, album backups and the ./DBBack copy: layouts, round trips, and that a refused or
 // failed load leaves the store, ./DB and Application.ini exactly as they were.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "files/file_operate.h"
 #include "files/text_codec.h"
 #include "huge_files.h"
+#include "image/img_conv.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
 #include "registration_test_support.h"
@@ -417,12 +420,121 @@ TEST_F(RefusedAlbumFileTest, FailedWritesWhileApplyingChangeNothing) {
     EXPECT_FALSE(fs::exists("DB/RegistData.new"));
 
     // The album backup cannot be written, after RegistCount already was.
-    fs::remove("DB/qzcxx.qzb");
-    fs::create_directories("DB/qzcxx.qzb");
-    dbBefore_ = SnapshotTree("DB");
+    ASSERT_EQ(::chmod("DB/qzcxx.qzb", 0444), 0);
     ExpectRefused(valid_, "backup write fails");
     EXPECT_EQ(IniInt("RegistCount"), 2);
     EXPECT_FALSE(fs::exists("DB/RegistData.new"));
+
+    // An album backup that could not be put back stops the load before anything is written.
+    fs::remove("DB/qzcxx.qzb");
+    fs::create_directories("DB/qzcxx.qzb");
+    dbBefore_ = SnapshotTree("DB");
+    ExpectRefused(valid_, "backup cannot be read");
+}
+
+// An album file of users 0, 1, ... with ten faces each, built directly: filling a store would take
+// long.
+std::string LargeAlbumFile(int users) {
+    std::string file = Le32(40) + "\x01\0\0\0"s + std::string(40, 'a') + Le32(users) + Le32(users);
+    const std::string date = Utf8ToUtf16LeBytes("2024/01/01");
+    for (int id = 0; id < users; ++id) {
+        file += Le32(id) + "U\0"s + std::string(254, '\0') + Le32(10);
+        for (int n = 0; n < 10; ++n) {
+            file += Le32(n) + date + std::string(32 - date.size(), '\0') + Le32(64) + Le32(64) +
+                    Le32(kFormatGrey8) + std::string(4096, static_cast<char>(id + n));
+        }
+    }
+    return file;
+}
+
+TEST_F(RefusedAlbumFileTest, FailedLateLoadKeepsIniValuesWrittenMeanwhile) {
+    WriteFileBytes("large.qzc", LargeAlbumFile(25));
+    ASSERT_EQ(::chmod("DB/qzcxx.qzb", 0444), 0);  // the load fails at its last write
+    std::atomic<bool> loading{true};
+    std::thread other([&] {
+        while (loading.load() && store_.DoneCount() == 0) {
+            std::this_thread::yield();
+        }
+        CFileOperate::WriteIniString("Application", "PrevSelectFile", "./Application.ini", "./other.qzc");
+    });
+    AlbumData album;
+    const int result = ReadAlbumFile(store_, "large.qzc", album);
+    loading = false;
+    other.join();
+    EXPECT_EQ(result, -1);
+    std::string previous;
+    CFileOperate::ReadIniString("Application", "PrevSelectFile", "", "./Application.ini", previous);
+    EXPECT_EQ(previous, "./other.qzc");
+    EXPECT_EQ(IniInt("RegistCount"), 2);
+    EXPECT_EQ(SnapshotTree("DB"), dbBefore_);
+    EXPECT_EQ(Ids(store_.Users()), std::vector<int>{0});
+}
+
+// The load the controller runs around the module: the previous PC side comes back when the module
+// did not take the album, and goes when it did.
+TEST_F(RefusedAlbumFileTest, LoadIsRevertedOrKept) {
+    for (const bool moduleTookIt : {false, true}) {
+        AlbumData album;
+        {
+            CAlbumFileLoad load(store_);
+            ASSERT_EQ(load.Apply("valid.qzc", album), 0);
+            EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
+            EXPECT_EQ(IniInt("RegistCount"), 0);
+            EXPECT_EQ(ReadFileBytes("DB/qzcxx.qzb").size(), 8 + kAlbum);
+            if (!moduleTookIt) {
+                ASSERT_EQ(load.Revert(), 0);
+                EXPECT_EQ(load.Revert(), -1);
+            }
+        }
+        EXPECT_FALSE(fs::exists("DB/RegistData.previous"));
+        EXPECT_FALSE(fs::exists("DB/RegistData.old"));
+        if (!moduleTookIt) {
+            ExpectUnchanged("module refused");
+            CRegUserInfoMngr reloaded;
+            ASSERT_EQ(reloaded.Load(), 0);
+            EXPECT_EQ(Ids(reloaded), std::vector<int>{0});
+        }
+    }
+    EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
+    EXPECT_EQ(ReadFileBytes("DB/qzcxx.qzb").size(), 8 + kAlbum);
+}
+
+TEST_F(RefusedAlbumFileTest, StartAfterACrashAroundTheModuleKeepsTheStoreTheModuleHolds) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> renames;  // from the state after Apply
+        std::vector<int> ids;
+    };
+    const Case cases[] = {
+        {"while the module answers", {}, {4, 9, 1}},
+        {"inside the swap of the load", {{"DB/RegistData", "DB/RegistData.new"}}, {0}},
+        {"inside the swap back", {{"DB/RegistData", "DB/RegistData.old"}}, {0}},
+    };
+    for (const Case& c : cases) {
+        const auto before = SnapshotTree("DB/RegistData");
+        AlbumData album;
+        auto load = std::make_unique<CAlbumFileLoad>(store_);
+        ASSERT_EQ(load->Apply("valid.qzc", album), 0) << c.what;
+        for (const auto& [from, to] : c.renames) {
+            fs::rename(from, to);
+        }
+        load.release();  // the process "dies"; nothing is cleaned up
+        CRegUserStore restarted;
+        ASSERT_EQ(restarted.Load(), 0) << c.what;
+        EXPECT_EQ(Ids(restarted.Users()), c.ids) << c.what;
+        for (const char* leftover : {"DB/RegistData.previous", "DB/RegistData.old", "DB/RegistData.new"}) {
+            EXPECT_FALSE(fs::exists(leftover)) << c.what << " " << leftover;
+        }
+        // Back to the one user for the next case.
+        if (c.ids != std::vector<int>{0}) {
+            ASSERT_EQ(store_.Users().Load(), 0);
+            ASSERT_EQ(store_.Users().DeleteAllUsers(), 0);
+            AddUser(0, "Current", {3});
+        } else {
+            EXPECT_EQ(SnapshotTree("DB/RegistData"), before) << c.what;
+            ASSERT_EQ(store_.Users().Load(), 0);
+        }
+    }
 }
 
 TEST_F(AlbumFileTest, ProgressCountsDataRecordsAndCanBeWatched) {
@@ -449,10 +561,17 @@ TEST_F(AlbumFileTest, ProgressCountsDataRecordsAndCanBeWatched) {
     ASSERT_EQ(written, 0);
     ASSERT_EQ(read, 0);
     EXPECT_EQ(writeDone, 100);
+    // A load ends with nothing done, so the next operation starts from 0.
     EXPECT_EQ(store_.TotalCount(), 100);
-    EXPECT_EQ(store_.DoneCount(), 100);
-    EXPECT_EQ(store_.ProgressFraction(), 1.0);
+    EXPECT_EQ(store_.DoneCount(), 0);
+    EXPECT_EQ(store_.ProgressFraction(), 0.0);
     EXPECT_GT(samples.load(), 0);
+
+    ASSERT_EQ(WriteAlbumFile(store_, MakeAlbum(40), "p.qzc"), 0);
+    ASSERT_EQ(store_.DoneCount(), 100);
+    EXPECT_EQ(ReadAlbumFile(store_, "missing.qzc", album), -1);
+    EXPECT_EQ(store_.DoneCount(), 0);
+    EXPECT_EQ(store_.ProgressFraction(), 0.0);
 }
 
 TEST_F(AlbumFileTest, RegistrationDataBackupAndRestore) {
