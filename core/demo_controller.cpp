@@ -482,12 +482,17 @@ int CDemoController::LoadAlbumFromFile(const std::string& path, std::uint8_t* re
     SetTransferTimeout(1);
     StartTransferPhase(kTransferFile, 0.0);
     AlbumData album;
-    int result = ReadAlbumFile(*store_, path, album);
+    CAlbumFileLoad load(*store_);
+    int result = load.Apply(path, album);
     if (result == 0) {
-        registCount_ = settings_.ReadRegistCount();
         StartTransferPhase(kTransferDevice, 50.0);
         result = device_->LoadAlbum(static_cast<std::uint32_t>(album.size), album.flag, album.bytes.data(),
                                     response);
+        if (!Succeeded(result, *response)) {
+            // The module kept its album, so the PC keeps its users.
+            load.Revert();
+        }
+        registCount_ = settings_.ReadRegistCount();
     }
     EndTransfer();
     return result;

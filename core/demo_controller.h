@@ -88,7 +88,9 @@ public:
     // Sends the album backup (./DB/qzcxx.qzb, or the delivered one) to the module.
     int LoadAlbumBackup(std::uint8_t* response);
     // Module album to an album file with the PC's users, and back. The file side never changes
-    // anything when the module part fails, and a refused file leaves the store as it was.
+    // anything when the module part fails (a load puts back the store, RegistCount and the album
+    // backup when the module does not take the album), and a refused file leaves the store as it
+    // was.
     int SaveAlbumToFile(const std::string& path, std::uint8_t* response);
     int LoadAlbumFromFile(const std::string& path, std::uint8_t* response);
     // 0 to 100 while a transfer runs; may be called from another thread meanwhile.

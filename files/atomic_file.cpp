@@ -30,6 +30,31 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// All the bytes, flushed to the disk; a full disk half-way when the test asks for it.
+bool WriteFlushed(int fd, std::string_view bytes, WriteFault fault) {
+    if (fault == WriteFault::kDiskFull) {
+        WriteAll(fd, bytes.data(), bytes.size() / 2);
+        return false;
+    }
+    return WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+}
+
+// Whether writing into the existing file would be allowed. A file without its owner's write
+// permission counts as read-only also for root, who would otherwise write through it.
+bool MayWriteInPlace(const std::filesystem::path& path, const struct stat& status) {
+    return (status.st_mode & S_IWUSR) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// For a folder that takes no new file: the file is rewritten where it is.
+int WriteInPlace(const std::filesystem::path& path, std::string_view bytes, WriteFault fault) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    const bool ok = WriteFlushed(fd, bytes, fault);
+    return (::close(fd) == 0) && ok ? 0 : -1;
+}
+
 // Flushes the folder entry of a rename; best effort, some file systems refuse it.
 void SyncFolder(const std::filesystem::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -65,36 +90,39 @@ int ReplaceFileContents(const std::string& pathText, std::string_view bytes) {
     if (name.empty() || fs::is_directory(target, ec)) {
         return -1;
     }
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && !MayWriteInPlace(target, old)) {
+        return -1;
+    }
 
     // A leading dot and the ".tmp" end keep the file out of the "*.log", "*.ini" and "*.dat"
     // listings even if a crash leaves it behind.
     fs::path temp;
     int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    if (fault == WriteFault::kNoTempFile) {
+        errno = EACCES;
+    }
+    for (int attempt = 0; attempt < 100 && fd < 0 && fault != WriteFault::kNoTempFile; ++attempt) {
         temp = folder / ("." + name + "." + std::to_string(::getpid()) + "." +
                          std::to_string(g_tempCounter.fetch_add(1)) + ".tmp");
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
-            return -1;
+            break;
         }
     }
     if (fd < 0) {
-        return -1;
+        const bool folderRefuses = errno == EACCES || errno == EPERM;
+        return exists && folderRefuses ? WriteInPlace(target, bytes, fault) : -1;
     }
 
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
+    if (exists) {
         ::fchmod(fd, old.st_mode & 07777);
+        // Only root may give a file to another owner, and a root run must not take the user's
+        // files; otherwise the writer owns the new file, as any file it creates.
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
     }
-
-    bool ok;
-    if (fault == WriteFault::kDiskFull) {
-        WriteAll(fd, bytes.data(), bytes.size() / 2);
-        ok = false;
-    } else {
-        ok = WriteAll(fd, bytes.data(), bytes.size());
-    }
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = WriteFlushed(fd, bytes, fault);
     ok = (::close(fd) == 0) && ok;
     if (fault == WriteFault::kCrashBeforeRename) {
         return -1;

@@ -10,8 +10,13 @@ namespace qzm {
 
 // Writes the bytes to a new file in the same folder, flushes it to the disk, then renames it over
 // `path` (a symbolic link is written through to its target). An existing file keeps its permission
-// bits. Returns 0, or -1 when any step fails; on failure `path` is left as it was and the
-// temporary file is removed.
+// bits and, where the process may set them, its owner and group. Returns 0, or -1 when any step
+// fails; on failure `path` is left as it was and the temporary file is removed.
+//
+// A file that could not be written in place is not replaced either (-1): one without the owner's
+// write permission (refused also for root, the user made it read-only) or one the process may not
+// write. When the folder refuses a temporary file (a read-only folder) an existing writable file
+// is written in place instead, without the protection against a crash half-way.
 int ReplaceFileContents(const std::string& path, std::string_view bytes);
 
 // Faults a test can inject into the next ReplaceFileContents call (only that one).
@@ -19,6 +24,7 @@ enum class WriteFault {
     kNone,
     kDiskFull,           // the data write fails half-way, as with a full disk
     kCrashBeforeRename,  // everything written, then the process "dies": no rename, no clean-up
+    kNoTempFile,         // the folder refuses the temporary file, as a read-only folder does
 };
 void InjectWriteFaultForTest(WriteFault fault);
 

@@ -1,9 +1,14 @@
 #include "files/file_operate.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <system_error>
 
 #include "files/atomic_file.h"
@@ -125,7 +130,7 @@ int ParseLeadingInt(std::string_view text) {
 
 int CFileOperate::ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
     std::vector<std::uint8_t> bytes;
-    if (ReadWholeFile(path, bytes) != 0) {
+    if (ReadWholeFile(path, bytes, kMaxTextFileSize) != 0) {
         return -1;
     }
     std::string text;
@@ -178,25 +183,45 @@ int CFileOperate::ListSubfolders(const std::string& pattern, std::vector<std::st
     });
 }
 
-int CFileOperate::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+int CFileOperate::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                                std::size_t maxSize) {
     bytes.clear();
-    std::error_code ec;
-    if (path.empty() || fs::is_directory(path, ec)) {
+    if (path.empty()) {
         return -1;
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    // Not blocking: a pipe would wait for a writer before it could be refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return -1;
     }
-    std::uint8_t chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + n);
+    struct stat status {};
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 &&
+              static_cast<std::uintmax_t>(status.st_size) <= maxSize;
+    try {
+        if (ok) {
+            bytes.reserve(static_cast<std::size_t>(status.st_size));
+        }
+        std::uint8_t chunk[65536];
+        while (ok) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n == 0) {
+                break;
+            }
+            if (n < 0) {
+                ok = errno == EINTR;
+                continue;
+            }
+            ok = bytes.size() + static_cast<std::size_t>(n) <= maxSize;
+            if (ok) {
+                bytes.insert(bytes.end(), chunk, chunk + n);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        bytes.clear();
+    ::close(fd);
+    if (!ok) {
+        std::vector<std::uint8_t>().swap(bytes);
         return -1;
     }
     return 0;

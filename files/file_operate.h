@@ -12,6 +12,14 @@
 
 namespace qzm {
 
+// Files read whole are checked against the largest file of their kind before they are read, so
+// that a huge or endless file (a wrong pick in the file dialog) is refused instead of exhausting
+// memory. By default: well above any file the program writes (an album file of a full store is
+// about 21 MB).
+inline constexpr std::size_t kMaxWholeFileSize = std::size_t{64} << 20;
+// Ini, registration and table files hold a few kilobytes.
+inline constexpr std::size_t kMaxTextFileSize = std::size_t{1} << 20;
+
 // One row of FullImageInfo.dat: a model text and the full image size of that model.
 struct ImageInfoEntry {
     std::string name;
@@ -35,7 +43,8 @@ public:
     // line feeds stored as the 16-bit unit 0A 00; a file starting with the UTF-8 byte-order mark is
     // read as UTF-8; anything else is Windows-1252. Big-endian UTF-16 is refused (-1). Each line
     // loses its trailing carriage returns; a last line without a line end is kept, an empty one is
-    // not. Lines are appended to `lines`. -1 when the file cannot be read.
+    // not. Lines are appended to `lines`. -1 when the file cannot be read or is larger than
+    // kMaxTextFileSize.
     static int ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 
     // Writes each line followed by CR LF, in Windows-1252; when any line holds a character that
@@ -55,8 +64,11 @@ public:
     // As ListFiles, for folders ("./DB/RegistData/*").
     static int ListSubfolders(const std::string& pattern, std::vector<std::string>& names);
 
-    // Reads a whole file. -1 for an empty path, a folder or a file that cannot be read.
-    static int ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+    // Reads a whole file. -1, `bytes` empty, for an empty path, anything but a regular file, a file
+    // larger than maxSize (also one that grows past it while it is read), a file that cannot be
+    // read, or memory that runs out.
+    static int ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                             std::size_t maxSize = kMaxWholeFileSize);
 
     // Replaces a file with the bytes; the old file stays intact if the write fails. -1 on failure.
     static int WriteWholeFile(const std::string& path, const void* bytes, std::size_t size);

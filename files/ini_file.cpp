@@ -85,7 +85,7 @@ int LoadIni(const std::string& file, IniText& ini) {
         return ec ? -1 : 0;
     }
     std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadWholeFile(file, bytes) != 0) {
+    if (CFileOperate::ReadWholeFile(file, bytes, kMaxTextFileSize) != 0) {
         return -1;
     }
     const std::string text = DecodeIniFile(

@@ -102,7 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
     AlbumData album{3, 9, {1, 2, 3}};
-    if (ReadAlbumFile(baseline.store, "input.qzc", album) != 0) {
+    const int result = ReadAlbumFile(baseline.store, "input.qzc", album);
+    Require(baseline.store.DoneCount() == 0, "a load left its progress behind");
+    if (result != 0) {
         Require(album.size == 3 && album.flag == 9 && album.bytes == std::vector<std::uint8_t>{1, 2, 3},
                 "refused file changed the album");
         Require(SameUsers(UserList(baseline.store), baseline.users), "refused file changed the store");

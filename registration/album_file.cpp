@@ -2,7 +2,7 @@
 
 #include <array>
 #include <filesystem>
-#include <optional>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -24,6 +24,7 @@ constexpr std::size_t kMaxNameUnits = 127;  // leaves room for a terminating zer
 constexpr std::size_t kDateFieldBytes = 32;
 constexpr std::size_t kMaxDateUnits = 15;
 constexpr int kFaceSide = 64;
+constexpr std::size_t kFacePixelBytes = kFaceSide * kFaceSide;
 constexpr char kRestoreStaging[] = "./DB.restoring";
 constexpr char kReplacedDb[] = "./DB.old";
 
@@ -78,8 +79,8 @@ public:
         }
         return at != nullptr;
     }
-    // A UTF-16LE text up to its first zero unit; false when the field is not in the file or the
-    // text could not be stored in a line.
+    // A UTF-16LE text up to its zero unit; false when the field is not in the file, holds no zero
+    // unit or the text could not be stored in a line.
     bool Text(std::size_t fieldBytes, std::string& text) {
         const std::uint8_t* at = Take(fieldBytes);
         if (at == nullptr) {
@@ -88,6 +89,9 @@ public:
         std::size_t length = 0;
         while (length + 1 < fieldBytes && (at[length] != 0 || at[length + 1] != 0)) {
             length += 2;
+        }
+        if (length + 1 >= fieldBytes) {
+            return false;
         }
         text = Utf16LeBytesToUtf8(std::string_view(reinterpret_cast<const char*>(at), length));
         return IsStorableText(text);
@@ -100,7 +104,6 @@ public:
         position_ += count;
         return at;
     }
-    bool AtEnd() const { return position_ == bytes_.size(); }
 
 private:
     const std::vector<std::uint8_t>& bytes_;
@@ -119,8 +122,10 @@ bool ParseDataRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMa
         return false;
     }
     seen[data.dataNumber] = true;
+    // The store holds registered faces only; a larger image could never be shown or saved again.
     std::size_t pixelBytes = 0;
-    if (PixelByteCount(width, height, format, pixelBytes) != 0 || pixelBytes == 0) {
+    if (PixelByteCount(width, height, format, pixelBytes) != 0 || pixelBytes == 0 ||
+        pixelBytes > kFacePixelBytes) {
         return false;
     }
     const std::uint8_t* pixels = reader.Take(pixelBytes);
@@ -174,32 +179,9 @@ int ParseAlbumFile(const std::vector<std::uint8_t>& bytes, AlbumFileContent& con
         }
         content.dataCount += static_cast<int>(user.data.size());
     }
-    // Bytes after the last record mean the file is not what its counts say.
-    return reader.AtEnd() ? 0 : -1;
+    // Bytes after the last record are ignored: other writers may leave some.
+    return 0;
 }
-
-// A file's bytes (or its absence) kept to be put back when a later step fails.
-class FileSnapshot {
-public:
-    explicit FileSnapshot(std::string path) : path_(std::move(path)) {
-        std::vector<std::uint8_t> bytes;
-        if (CFileOperate::ReadWholeFile(path_, bytes) == 0) {
-            bytes_ = std::move(bytes);
-        }
-    }
-    void Restore() const {
-        if (bytes_) {
-            CFileOperate::WriteWholeFile(path_, *bytes_);
-        } else {
-            std::error_code ec;
-            fs::remove(path_, ec);
-        }
-    }
-
-private:
-    std::string path_;
-    std::optional<std::vector<std::uint8_t>> bytes_;
-};
 
 // Builds the file's users as a store in `staged`'s folder.
 int BuildStagedStore(CRegUserStore& store, const AlbumFileContent& content, CRegUserInfoMngr& staged) {
@@ -294,54 +276,111 @@ int WriteAlbumFile(CRegUserStore& store, const AlbumData& album, const std::stri
 }
 
 int ReadAlbumFile(CRegUserStore& store, const std::string& path, AlbumData& album) {
+    CAlbumFileLoad load(store);
+    return load.Apply(path, album);
+}
+
+CAlbumFileLoad::CAlbumFileLoad(CRegUserStore& store)
+    : store_(store), previous_(store.Users().SetAsideFolder()) {}
+
+CAlbumFileLoad::~CAlbumFileLoad() {
+    if (applied_) {
+        CFileOperate::DeleteFolderTree(previous_.Folder());
+    }
+}
+
+int CAlbumFileLoad::Apply(const std::string& path, AlbumData& album) {
+    if (applied_) {
+        return -1;
+    }
+    store_.StartProgress(0);
+    int result = -1;
+    try {
+        result = ApplySteps(path, album);
+    } catch (const std::bad_alloc&) {
+        result = -1;
+    }
+    if (result != 0) {
+        CFileOperate::DeleteFolderTree(store_.Users().StagingFolder());
+        RestoreFiles();
+    }
+    store_.EndProgress();
+    return result;
+}
+
+int CAlbumFileLoad::ApplySteps(const std::string& path, AlbumData& album) {
     std::vector<std::uint8_t> bytes;
     AlbumFileContent content;
-    if (CFileOperate::ReadWholeFile(path, bytes) != 0 || ParseAlbumFile(bytes, content) != 0) {
+    if (CFileOperate::ReadWholeFile(path, bytes, kMaxAlbumFileSize) != 0 ||
+        ParseAlbumFile(bytes, content) != 0) {
         return -1;
     }
     bytes = {};
+    previousBackup_.reset();
+    std::error_code ec;
+    if (fs::exists(kAlbumBackupPath, ec)) {
+        std::vector<std::uint8_t> backup;
+        if (CFileOperate::ReadWholeFile(kAlbumBackupPath, backup, kMaxBackupFileSize) != 0) {
+            return -1;  // it could not be put back
+        }
+        previousBackup_ = std::move(backup);
+    }
+    CFileOperate::ReadIniInt("Application", "RegistCount", 0, kApplicationIni, previousRegistCount_);
 
-    CRegUserInfoMngr& users = store.Users();
+    CRegUserInfoMngr& users = store_.Users();
     CRegUserInfoMngr staged(users.StagingFolder(), StoreWrites::kFlushOnReplace);
     CFileOperate::DeleteFolderTree(staged.Folder());
-    const FileSnapshot ini(kApplicationIni);
-    const FileSnapshot backup(kAlbumBackupPath);
-    bool iniWritten = false;
-    bool backupWritten = false;
-    const auto fail = [&] {
-        CFileOperate::DeleteFolderTree(staged.Folder());
-        if (iniWritten) {
-            ini.Restore();
-        }
-        if (backupWritten) {
-            backup.Restore();
-        }
+    store_.StartProgress(content.dataCount);
+    if (BuildStagedStore(store_, content, staged) != 0 ||
+        CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, content.registCount) != 0) {
         return -1;
-    };
-
-    store.StartProgress(content.dataCount);
-    if (BuildStagedStore(store, content, staged) != 0) {
-        return fail();
     }
-    if (CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, content.registCount) != 0) {
-        return fail();
-    }
-    iniWritten = true;
+    registCountChanged_ = true;
     if (content.album.size >= kMinBackupAlbumSize) {
-        if (WriteAlbumBackup(kAlbumBackupPath, content.album) != 0) {
-            return fail();
-        }
+        backupChanged_ = WriteAlbumBackup(kAlbumBackupPath, content.album) == 0;
     } else {
         // The old store's album must not be sent with the new store's users.
-        std::error_code ec;
-        fs::remove(kAlbumBackupPath, ec);
+        backupChanged_ = fs::remove(kAlbumBackupPath, ec) || !ec;
     }
-    backupWritten = true;
-    if (users.ReplaceWith(std::move(staged)) != 0) {
-        return fail();
+    if (!backupChanged_ || users.ReplaceWith(std::move(staged), &previous_) != 0) {
+        return -1;
     }
+    applied_ = true;
     album = std::move(content.album);
     return 0;
+}
+
+int CAlbumFileLoad::Revert() {
+    if (!applied_) {
+        return -1;
+    }
+    // A store that had no folder gets one to swap back in.
+    std::error_code ec;
+    if ((!fs::is_directory(previous_.Folder(), ec) && previous_.SaveUserList() != 0) ||
+        store_.Users().ReplaceWith(std::move(previous_)) != 0) {
+        return -1;
+    }
+    applied_ = false;
+    return RestoreFiles();
+}
+
+// RegistCount goes back through the ini layer, so that values written meanwhile by others stay.
+int CAlbumFileLoad::RestoreFiles() {
+    int result = 0;
+    if (registCountChanged_ &&
+        CFileOperate::WriteIniInt("Application", "RegistCount", kApplicationIni, previousRegistCount_) != 0) {
+        result = -1;
+    }
+    if (backupChanged_) {
+        std::error_code ec;
+        if (previousBackup_ ? CFileOperate::WriteWholeFile(kAlbumBackupPath, *previousBackup_) != 0
+                            : !fs::remove(kAlbumBackupPath, ec) && ec) {
+            result = -1;
+        }
+    }
+    registCountChanged_ = false;
+    backupChanged_ = false;
+    return result;
 }
 
 int WriteAlbumBackup(const std::string& path, const AlbumData& album) {
@@ -355,7 +394,8 @@ int WriteAlbumBackup(const std::string& path, const AlbumData& album) {
 
 int ReadAlbumBackup(const std::string& path, AlbumData& album) {
     std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadWholeFile(path, bytes) != 0 || bytes.size() < kMinBackupFileSize) {
+    if (CFileOperate::ReadWholeFile(path, bytes, kMaxBackupFileSize) != 0 ||
+        bytes.size() < kMinBackupFileSize) {
         return -1;
     }
     const int size = ReadLe32(bytes.data());

@@ -153,12 +153,18 @@ void CRegUserInfoMngr::Clear() {
 void CRegUserInfoMngr::FinishInterruptedReplace() const {
     std::error_code ec;
     const std::string old = folder_ + ".old";
-    if (!fs::is_directory(folder_, ec) && fs::is_directory(old, ec)) {
-        // The swap stopped between its two renames: the module still holds the old album.
-        fs::rename(old, folder_, ec);
-    } else {
-        CFileOperate::DeleteFolderTree(old);
+    if (!fs::is_directory(folder_, ec)) {
+        // A swap stopped between its two renames. A set-aside store is the one the module holds:
+        // it had not yet been sent the new album, or it refused it.
+        for (const std::string& kept : {SetAsideFolder(), old}) {
+            if (fs::is_directory(kept, ec)) {
+                fs::rename(kept, folder_, ec);
+                break;
+            }
+        }
     }
+    CFileOperate::DeleteFolderTree(old);
+    CFileOperate::DeleteFolderTree(SetAsideFolder());
     CFileOperate::DeleteFolderTree(StagingFolder());
 }
 
@@ -480,17 +486,19 @@ int CRegUserInfoMngr::GetRegisteredImage(int userId, int dataNumber, CImageData&
     return 0;
 }
 
-int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged) {
+int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged, CRegUserInfoMngr* previous) {
     if (&staged == this || staged.folder_ == folder_ ||
+        (previous != nullptr && (previous == this || previous == &staged || previous->folder_ == folder_ ||
+                                 previous->folder_ == staged.folder_)) ||
         (staged.writes_ == StoreWrites::kFlushOnReplace && FlushFileSystemOf(staged.folder_) != 0)) {
         return -1;
     }
     std::error_code ec;
-    const std::string old = folder_ + ".old";
-    CFileOperate::DeleteFolderTree(old);
+    const std::string aside = previous != nullptr ? previous->folder_ : folder_ + ".old";
+    CFileOperate::DeleteFolderTree(aside);
     const bool hadFolder = fs::is_directory(folder_, ec);
     if (hadFolder) {
-        fs::rename(folder_, old, ec);
+        fs::rename(folder_, aside, ec);
         if (ec) {
             return -1;
         }
@@ -498,11 +506,17 @@ int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged) {
     fs::rename(staged.folder_, folder_, ec);
     if (ec) {
         if (hadFolder) {
-            fs::rename(old, folder_, ec);
+            fs::rename(aside, folder_, ec);
         }
         return -1;
     }
-    CFileOperate::DeleteFolderTree(old);
+    if (previous != nullptr) {
+        previous->users_ = std::move(users_);
+        previous->userNumberUsed_ = userNumberUsed_;
+        previous->userOrder_ = std::move(userOrder_);
+    } else {
+        CFileOperate::DeleteFolderTree(aside);
+    }
     users_ = std::move(staged.users_);
     userNumberUsed_ = staged.userNumberUsed_;
     userOrder_ = std::move(staged.userOrder_);

@@ -154,11 +154,14 @@ public:
 
     // Where a replacement store is built before ReplaceWith swaps it in.
     std::string StagingFolder() const { return folder_ + ".new"; }
+    // Where a replaced store is kept while the module has not yet taken the replacement's album.
+    std::string SetAsideFolder() const { return folder_ + ".previous"; }
     // Flushes the other store's files to the disk, swaps its folder in for this store's folder and
-    // takes over its users. The old folder is set aside until the new one is in place, and Load
-    // finishes a swap a crash broke off. -1, both stores unchanged, when the flush or a rename
-    // fails.
-    int ReplaceWith(CRegUserInfoMngr&& staged);
+    // takes over its users. This store's folder and users go to `previous` when one is given (a
+    // store for SetAsideFolder()), else they are deleted once the new folder is in place. Load
+    // finishes a swap a crash broke off and drops a set-aside store. -1, the stores unchanged,
+    // when the flush or a rename fails.
+    int ReplaceWith(CRegUserInfoMngr&& staged, CRegUserInfoMngr* previous = nullptr);
 
     // Reads an image file (12-byte header: width, height, format code, then the pixel bytes of the
     // image's first plane). -1, `image` unchanged, when the file is shorter than its header and pixels, or

@@ -31,6 +31,8 @@ public:
 
     void StartProgress(int total);
     void AdvanceProgress() { doneCount_.fetch_add(1); }
+    // A load ends with nothing done, so that the next operation does not start from its fraction.
+    void EndProgress() { doneCount_.store(0); }
 
 private:
     CRegUserInfoMngr users_;

@@ -34,6 +34,7 @@ constexpr std::size_t kEmptyAlbumSize = kAlbumHeaderSize + kAlbumSumSize;  // 44
 constexpr int kAlbumUserCount = 500;   // user numbers 0..499
 constexpr int kAlbumDataPerUser = 10;  // data numbers 0..9
 constexpr std::size_t kAlbumMaxEntries = kAlbumUserCount * kAlbumDataPerUser;
+constexpr std::size_t kAlbumMaxSize = kEmptyAlbumSize + kAlbumEntrySize * kAlbumMaxEntries;  // 340044
 constexpr std::size_t kFeatureSize = 64;
 
 using FeatureVector = std::array<std::uint8_t, kFeatureSize>;

@@ -356,7 +356,7 @@ bool CModuleEmulator::SaveStore(const std::string& path, std::string* error) con
 
 bool CModuleEmulator::LoadStore(const std::string& path, std::string* error) {
     std::vector<std::uint8_t> album;
-    if (!ReadWholeFile(path, album, error))
+    if (!ReadWholeFile(path, album, kAlbumMaxSize, error))
         return false;
     std::lock_guard lock(mutex_);
     AlbumCheck check = store_.LoadAlbum(album);

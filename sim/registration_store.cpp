@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace qzm {
 
@@ -185,15 +184,31 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     return ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t maxSize,
+                   std::string* error) {
+    // Checked before opening: opening a pipe would wait for a writer.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (error)
+            *error = ErrnoText("cannot open", path);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode) || static_cast<std::uintmax_t>(status.st_size) > maxSize) {
+        if (error)
+            *error = path + " is not a file of at most " + std::to_string(maxSize) + " bytes";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         if (error)
             *error = ErrnoText("cannot open", path);
         return false;
     }
-    std::vector<std::uint8_t> read((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    std::vector<std::uint8_t> read(static_cast<std::size_t>(status.st_size));
+    in.read(reinterpret_cast<char*>(read.data()), static_cast<std::streamsize>(read.size()));
+    // A file that changed size while it was read is not taken either.
+    if (static_cast<std::size_t>(in.gcount()) != read.size() ||
+        in.peek() != std::ifstream::traits_type::eof()) {
         if (error)
             *error = "cannot read " + path;
         return false;

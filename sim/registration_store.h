@@ -74,7 +74,9 @@ private:
 // Writes bytes to path so that a reader sees either the old file or the whole new one: a temporary file
 // in the same folder, flushed, then renamed over path. False with a reason in error on failure.
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, std::string* error);
-// Reads a whole file; false with a reason in error when it cannot.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
+// Reads a whole file of at most maxSize bytes; false with a reason in error when it cannot, also for
+// anything but a regular file and for a larger file, which is not read.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t maxSize,
+                   std::string* error);
 
 }  // namespace qzm

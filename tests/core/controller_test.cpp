@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "core/demo_controller.h"
+#include "registration/registration_test_support.h"
 #include "sim/pty_module_host.h"
 #include "sim/simulated_module_port.h"
 #include "test_folder.h"
@@ -209,4 +210,84 @@ TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoI
     EXPECT_EQ(image.Width(), 320);
     EXPECT_EQ(image.Height(), 240);
     EXPECT_FALSE(result.faces.empty());
+}
+
+// An album file load the module does not take leaves the PC as it was: users, RegistCount, the album
+// backup and every file under ./DB; one it takes replaces them.
+TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
+    std::uint8_t response = 0xFF;
+    module.Emulator().SetFacesInView(1);
+    ASSERT_EQ(controller.AddNewUser("Bob"), 0);
+    ASSERT_EQ(controller.RegisterFace(0, &response), 0);
+    ASSERT_EQ(response, 0);
+    ASSERT_EQ(controller.SaveAlbumToFile("bob.qzc", &response), 0);
+    ASSERT_EQ(response, 0);
+    const std::vector<std::uint8_t> bobAlbum = module.Emulator().AlbumBytes();
+    // A copy whose album the module refuses: its check sum is off.
+    std::string broken = ReadFile("bob.qzc");
+    broken[8 + bobAlbum.size() - 1] ^= 1;
+    WriteFile("broken.qzc", broken);
+
+    // The PC and the module now hold Ann (user 1).
+    ASSERT_EQ(controller.AddNewUser("Ann"), 1);
+    ASSERT_EQ(controller.RegisterFace(1, &response), 0);
+    ASSERT_EQ(response, 0);
+    ASSERT_EQ(controller.RemoveUser(0, &response), 0);
+    ASSERT_EQ(response, 0);
+    const std::vector<std::uint8_t> annAlbum = module.Emulator().AlbumBytes();
+    ASSERT_EQ(WriteAlbumBackup("./DB/qzcxx.qzb", {static_cast<int>(annAlbum.size()), 1, annAlbum}), 0);
+    const auto dbBefore = qzm::testing::SnapshotTree("DB");
+    ASSERT_EQ(controller.RegistCount(), 2);
+
+    struct Case {
+        const char* what;
+        const char* file;
+        bool silent;
+        int result;
+        int response;  // -1: none arrives
+    };
+    const Case failures[] = {
+        {"module refuses the album", "broken.qzc", false, kProtocolOk, kRespBadAlbum},
+        {"module does not answer", "bob.qzc", true, kProtocolTimeout, -1},
+    };
+    for (const Case& c : failures) {
+        ModuleFaults faults;
+        faults.silent = c.silent;
+        module.SetFaults(faults);
+        response = 0;
+        EXPECT_EQ(controller.LoadAlbumFromFile(c.file, &response), c.result) << c.what;
+        if (c.response >= 0) {
+            EXPECT_EQ(response, c.response) << c.what;
+        }
+        const std::vector<UserSummary> users = controller.UserList();
+        ASSERT_EQ(users.size(), 1u) << c.what;
+        EXPECT_EQ(users[0].name, "Ann") << c.what;
+        EXPECT_EQ(users[0].dataCount, 1) << c.what;
+        EXPECT_EQ(controller.RegistCount(), 2) << c.what;
+        EXPECT_EQ(CSettingsStore().ReadRegistCount(), 2) << c.what;
+        EXPECT_EQ(qzm::testing::SnapshotTree("DB"), dbBefore) << c.what;
+        EXPECT_EQ(controller.GetAlbumProgress(), 100.0) << c.what;
+        if (!c.silent) {
+            // PC and module still agree. (The emulator applies a load it does not answer.)
+            EXPECT_EQ(module.Emulator().AlbumBytes(), annAlbum);
+            int differ = 1;
+            ASSERT_EQ(controller.CompareRegistrations(&differ), 0);
+            EXPECT_EQ(differ, 0);
+        }
+    }
+    module.SetFaults({});
+
+    ASSERT_EQ(controller.LoadAlbumFromFile("bob.qzc", &response), kProtocolOk);
+    EXPECT_EQ(response, 0);
+    ASSERT_EQ(controller.UserList().size(), 1u);
+    EXPECT_EQ(controller.UserList()[0].name, "Bob");
+    EXPECT_EQ(controller.RegistCount(), 1);
+    EXPECT_EQ(module.Emulator().AlbumBytes(), bobAlbum);
+    int differ = 1;
+    ASSERT_EQ(controller.CompareRegistrations(&differ), 0);
+    EXPECT_EQ(differ, 0);
+    AlbumData backup;
+    ASSERT_EQ(ReadAlbumBackup("./DB/qzcxx.qzb", backup), 0);
+    EXPECT_EQ(backup.bytes, bobAlbum);
+    EXPECT_FALSE(std::filesystem::exists("DB/RegistData.previous"));
 }

@@ -1,14 +1,17 @@
 // Text files, whole files, listings and folder trees, and the safety of replacing a file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
+#include "huge_files.h"
 #include "temp_folder.h"
 
 using namespace qzm;
+using namespace qzm::testing;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -129,6 +132,61 @@ TEST_F(FileOperateTest, WholeFilesKeepEveryByte) {
     EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/x", bytes), -1);
 }
 
+TEST_F(FileOperateTest, FilesLargerThanTheirKindAreRefusedUnread) {
+    MakeSparseFile("huge", off_t{1} << 40);
+    MakeSparseFile("above-default", kMaxWholeFileSize + 1);
+    MakeSparseFile("above-text", kMaxTextFileSize + 1);
+    MakeSparseFile("Settings.ini", off_t{1} << 40);
+    ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+    const auto whole = [](const char* path) {
+        return [path] {
+            std::vector<std::uint8_t> bytes;
+            return CFileOperate::ReadWholeFile(path, bytes);
+        };
+    };
+    const auto lines = [](const char* path) {
+        return [path] {
+            std::vector<std::string> read;
+            return CFileOperate::ReadTextLines(path, read);
+        };
+    };
+    ExpectRefusedInLittleMemory({
+        {"huge file", whole("huge")},
+        {"above the default limit", whole("above-default")},
+        {"endless device", whole("/dev/zero")},
+        {"pipe without a writer", whole("pipe")},
+        {"huge text", lines("huge")},
+        {"text above its limit", lines("above-text")},
+        {"ini value of a huge ini is the default",
+         [] {
+             int value = 0;
+             CFileOperate::ReadIniInt("A", "k", 7, "Settings.ini", value);
+             return value == 7 ? -1 : 0;
+         }},
+        {"ini write into a huge ini", [] { return CFileOperate::WriteIniInt("A", "k", "Settings.ini", 1); }},
+    });
+    EXPECT_EQ(fs::file_size("Settings.ini"), std::uintmax_t{1} << 40);
+
+    // Up to the limit is read; one byte more is not.
+    WriteBytes("small", std::string(100, 'x'));
+    std::vector<std::uint8_t> bytes{1, 2};
+    EXPECT_EQ(CFileOperate::ReadWholeFile("small", bytes, 100), 0);
+    EXPECT_EQ(bytes.size(), 100u);
+    EXPECT_EQ(CFileOperate::ReadWholeFile("small", bytes, 99), -1);
+    EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(FileOperateTest, MemoryRunningOutIsAnOrdinaryFailure) {
+    if (!kCanLimitMemory) {
+        GTEST_SKIP() << "a sanitizer build cannot limit its memory";
+    }
+    MakeSparseFile("big", off_t{48} << 20);  // within the default limit, beyond the memory left
+    ExpectRefusedInLittleMemory({{"file beyond the memory left", [] {
+                                      std::vector<std::uint8_t> bytes;
+                                      return CFileOperate::ReadWholeFile("big", bytes);
+                                  }}});
+}
+
 TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
     const std::vector<std::string> oldLines = {"001", "002"};
     ASSERT_EQ(CFileOperate::WriteTextLines("User.dat", oldLines), 0);
@@ -156,13 +214,85 @@ TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
     EXPECT_EQ(ReadBytes("User.dat"), "999\r\n");
 }
 
-TEST_F(FileOperateTest, ReplacingKeepsPermissions) {
+TEST_F(FileOperateTest, ReplacingKeepsPermissionsAndOwner) {
     WriteBytes("Settings.ini", "[A]\r\n");
     ASSERT_EQ(::chmod("Settings.ini", 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown("Settings.ini", 4242, 4343), 0);
+    }
     ASSERT_EQ(CFileOperate::WriteIniInt("A", "k", "Settings.ini", 1), 0);
     struct stat st {};
     ASSERT_EQ(::stat("Settings.ini", &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4242u);
+        EXPECT_EQ(st.st_gid, 4343u);
+    }
+}
+
+// The three writers behind the settings, the registration files and the album files.
+struct Writer {
+    const char* what;
+    int (*write)(const std::string& path);
+    std::string written;  // the file's bytes after a write
+};
+const Writer kWriters[] = {
+    {"ini value", [](const std::string& p) { return CFileOperate::WriteIniInt("A", "k", p, 1); },
+     "[A]\r\nk=1\r\n"},
+    {"text lines", [](const std::string& p) { return CFileOperate::WriteTextLines(p, {"001"}); }, "001\r\n"},
+    {"whole file", [](const std::string& p) { return CFileOperate::WriteWholeFile(p, "album", 5); }, "album"},
+};
+
+TEST_F(FileOperateTest, ReadOnlyFilesAreNotReplaced) {
+    // Also as root, who could write into them: the user made them read-only.
+    for (const Writer& writer : kWriters) {
+        for (const mode_t mode : {0444, 0400, 0044}) {
+            WriteBytes("locked", "old");
+            ASSERT_EQ(::chmod("locked", mode), 0);
+            EXPECT_EQ(writer.write("locked"), -1) << writer.what << " " << mode;
+            EXPECT_EQ(ReadBytes("locked"), "old") << writer.what;
+            fs::remove("link");
+            fs::create_symlink("locked", "link");
+            EXPECT_EQ(writer.write("link"), -1) << writer.what << " through a link";
+            EXPECT_EQ(ReadBytes("locked"), "old") << writer.what;
+            ASSERT_EQ(::chmod("locked", 0644), 0);
+        }
+    }
+    std::vector<std::string> names;
+    ASSERT_EQ(CFileOperate::ListFiles("./.*", names), -1);  // no temporary file left behind
+}
+
+TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
+    fs::create_directory("ro");
+    for (const Writer& writer : kWriters) {
+        // The folder refuses the temporary file: the file is written where it is.
+        WriteBytes("ro/file", "[A]\r\nk=0000000000\r\n");  // longer than any new content
+        ASSERT_EQ(::chmod("ro/file", 0600), 0);
+        InjectWriteFaultForTest(WriteFault::kNoTempFile);
+        EXPECT_EQ(writer.write("ro/file"), 0) << writer.what;
+        EXPECT_EQ(ReadBytes("ro/file"), writer.written) << writer.what;
+        struct stat st {};
+        ASSERT_EQ(::stat("ro/file", &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << writer.what;
+        // A file that is not there cannot be made without the folder.
+        InjectWriteFaultForTest(WriteFault::kNoTempFile);
+        EXPECT_EQ(writer.write("ro/new"), -1) << writer.what;
+        EXPECT_FALSE(fs::exists("ro/new")) << writer.what;
+    }
+
+    // A real read-only folder; root writes into it all the same, but the result is the same.
+    WriteBytes("ro/file", "old");
+    ASSERT_EQ(::chmod("ro", 0555), 0);
+    EXPECT_EQ(CFileOperate::WriteTextLines("ro/file", {"new"}), 0);
+    EXPECT_EQ(ReadBytes("ro/file"), "new\r\n");
+    if (::geteuid() != 0) {
+        EXPECT_EQ(CFileOperate::WriteTextLines("ro/new", {"new"}), -1);
+    }
+    ASSERT_EQ(::chmod("ro", 0755), 0);
+    std::vector<std::string> names;
+    EXPECT_EQ(CFileOperate::ListFiles("./ro/*", names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"file"});
 }
 
 TEST_F(FileOperateTest, ListFilesAndSubfolders) {

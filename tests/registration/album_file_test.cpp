@@ -1,6 +1,7 @@
 // Album files, album backups and the ./DBBack copy: layouts, round trips, and that a refused or
 // failed load leaves the store, ./DB and Application.ini exactly as they were.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -11,6 +12,8 @@
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
 #include "files/text_codec.h"
+#include "huge_files.h"
+#include "image/img_conv.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
 #include "registration_test_support.h"
@@ -265,6 +268,10 @@ protected:
         AlbumData album = MakeAlbum(3);
         ASSERT_EQ(ReadAlbumFile(store_, "damaged.qzc", album), -1) << what;
         EXPECT_EQ(album.bytes, MakeAlbum(3).bytes) << what;
+        ExpectUnchanged(what);
+    }
+
+    void ExpectUnchanged(const std::string& what) {
         EXPECT_EQ(Ids(store_.Users()), std::vector<int>{0}) << what;
         EXPECT_EQ(DataNumbers(store_.Users(), 0), std::vector<int>{3}) << what;
         EXPECT_EQ(SnapshotTree("DB"), dbBefore_) << what;
@@ -305,7 +312,6 @@ TEST_F(RefusedAlbumFileTest, DamagedFieldsAreRefused) {
         {"negative user count", kBob - 8, Le32(-1)},
         {"more users than numbers", kBob - 8, Le32(501)},
         {"more users than records", kBob - 8, Le32(4)},
-        {"fewer users than records", kBob - 8, Le32(2)},
         {"negative user number", kBob, Le32(-1)},
         {"user number 500", kEve, Le32(500)},
         {"user number twice", kAnn, Le32(4)},
@@ -321,17 +327,88 @@ TEST_F(RefusedAlbumFileTest, DamagedFieldsAreRefused) {
         {"image without pixels", kAnnData5 + 36, Le32(0)},
         {"unknown image format", kAnnData5 + 44, Le32(0x12345678)},
         {"pixels beyond the file", kAnnData5 + 36, Le32(65)},
-        {"pixels short of the file end", kAnnData5 + 40, Le32(63)},
         {"huge image", kBobData2 + 36, Le32(0x10000) + Le32(0x10000)},
+        // Every text field ends with a zero unit.
+        {"name of 128 units without an end", kEve + 4, std::string(256, 'n')},
+        {"date of 16 units without an end", kBobData0 + 4, std::string(32, '2')},
     };
     for (const Case& c : cases) {
         ExpectRefused(Patched(c.offset, c.bytes), c.what);
     }
-    ExpectRefused(valid_ + "x", "a byte after the last record");
+    // The store holds registered faces; a larger image is refused even when its pixels are there.
+    ExpectRefused(Patched(kAnnData5 + 40, Le32(65)) + std::string(64, '\0'), "image larger than a face");
 
     AlbumData album;
     ASSERT_EQ(ReadAlbumFile(store_, "valid.qzc", album), 0);
     EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
+}
+
+TEST_F(RefusedAlbumFileTest, BytesAfterTheLastRecordAndFullFieldsAreAccepted) {
+    const std::string name127 = std::string(254, 'n') + "\0\0"s;
+    const std::string date15 = std::string(30, '2') + "\0\0"s;
+    struct Case {
+        const char* what;
+        std::string file;
+        std::vector<int> ids;
+        std::size_t eveNameUnits;
+    };
+    const Case cases[] = {
+        {"a byte after the last record", valid_ + "x", {4, 9, 1}, 3},
+        {"a record's worth of zeros after the last", valid_ + std::string(kDataRecord, '\0'), {4, 9, 1}, 3},
+        {"last image smaller, its rest left over", Patched(kAnnData5 + 40, Le32(63)), {4, 9, 1}, 3},
+        {"fewer users than records", Patched(kBob - 8, Le32(2)), {4, 9}, 3},
+        {"name of 127 units", Patched(kEve + 4, name127), {4, 9, 1}, 127},
+        {"date of 15 units", Patched(kBobData0 + 4, date15), {4, 9, 1}, 3},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes("accepted.qzc", c.file);
+        AlbumData album;
+        ASSERT_EQ(ReadAlbumFile(store_, "accepted.qzc", album), 0) << c.what;
+        EXPECT_EQ(album.bytes, MakeAlbum(kAlbum).bytes) << c.what;
+        EXPECT_EQ(Ids(store_.Users()), c.ids) << c.what;
+        EXPECT_EQ(DataNumbers(store_.Users(), 4), (std::vector<int>{2, 0})) << c.what;
+        CUserInfo eve;
+        ASSERT_EQ(store_.Users().GetUserInfo(9, eve), 0);
+        EXPECT_EQ(Utf16Length(eve.Name()), c.eveNameUnits) << c.what;
+    }
+}
+
+TEST_F(RefusedAlbumFileTest, FilesLargerThanTheLargestAreRefusedUnread) {
+    MakeSparseFile("huge.qzc", off_t{1} << 40);
+    MakeSparseFile("above.qzc", kMaxAlbumFileSize + 1);
+    MakeSparseFile("huge.qzb", off_t{1} << 40);
+    MakeSparseFile("above.qzb", kMaxBackupFileSize + 1);
+    const auto file = [this](const char* path) {
+        return [this, path] {
+            AlbumData album;
+            return ReadAlbumFile(store_, path, album);
+        };
+    };
+    const auto backup = [](const char* path) {
+        return [path] {
+            AlbumData album;
+            return ReadAlbumBackup(path, album);
+        };
+    };
+    ExpectRefusedInLittleMemory({
+        {"huge album file", file("huge.qzc")},
+        {"album file above the largest", file("above.qzc")},
+        {"endless device as album file", file("/dev/zero")},
+        {"huge backup", backup("huge.qzb")},
+        {"backup above the largest", backup("above.qzb")},
+        {"endless device as backup", backup("/dev/zero")},
+    });
+    ExpectUnchanged("huge files");
+
+    // The largest sizes themselves are read.
+    WriteFileBytes("largest.qzc", valid_ + std::string(kMaxAlbumFileSize - valid_.size(), '\0'));
+    AlbumData album;
+    ASSERT_EQ(ReadAlbumFile(store_, "largest.qzc", album), 0);
+    EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
+    const std::string backupFile = Le32(kMaxAlbumSize) + "\x01\0\0\0"s + std::string(kMaxAlbumSize, 'a');
+    WriteFileBytes("largest.qzb", backupFile);
+    ASSERT_EQ(ReadAlbumBackup("largest.qzb", album), 0);
+    EXPECT_EQ(album.size, kMaxAlbumSize);
 }
 
 TEST_F(RefusedAlbumFileTest, FailedWritesWhileApplyingChangeNothing) {
@@ -342,12 +419,88 @@ TEST_F(RefusedAlbumFileTest, FailedWritesWhileApplyingChangeNothing) {
     EXPECT_FALSE(fs::exists("DB/RegistData.new"));
 
     // The album backup cannot be written, after RegistCount already was.
-    fs::remove("DB/qzcxx.qzb");
-    fs::create_directories("DB/qzcxx.qzb");
-    dbBefore_ = SnapshotTree("DB");
+    ASSERT_EQ(::chmod("DB/qzcxx.qzb", 0444), 0);
     ExpectRefused(valid_, "backup write fails");
     EXPECT_EQ(IniInt("RegistCount"), 2);
     EXPECT_FALSE(fs::exists("DB/RegistData.new"));
+
+    // An album backup that could not be put back stops the load before anything is written.
+    fs::remove("DB/qzcxx.qzb");
+    fs::create_directories("DB/qzcxx.qzb");
+    dbBefore_ = SnapshotTree("DB");
+    ExpectRefused(valid_, "backup cannot be read");
+}
+
+// An album file of users 0, 1, ... with ten faces each, built directly: filling a store would take
+// long.
+std::string LargeAlbumFile(int users) {
+    std::string file = Le32(40) + "\x01\0\0\0"s + std::string(40, 'a') + Le32(users) + Le32(users);
+    const std::string date = Utf8ToUtf16LeBytes("2024/01/01");
+    for (int id = 0; id < users; ++id) {
+        file += Le32(id) + "U\0"s + std::string(254, '\0') + Le32(10);
+        for (int n = 0; n < 10; ++n) {
+            file += Le32(n) + date + std::string(32 - date.size(), '\0') + Le32(64) + Le32(64) +
+                    Le32(kFormatGrey8) + std::string(4096, static_cast<char>(id + n));
+        }
+    }
+    return file;
+}
+
+TEST_F(RefusedAlbumFileTest, FailedLateLoadKeepsIniValuesWrittenMeanwhile) {
+    WriteFileBytes("large.qzc", LargeAlbumFile(25));
+    ASSERT_EQ(::chmod("DB/qzcxx.qzb", 0444), 0);  // the load fails at its last write
+    std::atomic<bool> loading{true};
+    std::thread other([&] {
+        while (loading.load() && store_.DoneCount() == 0) {
+            std::this_thread::yield();
+        }
+        CFileOperate::WriteIniString("Application", "PrevSelectFile", "./Application.ini", "./other.qzc");
+    });
+    AlbumData album;
+    const int result = ReadAlbumFile(store_, "large.qzc", album);
+    loading = false;
+    other.join();
+    EXPECT_EQ(result, -1);
+    std::string previous;
+    CFileOperate::ReadIniString("Application", "PrevSelectFile", "", "./Application.ini", previous);
+    EXPECT_EQ(previous, "./other.qzc");
+    EXPECT_EQ(IniInt("RegistCount"), 2);
+    EXPECT_EQ(SnapshotTree("DB"), dbBefore_);
+    EXPECT_EQ(Ids(store_.Users()), std::vector<int>{0});
+}
+
+// A start after a crash while an album load waited for the module, or inside one of its swaps.
+TEST_F(RefusedAlbumFileTest, StartAfterACrashAroundTheModuleKeepsTheStoreTheModuleHolds) {
+    struct Case {
+        const char* what;
+        const char* storeMovedTo;  // where the crash left the store's folder; null: in place
+        std::vector<int> ids;
+    };
+    // The last case keeps the file's users; the others go back to the one current user.
+    const Case cases[] = {
+        {"inside the swap of the load", "DB/RegistData.new", {0}},
+        {"inside the swap back", "DB/RegistData.old", {0}},
+        {"while the module answers", nullptr, {4, 9, 1}},
+    };
+    const auto before = SnapshotTree("DB/RegistData");
+    for (const Case& c : cases) {
+        CAlbumFileLoad load(store_);
+        AlbumData album;
+        ASSERT_EQ(load.Apply("valid.qzc", album), 0) << c.what;
+        if (c.storeMovedTo != nullptr) {
+            fs::rename("DB/RegistData", c.storeMovedTo);
+        }
+        CRegUserStore restarted;
+        ASSERT_EQ(restarted.Load(), 0) << c.what;
+        EXPECT_EQ(Ids(restarted.Users()), c.ids) << c.what;
+        for (const char* leftover : {"DB/RegistData.previous", "DB/RegistData.old", "DB/RegistData.new"}) {
+            EXPECT_FALSE(fs::exists(leftover)) << c.what << " " << leftover;
+        }
+        if (c.ids == std::vector<int>{0}) {
+            EXPECT_EQ(SnapshotTree("DB/RegistData"), before) << c.what;
+        }
+        ASSERT_EQ(store_.Users().Load(), 0);
+    }
 }
 
 TEST_F(AlbumFileTest, ProgressCountsDataRecordsAndCanBeWatched) {
@@ -374,10 +527,17 @@ TEST_F(AlbumFileTest, ProgressCountsDataRecordsAndCanBeWatched) {
     ASSERT_EQ(written, 0);
     ASSERT_EQ(read, 0);
     EXPECT_EQ(writeDone, 100);
+    // A load ends with nothing done, so the next operation starts from 0.
     EXPECT_EQ(store_.TotalCount(), 100);
-    EXPECT_EQ(store_.DoneCount(), 100);
-    EXPECT_EQ(store_.ProgressFraction(), 1.0);
+    EXPECT_EQ(store_.DoneCount(), 0);
+    EXPECT_EQ(store_.ProgressFraction(), 0.0);
     EXPECT_GT(samples.load(), 0);
+
+    ASSERT_EQ(WriteAlbumFile(store_, MakeAlbum(40), "p.qzc"), 0);
+    ASSERT_EQ(store_.DoneCount(), 100);
+    EXPECT_EQ(ReadAlbumFile(store_, "missing.qzc", album), -1);
+    EXPECT_EQ(store_.DoneCount(), 0);
+    EXPECT_EQ(store_.ProgressFraction(), 0.0);
 }
 
 TEST_F(AlbumFileTest, RegistrationDataBackupAndRestore) {

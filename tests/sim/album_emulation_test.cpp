@@ -1,9 +1,11 @@
 // Save Album, Load Album and the store file of the emulator.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "huge_files.h"
 #include "sim/emulator_album.h"
 #include "sim/module_emulator.h"
 #include "sim/registration_store.h"
@@ -209,6 +211,19 @@ TEST(EmulatedAlbum, StoreFileKeepsRegistrationsBetweenRuns) {
     const std::string bad = (folder.path() / "bad.qzb").string();
     std::ofstream(bad, std::ios::binary) << "QZMALBUM but nothing else";
     EXPECT_FALSE(next.LoadStore(bad, &error));
+    EXPECT_EQ(next.AlbumBytes(), before);
+    // Files larger than a full album, or endless, are refused unread.
+    const std::string huge = (folder.path() / "huge.qzb").string();
+    testing::MakeSparseFile(huge, off_t{1} << 40);
+    const std::string above = (folder.path() / "above.qzb").string();
+    testing::MakeSparseFile(above, kAlbumMaxSize + 1);
+    const std::string pipe = (folder.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<testing::RefusedRead> reads;
+    for (const std::string& file : {huge, above, pipe, std::string("/dev/zero")}) {
+        reads.push_back({file, [&next, file] { return next.LoadStore(file) ? 0 : -1; }});
+    }
+    testing::ExpectRefusedInLittleMemory(reads);
     EXPECT_EQ(next.AlbumBytes(), before);
 
     EXPECT_FALSE(next.SaveStore((folder.path() / "no" / "such" / "folder").string(), &error));
