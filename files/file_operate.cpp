@@ -322,19 +322,20 @@ int CFileOperate::ReadImageInfoTable(std::vector<ImageInfoEntry>& entries, const
 
 namespace {
 // Per thread: a worker's failure must not be reported as another thread's.
-thread_local CFileOperate::WriteFailure t_lastWriteFailure;
+thread_local CFileOperate::WriteFailure t_firstWriteFailure;
 }  // namespace
 
-CFileOperate::WriteFailure CFileOperate::LastWriteFailure() {
-    return t_lastWriteFailure;
+CFileOperate::WriteFailure CFileOperate::FirstWriteFailure() {
+    return t_firstWriteFailure;
 }
 
 void CFileOperate::ForgetWriteFailure() {
-    t_lastWriteFailure = {};
+    t_firstWriteFailure = {};
 }
 
 void CFileOperate::NoteWriteFailure(const std::string& path, int error) {
-    t_lastWriteFailure = {path, error != 0 ? std::strerror(error) : std::string()};
+    if (t_firstWriteFailure.path.empty())
+        t_firstWriteFailure = {path, error != 0 ? std::strerror(error) : std::string()};
 }
 
 int CFileOperate::ReplaceNotingFailure(const std::string& path, std::string_view bytes) {

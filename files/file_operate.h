@@ -112,15 +112,15 @@ public:
     static int ReadImageInfoTable(std::vector<ImageInfoEntry>& entries,
                                   const std::string& path = "FullImageInfo.dat");
 
-    // The last write of the calling thread that failed (WriteTextLines, WriteWholeFile,
-    // WriteIniString, CreateFolderTree): the file and the system's words for why, empty when it
-    // gave none. Lets a caller several layers up tell the user which file it could not write;
-    // ForgetWriteFailure clears it before the writes to watch.
+    // The first write of the calling thread that failed (WriteTextLines, WriteWholeFile,
+    // WriteIniString, CreateFolderTree) since ForgetWriteFailure: the file and the system's words
+    // for why, empty when it gave none. Lets a caller several layers up tell the user which file it
+    // could not write; the first failure is the one that stopped the work, later ones follow from it.
     struct WriteFailure {
         std::string path;
         std::string reason;
     };
-    static WriteFailure LastWriteFailure();
+    static WriteFailure FirstWriteFailure();
     static void ForgetWriteFailure();
 
 private:

@@ -190,13 +190,16 @@ TEST_F(FileOperateTest, FailedWritesNameTheirFileAndReason) {
     for (const Case& c : cases) {
         CFileOperate::ForgetWriteFailure();
         EXPECT_EQ(c.write(c.path), -1) << c.path;
-        EXPECT_EQ(CFileOperate::LastWriteFailure().path, c.path);
-        EXPECT_EQ(CFileOperate::LastWriteFailure().reason, c.reason) << c.path;
+        EXPECT_EQ(CFileOperate::FirstWriteFailure().path, c.path);
+        EXPECT_EQ(CFileOperate::FirstWriteFailure().reason, c.reason) << c.path;
     }
+    // The first failure is the one kept: it stopped the work.
+    EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/z", {1}), -1);
+    EXPECT_EQ(CFileOperate::FirstWriteFailure().path, "plain/sub");
     CFileOperate::ForgetWriteFailure();
     ASSERT_EQ(CFileOperate::WriteTextLines("ok.dat", {"1"}), 0);
     std::thread([] { CFileOperate::WriteWholeFile("no/such/folder/y", {1}); }).join();
-    EXPECT_EQ(CFileOperate::LastWriteFailure().path, "");
+    EXPECT_EQ(CFileOperate::FirstWriteFailure().path, "");
 }
 
 TEST_F(FileOperateTest, ListFilesAndSubfolders) {
