@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -78,7 +77,8 @@ int SaveBackupAfterChange(CDemoController& controller, const DeviceOutcome& chan
                                                                                           : exitCode;
 }
 
-// A device command that changes registrations: its message on failure, then the album backup.
+// A device command that may change registrations: its message on failure, then, when the module
+// changed, the album backup.
 int ChangeRegistrations(CDemoController& controller, const DeviceOutcome& outcome, DeviceOperation operation,
                         const std::string& albumPath = {}) {
     return SaveBackupAfterChange(controller, outcome, Report(outcome, operation, albumPath));

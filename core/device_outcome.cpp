@@ -181,9 +181,6 @@ UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const 
         case Op::kSettings:
             if (o.ok())
                 return {};
-            // The module answered: it is not "not responding".
-            if (o.Refused())
-                return Warning({kMsgModuleRefused, {response}});
             return Warning({kMsgNotResponding, {}}, Detail(o, false));
         case Op::kExecution:
             if (o.ok())

@@ -326,8 +326,8 @@ TEST_F(CliModuleIntegration, RefusalsAreReportedWithTheirCodeAndChangeNothing) {
         {"delete-user 0", kCmdDeleteUser, "Failed to delete.\n" + refused},
         {"delete-all", kCmdDeleteAll, "Failed to delete.\n" + refused},
         {"register 0", kCmdRegister, "Registration unsuccessful.\n" + refused},
-        {"check", kCmdGetUserData, refused},
-        {"version", kCmdGetVersion, refused},
+        {"check", kCmdGetUserData, "Device is not responding.\nPlease verify connection.\n" + refused},
+        {"version", kCmdGetVersion, "Device is not responding.\nPlease verify connection.\n" + refused},
         {"album save other.qzc", kCmdSaveAlbum, "Cannot save other.qzc. (error code 05)\n" + refused},
     };
     for (const Case& c : cases) {

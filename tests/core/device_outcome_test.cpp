@@ -100,11 +100,12 @@ TEST(DeviceOutcomeTest, EveryOutcomeHasItsMessage) {
         {Port(kSerialSetupFailed, ""), Op::kConnection,
          kNotResponding + "\nThe serial port /dev/ttyUSB0 cannot be used (no reason given).", kWarn},
         {Exchange(kProtocolTimeout), Op::kConnection, kNotResponding, kWarn},
-        // A module that answers is not "not responding".
-        {Exchange(kProtocolOk, 0x42), Op::kSettings, "The module refused the command. (error code 42)",
-         kWarn},
+        // Settings and queries: the program's one message, and the module's code when it refused.
+        {Exchange(kProtocolOk, 0x42), Op::kSettings,
+         kNotResponding + "\nThe module refused the command. (error code 42)", kWarn},
         {Exchange(kProtocolTimeout), Op::kSettings, kNotResponding, kWarn},
-        {Exchange(kProtocolOk, 0xC2), Op::kQuery, "The module refused the command. (error code C2)", kWarn},
+        {Exchange(kProtocolOk, 0xC2), Op::kQuery,
+         kNotResponding + "\nThe module refused the command. (error code C2)", kWarn},
         // Registration.
         {Exchange(kProtocolTimeout), Op::kRegistration, kNotResponding, kWarn},
         {Exchange(-1), Op::kRegistration, kNotResponding, kWarn},  // no free data number
