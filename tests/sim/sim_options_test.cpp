@@ -13,11 +13,11 @@ using Args = std::vector<std::string>;
 TEST(SimOptions, EveryOptionReachesItsField) {
     SimOptions o;
     std::string error;
-    ASSERT_TRUE(ParseSimOptions({"--personality", "extended", "--pace=921600", "--link", "/tmp/qzm",
-                                 "--silent", "--stop-after", "0", "--bad-sync", "--short-header",
-                                 "--bad-length", "--set-data=5", "--response-code", "0x3f", "--junk", "9",
-                                 "--only-command", "11"},
-                                o, error))
+    ASSERT_TRUE(
+        ParseSimOptions({"--personality", "extended", "--pace=921600", "--link", "/tmp/qzm", "--silent",
+                         "--stop-after", "0", "--bad-sync", "--short-header", "--bad-length", "--set-data=5",
+                         "--response-code", "0x3f", "--junk", "9", "--only-command", "11"},
+                        o, error))
         << error;
     EXPECT_TRUE(o.identity.HasExtendedCommandSet());
     EXPECT_EQ(o.identity.WireModel(), "QZM-K200    ");
