@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "files/file_operate.h"
@@ -96,7 +97,7 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
             CDemoController::Functions chosen{};
             if (list == "all") {
                 chosen.fill(true);
-            } else {
+            } else if (list != "none") {
                 for (const std::string& name : SplitText(list, ",")) {
                     const auto it = std::find(std::begin(kFunctionNames), std::end(kFunctionNames), name);
                     if (it == std::end(kFunctionNames)) {
@@ -139,6 +140,69 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
         }
     }
     return true;
+}
+
+namespace {
+bool ParseUserNumber(const std::string& text, int& user) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 0 || value >= CRegUserInfoMngr::kMaxUsers)
+        return false;
+    user = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+bool ParseRequest(const std::string& command, const std::vector<std::string>& args, CliRequest& request,
+                  std::string& problem) {
+    request = CliRequest{};
+    request.command = command;
+    const std::size_t count = args.size();
+    auto fail = [&](const std::string& text) {
+        problem = text;
+        return false;
+    };
+    if (command == "ports" || command == "version" || command == "users" || command == "delete-all" ||
+        command == "check") {
+        return count == 0 || fail(command + " takes no arguments");
+    }
+    if (command == "execute")
+        return ParseExecuteOptions(args, request.execute, problem);
+    if (command == "add-user") {
+        if (count != 1 || args[0].empty())
+            return fail("add-user takes one name");
+        request.text = args[0];
+        return true;
+    }
+    if (command == "album") {
+        if (count != 2 || (args[0] != "save" && args[0] != "load") || args[1].empty())
+            return fail("album save FILE | album load FILE");
+        request.albumSave = args[0] == "save";
+        request.text = args[1];
+        return true;
+    }
+    const bool known = command == "rename-user" || command == "delete-user" || command == "register" ||
+                       command == "delete-data";
+    if (!known)
+        return fail("unknown command " + command);
+    if (count == 0 || !ParseUserNumber(args[0], request.user))
+        return fail(command + " needs a user number 0..499");
+    if (command == "rename-user") {
+        if (count != 2 || args[1].empty())
+            return fail("rename-user takes a number and a name");
+        request.text = args[1];
+        return true;
+    }
+    if (command == "delete-data") {
+        char* end = nullptr;
+        const long data = count == 2 ? std::strtol(args[1].c_str(), &end, 10) : -1;
+        if (count != 2 || (args[1] != "all" && (args[1].empty() || *end != '\0' || data < 0 || data > 9)))
+            return fail("delete-data takes a user number and a data number 0..9 or all");
+        request.data = args[1] == "all" ? -1 : static_cast<int>(data);
+        return true;
+    }
+    return count == 1 || fail(command + " takes one user number");
 }
 
 std::string ResultJson(int run, const ResultBlockInput& block, const CImageData* image) {

@@ -1,6 +1,7 @@
 // What qzm-cli reads from its command line and writes for each execution, apart from the I/O.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,16 +11,32 @@
 namespace qzm {
 
 struct ExecuteOptions {
-    CDemoController::Functions functions{};
-    int imageSize = kImage320x240;
+    // Not given: the stored choices.
+    std::optional<CDemoController::Functions> functions;
+    std::optional<int> imageSize;
     int count = 1;
     std::string saveFramesDir;
     bool json = false;
 };
 
-// Reads the arguments after "execute"; options not given keep their value. Estimations are asked
-// for only together with face, as in the execution panel. False with the problem for a bad line.
+// Reads the arguments after "execute"; options not given keep their value. LIST is "all", "none"
+// or names; estimations are asked for only together with face, as in the execution panel. False
+// with the problem for a bad line.
 bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& options, std::string& problem);
+
+// A command with its arguments checked, before anything is connected.
+struct CliRequest {
+    std::string command;
+    int user = -1;           // the user number of the user commands, 0..499
+    int data = -1;           // delete-data: 0..9, or -1 for all
+    std::string text;        // the name of add-user and rename-user, the file of album
+    bool albumSave = false;  // album save, else album load
+    ExecuteOptions execute;
+};
+
+// Checks the command and every argument. False with the problem for a usage error.
+bool ParseRequest(const std::string& command, const std::vector<std::string>& args, CliRequest& request,
+                  std::string& problem);
 
 // One JSON object (one line) for one execution: run, status, returnCode, responseTimeMs,
 // functions, bodies, hands, faces, image.

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -26,14 +25,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-constexpr int kMsgNotResponding = 5000;
-constexpr int kMsgCommunicationError = 5001;
-constexpr int kMsgRegistrationFaceNotFound = 2081;
-constexpr int kMsgRegistrationMultipleFaces = 2082;
-constexpr int kMsgRegistrationUnsuccessful = 2083;
-constexpr int kMsgDeleteFailed = 2091;
-constexpr int kMsgCannotOpen = 5033;
-constexpr int kMsgCannotSave = 5034;
 constexpr int kMsgNameTaken = 2110;
 
 const char kUsage[] =
@@ -43,8 +34,8 @@ const char kUsage[] =
     "  version                        model text, TAB, firmware version\n"
     "  execute [--functions LIST] [--image 320x240|160x120|none] [--count N]\n"
     "          [--save-frames DIR] [--json]\n"
-    "                                 LIST: all, or a comma-separated subset of body, hand, face,\n"
-    "                                 direction, age, gender, gaze, blink, expression, recognition\n"
+    "                                 LIST: all, none, or a comma-separated subset of body, hand,\n"
+    "                                 face, direction, age, gender, gaze, blink, expression, recognition\n"
     "  users                          number TAB name TAB data count, one user per line\n"
     "  add-user NAME                  prints the new user's number\n"
     "  rename-user N NAME\n"
@@ -66,26 +57,31 @@ void PrintMessage(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// The transport failure as the program words it.
-int ExchangeFailed(int result) {
-    PrintMessage(LoadString(result == kProtocolTimeout || result == kProtocolBadSync
-                                ? kMsgNotResponding
-                                : kMsgCommunicationError));
+// Tells the user how the operation failed, as the windowed program words it; kExitOk when it did not.
+int Report(const DeviceOutcome& outcome, DeviceOperation operation, const std::string& albumPath = {}) {
+    if (outcome.ok())
+        return kExitOk;
+    PrintMessage(MessageFor(outcome, operation, albumPath).Format());
+    if (outcome.moduleChanged && !outcome.file.empty())
+        PrintMessage("Compare them with 'qzm-cli check'; 'qzm-cli delete-all' deletes all data in both.");
     return kExitFailed;
 }
 
-int Refused(std::uint8_t response) {
-    PrintMessage(std::string("The module refused the command. (Error code: ") + HexByte(response) + ")");
-    return kExitFailed;
+// After a command that changed the module's registrations, the module's album is saved as the
+// windowed program saves it when a connection ends (./DB/qzcxx.qzb). Its next start sends that file
+// to the module, which would otherwise undo the change with an older album.
+int SaveBackupAfterChange(CDemoController& controller, const DeviceOutcome& change, int exitCode) {
+    if (!change.moduleChanged || controller.Device()->DeviceType() != CQZMDevice::kExtendedDevice)
+        return exitCode;
+    return Report(controller.SaveAlbumBackup(), DeviceOperation::kCloseBackup) != kExitOk ? kExitFailed
+                                                                                          : exitCode;
 }
 
-// Result of a plain device command: 0 when the exchange and the module both succeeded.
-int Outcome(int result, std::uint8_t response) {
-    if (result != kProtocolOk)
-        return ExchangeFailed(result);
-    if (response != 0)
-        return Refused(response);
-    return kExitOk;
+// A device command that may change registrations: its message on failure, then, when the module
+// changed, the album backup.
+int ChangeRegistrations(CDemoController& controller, const DeviceOutcome& outcome, DeviceOperation operation,
+                        const std::string& albumPath = {}) {
+    return SaveBackupAfterChange(controller, outcome, Report(outcome, operation, albumPath));
 }
 
 bool ParseInt(const std::string& text, int& value) {
@@ -98,11 +94,6 @@ bool ParseInt(const std::string& text, int& value) {
     value = static_cast<int>(v);
     return true;
 }
-
-struct Command {
-    std::string name;
-    std::vector<std::string> args;
-};
 
 struct GlobalOptions {
     std::string dir;
@@ -140,13 +131,9 @@ private:
     std::thread thread_;
 };
 
-int RunExecute(CDemoController& controller, const std::vector<std::string>& args) {
-    ExecuteOptions options;
-    options.functions = controller.ActiveFunctions();
-    options.imageSize = controller.ExecuteImage();
-    std::string problem;
-    if (!ParseExecuteOptions(args, options, problem))
-        return Usage(problem.c_str());
+int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
+    const CDemoController::Functions functions = options.functions.value_or(controller.ActiveFunctions());
+    const int imageSize = options.imageSize.value_or(controller.ExecuteImage());
     if (!options.saveFramesDir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(options.saveFramesDir, ec);
@@ -155,32 +142,30 @@ int RunExecute(CDemoController& controller, const std::vector<std::string>& args
     CImageData image;
     for (int run = 0; run < options.count; ++run) {
         CExecResult result;
-        std::uint8_t response = 0;
         const auto start = std::chrono::steady_clock::now();
-        const int status =
-            controller.ExecuteOnce(&image, options.imageSize, &result, &response, options.functions);
+        const DeviceOutcome outcome = controller.ExecuteOnce(&image, imageSize, &result, functions);
         const int elapsedMs = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
                 .count());
-        if (response != 0)
+        if (outcome.Refused())
             exitCode = kExitFailed;
         const std::vector<UserName> users = controller.UserNames();
         ResultBlockInput block;
-        std::copy(options.functions.begin(), options.functions.end(), block.functions);
-        block.status = status;
-        block.returnCode = response;
+        std::copy(functions.begin(), functions.end(), block.functions);
+        block.status = outcome.result;
+        block.returnCode = outcome.response;
         block.responseTimeMs = elapsedMs;
         block.result = &result;
         block.users = &users;
-        const bool hasImage = response == 0 && options.imageSize != kImageNone && image.Width() > 0;
+        const bool hasImage = outcome.ok() && imageSize != kImageNone && image.Width() > 0;
         if (options.json) {
             std::printf("%s\n", ResultJson(run, block, hasImage ? &image : nullptr).c_str());
         } else {
             std::fputs(FormatResultBlock(block).c_str(), stdout);
         }
         std::fflush(stdout);
-        if (status != kProtocolOk)
-            return ExchangeFailed(status);
+        if (outcome.result != kProtocolOk)
+            return Report(outcome, DeviceOperation::kExecution);
         if (hasImage && !options.saveFramesDir.empty()) {
             const std::string path = FramePath(options.saveFramesDir, run);
             if (WritePgm(path, image) != 0) {
@@ -192,26 +177,19 @@ int RunExecute(CDemoController& controller, const std::vector<std::string>& args
     return exitCode;
 }
 
-int RunUserCommand(CDemoController& controller, const Command& command) {
-    const std::string& name = command.name;
-    const std::vector<std::string>& a = command.args;
-    std::uint8_t response = 0;
-    int user = -1;
-    if (name == "users") {
-        if (!a.empty())
-            return Usage("users takes no arguments");
+// Commands that work on the PC's store alone.
+int RunStoreCommand(CDemoController& controller, const CliRequest& request) {
+    if (request.command == "users") {
         for (const UserSummary& u : controller.UserList())
             std::printf("%d\t%s\t%d\n", u.id, u.name.c_str(), u.dataCount);
         return kExitOk;
     }
-    if (name == "add-user") {
-        if (a.size() != 1 || a[0].empty())
-            return Usage("add-user takes one name");
-        if (!controller.IsNameUnique(a[0], -1)) {
-            PrintMessage(LoadString(kMsgNameTaken));
-            return kExitFailed;
-        }
-        const int number = controller.AddNewUser(a[0]);
+    if (!controller.IsNameUnique(request.text, request.command == "add-user" ? -1 : request.user)) {
+        PrintMessage(LoadString(kMsgNameTaken));
+        return kExitFailed;
+    }
+    if (request.command == "add-user") {
+        const int number = controller.AddNewUser(request.text);
         if (number < 0) {
             PrintMessage("Cannot add the user: every user number is taken or the store cannot be written.");
             return kExitFailed;
@@ -219,114 +197,72 @@ int RunUserCommand(CDemoController& controller, const Command& command) {
         std::printf("%d\n", number);
         return kExitOk;
     }
-    if (name == "delete-all") {
-        if (!a.empty())
-            return Usage("delete-all takes no arguments");
-        const int result = controller.RemoveAll(&response);
-        if (result != kProtocolOk)
-            return ExchangeFailed(result);
-        if (response != 0) {
-            PrintMessage(LoadString(kMsgDeleteFailed));
-            return Refused(response);
-        }
-        return kExitOk;
-    }
-    if (name == "check") {
-        if (!a.empty())
-            return Usage("check takes no arguments");
-        int differs = 0;
-        if (controller.CompareRegistrations(&differs) != 0) {
-            PrintMessage(LoadString(kMsgNotResponding));
-            return kExitFailed;
-        }
-        std::printf("%s\n", differs ? "differ" : "match");
-        return kExitOk;
-    }
-    if (a.empty() || !ParseInt(a[0], user))
-        return Usage((name + " needs a user number").c_str());
-    int data = -1;
-    if (name == "delete-data" &&
-        (a.size() != 2 || (a[1] != "all" && (!ParseInt(a[1], data) || data < 0 || data > 9)))) {
-        return Usage("delete-data takes a user number and a data number 0..9 or all");
-    }
-    CUserInfo info;
-    if (controller.FetchUserInfo(user, &info) != 0) {
-        PrintMessage("No user " + a[0] + ".");
+    if (controller.ChangeUserName(request.user, request.text) != 0) {
+        PrintMessage("Cannot rename the user.");
         return kExitFailed;
     }
-    if (name == "rename-user") {
-        if (a.size() != 2 || a[1].empty())
-            return Usage("rename-user takes a number and a name");
-        if (!controller.IsNameUnique(a[1], user)) {
-            PrintMessage(LoadString(kMsgNameTaken));
+    return kExitOk;
+}
+
+int RunDeviceCommand(CDemoController& controller, const CliRequest& request) {
+    const std::string& name = request.command;
+    if (name == "version") {
+        std::string model, numbers;
+        if (Report(controller.GetVersionText(&model, &numbers), DeviceOperation::kQuery) != kExitOk)
             return kExitFailed;
-        }
-        if (controller.ChangeUserName(user, a[1]) != 0) {
-            PrintMessage("Cannot rename the user.");
-            return kExitFailed;
-        }
+        std::printf("%s\t%s\n", TrimModelText(model).c_str(), numbers.c_str());
         return kExitOk;
     }
-    if (name == "delete-user") {
-        if (a.size() != 1)
-            return Usage("delete-user takes one number");
-        return Outcome(controller.RemoveUser(user, &response), response);
+    if (name == "execute")
+        return RunExecute(controller, request.execute);
+    if (name == "check") {
+        bool differ = false;
+        if (Report(controller.CheckRegistrations(&differ), DeviceOperation::kQuery) != kExitOk)
+            return kExitFailed;
+        std::printf("%s\n", differ ? "differ" : "match");
+        return kExitOk;
     }
+    if (name == "album") {
+        DeviceOutcome outcome;
+        {
+            ProgressBar bar(controller);
+            outcome = request.albumSave ? controller.SaveAlbumToFile(request.text)
+                                        : controller.LoadAlbumFromFile(request.text);
+        }
+        return ChangeRegistrations(
+            controller, outcome,
+            request.albumSave ? DeviceOperation::kAlbumSave : DeviceOperation::kAlbumLoad, request.text);
+    }
+    if (name == "delete-all")
+        return ChangeRegistrations(controller, controller.RemoveAll(), DeviceOperation::kDeletion);
     if (name == "register") {
-        if (a.size() != 1)
-            return Usage("register takes one number");
         int dataNumber = -1;
-        const int result = controller.RegisterFace(user, &response, &dataNumber);
-        if (result == -1 && dataNumber < 0) {
+        const DeviceOutcome outcome = controller.RegisterFace(request.user, &dataNumber);
+        if (dataNumber < 0) {
             PrintMessage("The user has no free data number.");
             return kExitFailed;
         }
-        if (result != kProtocolOk) {
-            PrintMessage(LoadString(kMsgNotResponding));
-            return kExitFailed;
-        }
-        if (response != 0) {
-            const int message = response == 0x01   ? kMsgRegistrationFaceNotFound
-                                : response == 0x02 ? kMsgRegistrationMultipleFaces
-                                                   : kMsgRegistrationUnsuccessful;
-            PrintMessage(std::string(LoadString(message)) + " (Error code: " + HexByte(response) + ")");
-            return kExitFailed;
-        }
-        std::printf("%d\n", dataNumber);
-        return kExitOk;
+        if (outcome.ok())
+            std::printf("%d\n", dataNumber);
+        return ChangeRegistrations(controller, outcome, DeviceOperation::kRegistration);
     }
-    if (name == "delete-data") {
-        return Outcome(controller.RemoveData(user, data, &response), response);
-    }
-    return Usage(("unknown command " + name).c_str());
-}
-
-int RunAlbum(CDemoController& controller, const std::vector<std::string>& a) {
-    if (a.size() != 2 || (a[0] != "save" && a[0] != "load"))
-        return Usage("album save FILE | album load FILE");
-    const bool save = a[0] == "save";
-    std::uint8_t response = 0x20;
-    int result;
-    {
-        ProgressBar bar(controller);
-        result = save ? controller.SaveAlbumToFile(a[1], &response)
-                      : controller.LoadAlbumFromFile(a[1], &response);
-    }
-    if (result == 0 && response == 0)
-        return kExitOk;
-    PrintMessage(FormatString(save ? kMsgCannotSave : kMsgCannotOpen, a[1].c_str(), response));
-    return kExitFailed;
+    if (name == "delete-user")
+        return ChangeRegistrations(controller, controller.RemoveUser(request.user),
+                                   DeviceOperation::kDeletion);
+    return ChangeRegistrations(controller, controller.RemoveData(request.user, request.data),
+                               DeviceOperation::kDeletion);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     GlobalOptions options;
-    Command command;
+    std::string commandName;
+    std::vector<std::string> commandArgs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (!command.name.empty()) {
-            command.args.push_back(arg);
+        if (!commandName.empty()) {
+            commandArgs.push_back(arg);
         } else if (arg == "--dir" || arg == "--port" || arg == "--baud") {
             if (i + 1 >= argc)
                 return Usage((arg + " needs a value").c_str());
@@ -349,13 +285,17 @@ int main(int argc, char** argv) {
         } else if (!arg.empty() && arg[0] == '-') {
             return Usage(("unknown option " + arg).c_str());
         } else {
-            command.name = arg;
+            commandName = arg;
         }
     }
-    if (command.name.empty())
+    if (commandName.empty())
         return Usage();
     if (!options.port.empty() && !options.simulate.empty())
         return Usage("--port and --simulate exclude each other");
+    CliRequest request;
+    std::string problem;
+    if (!ParseRequest(commandName, commandArgs, request, problem))
+        return Usage(problem.c_str());
     if (!options.dir.empty()) {
         std::error_code ec;
         std::filesystem::current_path(options.dir, ec);
@@ -370,49 +310,32 @@ int main(int argc, char** argv) {
         LoadString(kStringSimulatedModule),
         options.simulate == "basic" ? ModuleIdentity::Basic() : ModuleIdentity::Extended()));
     controller.LoadAll();
-    if (command.name == "ports") {
-        if (!command.args.empty())
-            return Usage("ports takes no arguments");
+    if (request.command == "ports") {
         for (const std::string& port : controller.PortList())
             std::printf("%s\n", port.c_str());
         return kExitOk;
     }
+    CUserInfo info;
+    if (request.user >= 0 && controller.FetchUserInfo(request.user, &info) != 0) {
+        PrintMessage("No user " + std::to_string(request.user) + ".");
+        return kExitFailed;
+    }
 
-    std::string port = !options.simulate.empty() ? std::string(LoadString(kStringSimulatedModule))
-                       : !options.port.empty()   ? options.port
-                                                 : controller.PortName();
+    const std::string port = !options.simulate.empty() ? std::string(LoadString(kStringSimulatedModule))
+                             : !options.port.empty()   ? options.port
+                                                       : controller.PortName();
     if (port.empty())
         return Usage("no port stored: give --port PORT or --simulate");
     const int baud = options.baud != 0 ? options.baud : controller.BaudRate();
-    const int connected = controller.Connect(port, baud);
-    if (connected != 0) {
-        const SerialError why = controller.Device()->Connection().LastError();
-        if (why == kSerialNoPermission) {
-            PrintMessage("No permission to open " + port +
-                         ". Join the dialout group (sudo usermod -aG dialout $USER) and log in again.");
-        } else {
-            PrintMessage(LoadString(kMsgNotResponding));
-        }
+    if (Report(controller.Connect(port, baud), DeviceOperation::kConnection) != kExitOk)
         return kExitFailed;
+    const DeviceOutcome applied =
+        controller.ApplyAllSettings(controller.CurrentSettings(), controller.CameraAngle());
+    if (!applied.ok()) {
+        PrintMessage("The module did not take the stored detection settings (Settings.ini).");
+        return Report(applied, DeviceOperation::kSettings);
     }
-    std::uint8_t response = 0;
-    const int applied = controller.ApplyAllSettings(controller.CurrentSettings(), controller.CameraAngle());
-    if (applied != kProtocolOk)
-        return ExchangeFailed(applied);
-
-    if (command.name == "version") {
-        if (!command.args.empty())
-            return Usage("version takes no arguments");
-        std::string model, numbers;
-        const int result = controller.GetVersionText(&response, &model, &numbers);
-        if (Outcome(result, response) != kExitOk)
-            return kExitFailed;
-        std::printf("%s\t%s\n", TrimModelText(model).c_str(), numbers.c_str());
-        return kExitOk;
-    }
-    if (command.name == "execute")
-        return RunExecute(controller, command.args);
-    if (command.name == "album")
-        return RunAlbum(controller, command.args);
-    return RunUserCommand(controller, command);
+    if (request.command == "users" || request.command == "add-user" || request.command == "rename-user")
+        return RunStoreCommand(controller, request);
+    return RunDeviceCommand(controller, request);
 }

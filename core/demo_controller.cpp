@@ -14,8 +14,28 @@ constexpr auto kConnectSettle = std::chrono::milliseconds(200);
 constexpr auto kVersionRetryPause = std::chrono::milliseconds(500);
 constexpr int kVersionTries = 2;
 
+// The controller's own refusal before anything is sent: an unknown user, no free data number, a
+// backup file that cannot be read.
+constexpr int kRefused = -1;
+
 bool Succeeded(int result, std::uint8_t response) {
     return result == kProtocolOk && response == 0;
+}
+
+DeviceOutcome RefusedOutcome(std::uint8_t response = 0) {
+    DeviceOutcome outcome;
+    outcome.result = kRefused;
+    outcome.response = response;
+    return outcome;
+}
+
+DeviceOutcome PortFailure(const std::string& port, SerialError error, const std::string& text) {
+    DeviceOutcome outcome;
+    outcome.result = kProtocolNoConnection;
+    outcome.port = port;
+    outcome.portError = error != kSerialOk ? error : kSerialSetupFailed;
+    outcome.portText = text;
+    return outcome;
 }
 
 std::string TrimRight(std::string text) {
@@ -45,23 +65,29 @@ void CDemoController::SetSimulatedPort(std::unique_ptr<ISimulatedPort> simulated
 
 int CDemoController::Initialise() {
     LoadAll();
-    if (portName_.empty() || autoConnect_ != 1)
+    const std::string port = PortName();
+    if (port.empty() || AutoConnect() != 1)
         return 1;
-    return Connect(portName_, baudRate_);
+    const DeviceOutcome connected = Connect(port, BaudRate());
+    if (connected.ok())
+        return 0;
+    return connected.result != kProtocolOk ? connected.result : -1;
 }
 
 void CDemoController::LoadAll() {
     device_ = std::make_unique<CQZMDevice>(roots_);
     store_ = std::make_unique<CRegUserStore>();
+    std::lock_guard storeLock(storeMutex_);
     users_ = &store_->Users();
     store_->Load();
     for (ImageSlot& slot : imageSlots_) {
         slot.dataNumber = -1;
         slot.image.Allocate(64, nullptr, 64, kFormatBgr24, 1);
     }
+
+    std::lock_guard settingsLock(settingsMutex_);
     fullImageTable_.clear();
     CFileOperate::ReadImageInfoTable(fullImageTable_);
-
     settings_.ReadPortSettings(portName_, baudRate_);
     autoConnect_ = settings_.ReadAutoConnect();
     cameraAngle_ = settings_.ReadCameraAngle();
@@ -91,45 +117,127 @@ std::vector<std::string> CDemoController::PortList() {
     return ports;
 }
 
+std::string CDemoController::PortName() const {
+    std::lock_guard lock(settingsMutex_);
+    return portName_;
+}
+
+int CDemoController::BaudRate() const {
+    std::lock_guard lock(settingsMutex_);
+    return baudRate_;
+}
+
+int CDemoController::CameraAngle() const {
+    std::lock_guard lock(settingsMutex_);
+    return cameraAngle_;
+}
+
+int CDemoController::AutoConnect() const {
+    std::lock_guard lock(settingsMutex_);
+    return autoConnect_;
+}
+
+int CDemoController::OutputLogFlag() const {
+    std::lock_guard lock(settingsMutex_);
+    return outputLogFlag_;
+}
+
+CDemoController::Functions CDemoController::ActiveFunctions() const {
+    std::lock_guard lock(settingsMutex_);
+    return activeFunctions_;
+}
+
+int CDemoController::ExecuteImage() const {
+    std::lock_guard lock(settingsMutex_);
+    return executeImage_;
+}
+
+ExecSettings CDemoController::CurrentSettings() const {
+    std::lock_guard lock(settingsMutex_);
+    return currentSettings_;
+}
+
+ExecSettings CDemoController::DefaultSettings() const {
+    std::lock_guard lock(settingsMutex_);
+    return defaultSettings_;
+}
+
+int CDemoController::RegistCount() const {
+    std::lock_guard lock(settingsMutex_);
+    return registCount_;
+}
+
 void CDemoController::SetAutoConnect(int autoConnect) {
-    autoConnect_ = autoConnect;
+    {
+        std::lock_guard lock(settingsMutex_);
+        autoConnect_ = autoConnect;
+    }
     settings_.WriteAutoConnect(autoConnect);
 }
 
-int CDemoController::Connect(const std::string& portName, int baudRate) {
+DeviceOutcome CDemoController::Exchanged(int result, const std::uint8_t* response) const {
+    DeviceOutcome outcome;
+    outcome.result = result;
+    outcome.response = *response;
+    if (result != kProtocolOk && device_->Connection().IsLost()) {
+        outcome.portLost = true;
+        outcome.port = PortName();
+    }
+    return outcome;
+}
+
+void CDemoController::NoteFileFailure(DeviceOutcome& outcome, const std::string& fallback) {
+    const CFileOperate::WriteFailure failure = CFileOperate::FirstWriteFailure();
+    outcome.file = failure.path.empty() ? fallback : failure.path;
+    outcome.fileText = failure.reason;
+}
+
+template <typename Change>
+void CDemoController::FollowOnPc(DeviceOutcome& outcome, Change change) {
+    CFileOperate::ForgetWriteFailure();
+    if (change() != 0)
+        NoteFileFailure(outcome, kRegistDataFolder);
+}
+
+DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate) {
     std::this_thread::sleep_for(kConnectSettle);
-    portName_ = portName;
-    baudRate_ = baudRate;
+    {
+        std::lock_guard lock(settingsMutex_);
+        portName_ = portName;
+        baudRate_ = baudRate;
+    }
     settings_.WritePortSettings(portName, baudRate);
 
     std::string path = portName;
     if (simulated_ && portName == simulated_->Name()) {
-        path = simulated_->Start(nullptr);
+        std::string why;
+        path = simulated_->Start(&why);
         if (path.empty())
-            return -1;
+            return PortFailure(portName, kSerialSetupFailed, why);
     }
     if (!device_->Open(path, baudRate))
-        return -1;
+        return PortFailure(portName, device_->LastOpenError(), device_->LastOpenErrorText());
 
-    int result = kProtocolOk;
+    DeviceOutcome outcome;
     for (int attempt = 0; attempt < kVersionTries; ++attempt) {
         std::this_thread::sleep_for(kVersionRetryPause);
         VersionInfo version;
         std::uint8_t response = 0;
-        result = device_->GetVersion(&version, &response);
-        if (Succeeded(result, response)) {
+        outcome = Exchanged(device_->GetVersion(&version, &response), &response);
+        if (outcome.ok()) {
             device_->SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
-            return 0;
+            return outcome;
         }
     }
-    return result != kProtocolOk ? result : -1;
+    return outcome;
 }
 
-int CDemoController::GetVersionText(std::uint8_t* response, std::string* model, std::string* numbers) {
+DeviceOutcome CDemoController::GetVersionText(std::string* model, std::string* numbers) {
     VersionInfo version;
-    const int result = device_->GetVersion(&version, response);
-    if (!Succeeded(result, *response))
-        return result;
+    std::uint8_t response = 0;
+    const DeviceOutcome outcome = Exchanged(device_->GetVersion(&version, &response), &response);
+    if (!outcome.ok())
+        return outcome;
     if (model)
         *model = version.model;
     if (numbers) {
@@ -138,20 +246,18 @@ int CDemoController::GetVersionText(std::uint8_t* response, std::string* model, 
                       version.revision);
         *numbers = text;
     }
-    return result;
+    return outcome;
 }
 
-int CDemoController::GetFullImageSize(int* width, int* height) {
-    std::uint8_t response = 0;
+DeviceOutcome CDemoController::GetFullImageSize(int* width, int* height) {
     std::string model;
-    const int result = GetVersionText(&response, &model, nullptr);
-    if (result != kProtocolOk)
-        return result;
-    if (response != 0)
-        return result;
+    const DeviceOutcome outcome = GetVersionText(&model, nullptr);
+    if (!outcome.ok())
+        return outcome;
     *width = 640;
     *height = 480;
     const std::string trimmed = TrimRight(model);
+    std::lock_guard lock(settingsMutex_);
     for (const ImageInfoEntry& entry : fullImageTable_) {
         if (entry.name == trimmed) {
             *width = entry.width;
@@ -159,7 +265,7 @@ int CDemoController::GetFullImageSize(int* width, int* height) {
             break;
         }
     }
-    return 0;
+    return outcome;
 }
 
 int CDemoController::SetCameraAngleOnDevice(int angle, std::uint8_t* response) {
@@ -174,84 +280,113 @@ int CDemoController::SetFaceAngleOnDevice(int yaw, int roll, std::uint8_t* respo
     return device_->SetFaceAngle(yaw, roll, response);
 }
 
-int CDemoController::ApplyAllSettings(const ExecSettings& s, int cameraAngle) {
+DeviceOutcome CDemoController::ApplyAllSettings(const ExecSettings& s, int cameraAngle) {
     std::uint8_t response = 0;
-    int result = SetCameraAngleOnDevice(cameraAngle, &response);
-    if (!Succeeded(result, response))
-        return result;
+    DeviceOutcome outcome = Exchanged(SetCameraAngleOnDevice(cameraAngle, &response), &response);
+    if (!outcome.ok())
+        return outcome;
     settings_.WriteCameraAngle(cameraAngle);
-    cameraAngle_ = cameraAngle;
+    {
+        std::lock_guard lock(settingsMutex_);
+        cameraAngle_ = cameraAngle;
+    }
 
-    result = SetThresholdsOnDevice(s.threshold, &response);
-    if (!Succeeded(result, response))
-        return result;
+    outcome = Exchanged(SetThresholdsOnDevice(s.threshold, &response), &response);
+    if (!outcome.ok())
+        return outcome;
     settings_.WriteThresholds(s.threshold);
-    std::copy(std::begin(s.threshold), std::end(s.threshold), currentSettings_.threshold);
+    {
+        std::lock_guard lock(settingsMutex_);
+        std::copy(std::begin(s.threshold), std::end(s.threshold), currentSettings_.threshold);
+    }
 
-    result = device_->SetSizeRange(s.sizeRange, &response);
-    if (!Succeeded(result, response))
-        return result;
+    outcome = Exchanged(device_->SetSizeRange(s.sizeRange, &response), &response);
+    if (!outcome.ok())
+        return outcome;
     settings_.WriteSizeRanges(s.sizeRange);
-    std::copy(std::begin(s.sizeRange), std::end(s.sizeRange), currentSettings_.sizeRange);
+    {
+        std::lock_guard lock(settingsMutex_);
+        std::copy(std::begin(s.sizeRange), std::end(s.sizeRange), currentSettings_.sizeRange);
+    }
 
-    result = SetFaceAngleOnDevice(s.yawAngle, s.rollAngle, &response);
-    if (!Succeeded(result, response))
-        return result;
+    outcome = Exchanged(SetFaceAngleOnDevice(s.yawAngle, s.rollAngle, &response), &response);
+    if (!outcome.ok())
+        return outcome;
     settings_.WriteFaceAngle(s.yawAngle, s.rollAngle);
+    std::lock_guard lock(settingsMutex_);
     currentSettings_.yawAngle = s.yawAngle;
     currentSettings_.rollAngle = s.rollAngle;
-    return result;
+    return outcome;
 }
 
-int CDemoController::ApplyChangedSettings(int cameraAngle, const int thresholds[4], const CRange ranges[3],
-                                          int yaw, int roll) {
+DeviceOutcome CDemoController::ApplyChangedSettings(int cameraAngle, const int thresholds[4],
+                                                    const CRange ranges[3], int yaw, int roll) {
+    // Only this operation changes them, and operations run one at a time.
+    const ExecSettings current = CurrentSettings();
     std::uint8_t response = 0;
-    if (cameraAngle != cameraAngle_) {
-        const int result = SetCameraAngleOnDevice(cameraAngle, &response);
-        if (result != kProtocolOk)
-            return -1;
+    DeviceOutcome outcome;
+    if (cameraAngle != CameraAngle()) {
+        outcome = Exchanged(SetCameraAngleOnDevice(cameraAngle, &response), &response);
+        if (outcome.result != kProtocolOk)
+            return outcome;
         // The module took the frame; the angle counts as chosen even when it refused.
         settings_.WriteCameraAngle(cameraAngle);
-        cameraAngle_ = cameraAngle;
-        if (response != 0)
-            return -1;
+        {
+            std::lock_guard lock(settingsMutex_);
+            cameraAngle_ = cameraAngle;
+        }
+        if (!outcome.ok())
+            return outcome;
     }
-    if (!std::equal(thresholds, thresholds + 4, currentSettings_.threshold)) {
-        if (!Succeeded(SetThresholdsOnDevice(thresholds, &response), response))
-            return -1;
+    if (!std::equal(thresholds, thresholds + 4, current.threshold)) {
+        outcome = Exchanged(SetThresholdsOnDevice(thresholds, &response), &response);
+        if (!outcome.ok())
+            return outcome;
         int stored[4];
         std::copy(thresholds, thresholds + 4, stored);
         settings_.WriteThresholds(stored);
+        std::lock_guard lock(settingsMutex_);
         std::copy(thresholds, thresholds + 4, currentSettings_.threshold);
     }
-    if (!std::equal(ranges, ranges + 3, currentSettings_.sizeRange)) {
-        if (!Succeeded(device_->SetSizeRange(ranges, &response), response))
-            return -1;
+    if (!std::equal(ranges, ranges + 3, current.sizeRange)) {
+        outcome = Exchanged(device_->SetSizeRange(ranges, &response), &response);
+        if (!outcome.ok())
+            return outcome;
         CRange stored[3] = {ranges[0], ranges[1], ranges[2]};
         settings_.WriteSizeRanges(stored);
+        std::lock_guard lock(settingsMutex_);
         std::copy(ranges, ranges + 3, currentSettings_.sizeRange);
     }
-    if (yaw != currentSettings_.yawAngle || roll != currentSettings_.rollAngle) {
-        if (!Succeeded(SetFaceAngleOnDevice(yaw, roll, &response), response))
-            return -1;
+    if (yaw != current.yawAngle || roll != current.rollAngle) {
+        outcome = Exchanged(SetFaceAngleOnDevice(yaw, roll, &response), &response);
+        if (!outcome.ok())
+            return outcome;
         settings_.WriteFaceAngle(yaw, roll);
+        std::lock_guard lock(settingsMutex_);
         currentSettings_.yawAngle = yaw;
         currentSettings_.rollAngle = roll;
     }
     VersionInfo version;
-    return Succeeded(device_->GetVersion(&version, &response), response) ? 0 : -1;
+    return Exchanged(device_->GetVersion(&version, &response), &response);
 }
 
-int CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
-                                 std::uint8_t* response, const Functions& functions) {
-    if (functions != activeFunctions_) {
-        settings_.WriteActiveFunctions(functions);
+DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
+                                           const Functions& functions) {
+    bool functionsChanged = false;
+    bool imageChanged = false;
+    ExecSettings current;
+    {
+        std::lock_guard lock(settingsMutex_);
+        functionsChanged = functions != activeFunctions_;
         activeFunctions_ = functions;
-    }
-    if (imageSize != executeImage_) {
-        settings_.WriteExecuteImage(imageSize);
+        imageChanged = imageSize != executeImage_;
         executeImage_ = imageSize;
+        current = currentSettings_;
     }
+    if (functionsChanged)
+        settings_.WriteActiveFunctions(functions);
+    if (imageChanged)
+        settings_.WriteExecuteImage(imageSize);
     int option = imageSize;
     if (imageSize == kImage320x240) {
         image->Allocate(320, nullptr, 240, kFormatGrey8, 1);
@@ -260,53 +395,73 @@ int CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* 
     } else {
         option = kImageNone;
     }
-    *response = 0;
-    return device_->Execute(option, currentSettings_.sizeRange[ExecSettings::kFace].min,
-                            currentSettings_.yawAngle, currentSettings_.rollAngle, functions.data(),
-                            UserCount(), image, result, response);
+    std::uint8_t response = 0;
+    const int exchanged =
+        device_->Execute(option, current.sizeRange[ExecSettings::kFace].min, current.yawAngle,
+                         current.rollAngle, functions.data(), UserCount(), image, result, &response);
+    return Exchanged(exchanged, &response);
 }
 
 int CDemoController::UserCount() const {
+    std::lock_guard lock(storeMutex_);
     return static_cast<int>(users_->GetUserList().size());
 }
 
+int CDemoController::TotalDataCount() const {
+    std::lock_guard lock(storeMutex_);
+    return users_->TotalDataCount();
+}
+
 std::string CDemoController::MakeDefaultUserName() const {
-    return FormatString(kStringDefaultUserName, registCount_ + 1);
+    return FormatString(kStringDefaultUserName, RegistCount() + 1);
 }
 
 bool CDemoController::IsNameUnique(const std::string& name, int id) const {
+    std::lock_guard lock(storeMutex_);
     return users_->IsNameUnique(name, id);
 }
 
 int CDemoController::AddNewUser(const std::string& name) {
-    const int id = users_->FindFreeUserNumber();
-    if (id < 0 || users_->AddUser(id, name) != 0)
-        return -1;
-    ++registCount_;
-    settings_.WriteRegistCount(registCount_);
+    int id = -1;
+    {
+        std::lock_guard lock(storeMutex_);
+        id = users_->FindFreeUserNumber();
+        if (id < 0 || users_->AddUser(id, name) != 0)
+            return -1;
+    }
+    int count = 0;
+    {
+        std::lock_guard lock(settingsMutex_);
+        count = ++registCount_;
+    }
+    settings_.WriteRegistCount(count);
     return id;
 }
 
 int CDemoController::ChangeUserName(int id, const std::string& name) {
+    std::lock_guard lock(storeMutex_);
     return users_->RenameUser(id, name);
 }
 
 int CDemoController::FetchUserInfo(int id, CUserInfo* user) const {
+    std::lock_guard lock(storeMutex_);
     return user != nullptr ? users_->GetUserInfo(id, *user) : -1;
 }
 
 std::vector<UserSummary> CDemoController::UserList() const {
+    std::lock_guard lock(storeMutex_);
     return users_->GetUserList();
 }
 
 std::vector<UserName> CDemoController::UserNames() const {
     std::vector<UserName> names;
-    for (const UserSummary& user : users_->GetUserList())
+    for (const UserSummary& user : UserList())
         names.emplace_back(user.id, user.name);
     return names;
 }
 
-const std::array<CDemoController::ImageSlot, 10>& CDemoController::LoadUserImages(int id) {
+std::array<CDemoController::ImageSlot, 10> CDemoController::LoadUserImages(int id) {
+    std::lock_guard lock(storeMutex_);
     for (ImageSlot& slot : imageSlots_)
         slot.dataNumber = -1;
     CUserInfo user;
@@ -333,120 +488,187 @@ const std::array<CDemoController::ImageSlot, 10>& CDemoController::LoadUserImage
     return imageSlots_;
 }
 
-int CDemoController::RegisterFace(int id, std::uint8_t* response, int* dataNumber) {
-    const int data = users_->FindFreeDataNumber(id);
+DeviceOutcome CDemoController::RegisterFace(int id, int* dataNumber) {
+    int data = -1;
+    {
+        std::lock_guard lock(storeMutex_);
+        data = users_->FindFreeDataNumber(id);
+    }
     if (dataNumber)
         *dataNumber = data;
     if (data < 0)
-        return -1;
+        return RefusedOutcome();
     CImageData face;
     face.Allocate(64, nullptr, 64, kFormatGrey8, 1);
-    const int result = device_->Register(users_->TotalDataCount(), id, data, &face, response);
-    if (!Succeeded(result, *response))
-        return result;
-    return users_->AddData(face, id, data);
+    std::uint8_t response = 0;
+    DeviceOutcome outcome =
+        Exchanged(device_->Register(TotalDataCount(), id, data, &face, &response), &response);
+    if (!outcome.ok())
+        return outcome;
+    outcome.moduleChanged = true;
+    FollowOnPc(outcome, [&] {
+        std::lock_guard lock(storeMutex_);
+        return users_->AddData(face, id, data);
+    });
+    return outcome;
 }
 
-int CDemoController::RemoveUser(int id, std::uint8_t* response) {
-    *response = 0;
+DeviceOutcome CDemoController::RemoveUser(int id) {
     CUserInfo user;
-    if (users_->GetUserInfo(id, user) != 0)
-        return -1;
+    if (FetchUserInfo(id, &user) != 0)
+        return RefusedOutcome();
+    DeviceOutcome outcome;
     if (!user.Entries().empty()) {
-        const int result = device_->DeleteUser(users_->TotalDataCount(), id, response);
-        if (result != kProtocolOk)
-            return result;
+        std::uint8_t response = 0;
+        outcome = Exchanged(device_->DeleteUser(TotalDataCount(), id, &response), &response);
+        if (!outcome.ok())
+            return outcome;
+        outcome.moduleChanged = true;
     }
-    if (*response != 0)
-        return 0;
-    const int stored = users_->DeleteUser(id);
-    if (users_->GetUserList().empty()) {
-        registCount_ = 0;
-        settings_.WriteRegistCount(0);
-    }
-    return stored;
+    FollowOnPc(outcome, [&] {
+        bool empty = false;
+        {
+            std::lock_guard lock(storeMutex_);
+            if (users_->DeleteUser(id) != 0)
+                return -1;
+            empty = users_->GetUserList().empty();
+        }
+        return empty ? ResetRegistCount() : 0;
+    });
+    return outcome;
 }
 
-int CDemoController::RemoveData(int id, int dataNumber, std::uint8_t* response) {
-    const int count = users_->TotalDataCount();
-    const int result = dataNumber == -1 ? device_->DeleteUser(count, id, response)
-                                        : device_->DeleteData(count, id, dataNumber, response);
-    if (!Succeeded(result, *response))
-        return result;
-    return users_->DeleteData(id, dataNumber);
+DeviceOutcome CDemoController::RemoveData(int id, int dataNumber) {
+    CUserInfo user;
+    if (FetchUserInfo(id, &user) != 0)
+        return RefusedOutcome();
+    const int count = TotalDataCount();
+    std::uint8_t response = 0;
+    const int result = dataNumber == -1 ? device_->DeleteUser(count, id, &response)
+                                        : device_->DeleteData(count, id, dataNumber, &response);
+    DeviceOutcome outcome = Exchanged(result, &response);
+    if (!outcome.ok())
+        return outcome;
+    outcome.moduleChanged = true;
+    FollowOnPc(outcome, [&] {
+        std::lock_guard lock(storeMutex_);
+        return users_->DeleteData(id, dataNumber);
+    });
+    return outcome;
 }
 
 int CDemoController::DeleteAllOnDevice(std::uint8_t* response) {
-    return device_->DeleteAll(users_->TotalDataCount(), response);
+    return device_->DeleteAll(TotalDataCount(), response);
 }
 
-void CDemoController::ForgetAllUsers() {
-    users_->DeleteAllUsers();
-    registCount_ = 0;
-    settings_.WriteRegistCount(0);
+int CDemoController::ResetRegistCount() {
+    {
+        std::lock_guard lock(settingsMutex_);
+        registCount_ = 0;
+    }
+    return settings_.WriteRegistCount(0);
 }
 
-int CDemoController::RemoveAll(std::uint8_t* response) {
-    const int result = DeleteAllOnDevice(response);
-    if (!Succeeded(result, *response))
-        return result;
-    ForgetAllUsers();
-    return result;
+int CDemoController::ForgetAllUsers() {
+    int stored = 0;
+    {
+        std::lock_guard lock(storeMutex_);
+        stored = users_->DeleteAllUsers();
+    }
+    const int counted = ResetRegistCount();
+    return stored != 0 ? stored : counted;
 }
 
-int CDemoController::ClearAllData(std::uint8_t* response) {
-    const int result = DeleteAllOnDevice(response);
-    ForgetAllUsers();
-    return result;
+DeviceOutcome CDemoController::RemoveAll() {
+    std::uint8_t response = 0;
+    DeviceOutcome outcome = Exchanged(DeleteAllOnDevice(&response), &response);
+    if (!outcome.ok())
+        return outcome;
+    outcome.moduleChanged = true;
+    FollowOnPc(outcome, [this] { return ForgetAllUsers(); });
+    return outcome;
 }
 
-int CDemoController::DeviceHasRegistrations(int* flag) {
-    *flag = 0;
+DeviceOutcome CDemoController::ClearAllData() {
+    std::uint8_t response = 0;
+    DeviceOutcome outcome = Exchanged(DeleteAllOnDevice(&response), &response);
+    outcome.moduleChanged = outcome.ok();
+    FollowOnPc(outcome, [this] { return ForgetAllUsers(); });
+    return outcome;
+}
+
+DeviceOutcome CDemoController::DeviceHasRegistrations(bool* has) {
+    *has = false;
     for (int user = 0; user < 10; ++user) {
         bool present[10];
         std::uint8_t response = 0;
-        if (!Succeeded(device_->GetUserData(user, present, &response), response))
-            return -1;
+        const DeviceOutcome outcome = Exchanged(device_->GetUserData(user, present, &response), &response);
+        if (!outcome.ok())
+            return outcome;
         if (std::find(std::begin(present), std::end(present), true) != std::end(present)) {
-            *flag = -1;
-            return 0;
+            *has = true;
+            return outcome;
         }
     }
-    return 0;
+    return {};
 }
 
-int CDemoController::CompareRegistrations(int* flag) {
-    *flag = 0;
-    const std::vector<UserSummary> list = users_->GetUserList();
+DeviceOutcome CDemoController::CompareRegistrations(bool* differ) {
+    *differ = false;
+    const std::vector<UserSummary> list = UserList();
     for (std::size_t i = 0; i < list.size() && i < 10; ++i) {
         bool present[10];
         std::uint8_t response = 0;
-        if (!Succeeded(device_->GetUserData(list[i].id, present, &response), response))
-            return -1;
+        const DeviceOutcome outcome =
+            Exchanged(device_->GetUserData(list[i].id, present, &response), &response);
+        if (!outcome.ok())
+            return outcome;
         CUserInfo user;
-        users_->GetUserInfo(list[i].id, user);
+        FetchUserInfo(list[i].id, &user);
         for (int data = 0; data < 10; ++data) {
             if (present[data] != user.IsSlotUsed(data)) {
-                *flag = -1;
-                return 0;
+                *differ = true;
+                return outcome;
             }
         }
     }
-    return 0;
+    return {};
 }
 
-int CDemoController::LoadAlbumBackup(std::uint8_t* response) {
+DeviceOutcome CDemoController::CheckRegistrations(bool* differ) {
+    return UserCount() > 0 ? CompareRegistrations(differ) : DeviceHasRegistrations(differ);
+}
+
+DeviceOutcome CDemoController::LoadAlbumBackup() {
     AlbumData album;
     if (ReadAlbumBackup(ChooseAlbumBackupPath(), album) != 0)
-        return -1;
-    return device_->LoadAlbum(static_cast<std::uint32_t>(album.size), album.flag, album.bytes.data(),
-                              response);
+        return RefusedOutcome(DeviceOutcome::kNothingReceived);
+    std::uint8_t response = DeviceOutcome::kNothingReceived;
+    const int result =
+        device_->LoadAlbum(static_cast<std::uint32_t>(album.size), album.flag, album.bytes.data(), &response);
+    return Exchanged(result, &response);
+}
+
+DeviceOutcome CDemoController::SaveAlbumBackup() {
+    AlbumData album;
+    std::uint32_t size = 0;
+    std::uint8_t response = DeviceOutcome::kNothingReceived;
+    DeviceOutcome outcome =
+        Exchanged(device_->SaveAlbum(&size, &album.flag, &album.bytes, &response), &response);
+    album.size = static_cast<int>(size);
+    if (!outcome.ok() || album.size < kMinBackupAlbumSize)
+        return outcome;
+    CFileOperate::ForgetWriteFailure();
+    if (CFileOperate::CreateFolderTree(kDbFolder) != 0 || WriteAlbumBackup(kAlbumBackupPath, album) != 0)
+        NoteFileFailure(outcome, kAlbumBackupPath);
+    return outcome;
 }
 
 void CDemoController::StartTransferPhase(TransferPhase phase, double base) {
+    std::lock_guard lock(transferMutex_);
     transferBase_ = base;
     transferProgress_ = base;
-    transferStart_ = std::chrono::steady_clock::now().time_since_epoch().count();
+    transferStart_ = std::chrono::steady_clock::now();
     transferPhase_ = phase;
 }
 
@@ -455,15 +677,39 @@ void CDemoController::SetTransferTimeout(int direction) {
     std::string port;
     int baud = 0;
     settings_.ReadPortSettings(port, baud);
-    transferTimeoutMs_ = CTimeoutTables::AlbumTimeoutSeconds(direction, baud) * 1000;
+    const int timeoutMs = CTimeoutTables::AlbumTimeoutSeconds(direction, baud) * 1000;
+    std::lock_guard lock(transferMutex_);
+    transferTimeoutMs_ = timeoutMs;
 }
 
 void CDemoController::EndTransfer() {
+    std::lock_guard lock(transferMutex_);
     transferProgress_ = 100.0;
     transferPhase_ = kTransferIdle;
 }
 
-int CDemoController::SaveAlbumToFile(const std::string& path, std::uint8_t* response) {
+DeviceOutcome CDemoController::SaveAlbumToFile(const std::string& path) {
+    CFileOperate::ForgetWriteFailure();
+    std::uint8_t response = DeviceOutcome::kNothingReceived;
+    const int result = TransferAlbumToFile(path, &response);
+    DeviceOutcome outcome = Exchanged(result, &response);
+    if (result == kRefused)
+        NoteFileFailure(outcome, {});
+    return outcome;
+}
+
+DeviceOutcome CDemoController::LoadAlbumFromFile(const std::string& path) {
+    CFileOperate::ForgetWriteFailure();
+    std::uint8_t response = DeviceOutcome::kNothingReceived;
+    const int result = TransferAlbumFromFile(path, &response);
+    DeviceOutcome outcome = Exchanged(result, &response);
+    if (result == kRefused)
+        NoteFileFailure(outcome, {});
+    outcome.moduleChanged = outcome.ok();
+    return outcome;
+}
+
+int CDemoController::TransferAlbumToFile(const std::string& path, std::uint8_t* response) {
     SetTransferTimeout(0);
     StartTransferPhase(kTransferDevice, 0.0);
     AlbumData album;
@@ -472,48 +718,55 @@ int CDemoController::SaveAlbumToFile(const std::string& path, std::uint8_t* resp
     if (Succeeded(result, *response)) {
         album.size = static_cast<int>(size);
         StartTransferPhase(kTransferFile, 50.0);
+        std::lock_guard lock(storeMutex_);
         result = WriteAlbumFile(*store_, album, path);
     }
     EndTransfer();
     return result;
 }
 
-int CDemoController::LoadAlbumFromFile(const std::string& path, std::uint8_t* response) {
+int CDemoController::TransferAlbumFromFile(const std::string& path, std::uint8_t* response) {
     SetTransferTimeout(1);
     StartTransferPhase(kTransferFile, 0.0);
     AlbumData album;
+    int result = -1;
     CAlbumFileLoad load(*store_);
-    int result = load.Apply(path, album);
+    {
+        std::lock_guard lock(storeMutex_);
+        result = load.Apply(path, album);
+    }
     if (result == 0) {
         StartTransferPhase(kTransferDevice, 50.0);
         result = device_->LoadAlbum(static_cast<std::uint32_t>(album.size), album.flag, album.bytes.data(),
                                     response);
         if (!Succeeded(result, *response)) {
             // The module kept its album, so the PC keeps its users.
+            std::lock_guard lock(storeMutex_);
             load.Revert();
         }
-        registCount_ = settings_.ReadRegistCount();
+        const int counted = settings_.ReadRegistCount();
+        std::lock_guard lock(settingsMutex_);
+        registCount_ = counted;
     }
     EndTransfer();
     return result;
 }
 
 double CDemoController::GetAlbumProgress() const {
-    const int phase = transferPhase_.load();
+    std::lock_guard lock(transferMutex_);
     double fraction = 0.0;
-    if (phase == kTransferDevice) {
-        const auto elapsed =
-            std::chrono::steady_clock::now().time_since_epoch().count() - transferStart_.load();
+    if (transferPhase_ == kTransferDevice) {
         const double elapsedMs =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::duration(elapsed)).count();
-        const int timeout = transferTimeoutMs_.load();
-        fraction = timeout > 0 ? elapsedMs / timeout : 0.0;
-    } else if (phase == kTransferFile) {
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - transferStart_)
+                .count();
+        fraction = transferTimeoutMs_ > 0 ? elapsedMs / transferTimeoutMs_ : 0.0;
+    } else if (transferPhase_ == kTransferFile) {
         fraction = store_->ProgressFraction();
     } else {
-        return transferProgress_.load();
+        return transferProgress_;
     }
-    return transferBase_.load() + 50.0 * fraction;
+    // A module slower than its time-out table must not push the bar past its half.
+    return transferBase_ + 50.0 * std::clamp(fraction, 0.0, 1.0);
 }
 
 }  // namespace qzm

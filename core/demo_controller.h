@@ -1,16 +1,22 @@
 // The one object between the windows (or the command-line tool) and the module: it owns the device,
-// the registered-user store and the settings, and runs every device operation. It has no thread
-// and no lock of its own: callers run one device operation at a time.
+// the registered-user store and the settings, and runs every device operation. It has no thread of
+// its own: callers run one device operation at a time, on a worker, while the window thread reads
+// the settings, the user list and the progress. Those reads hand out copies taken under the locks
+// below, never references into state an operation changes.
+//
+// Every device operation returns a DeviceOutcome; MessageFor (core/device_outcome.h) turns it into
+// the message the user sees.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "core/device_outcome.h"
 #include "core/settings_store.h"
 #include "device/exec_settings.h"
 #include "device/qzm_device.h"
@@ -42,24 +48,30 @@ public:
     void SetSimulatedPort(std::unique_ptr<ISimulatedPort> simulated);
 
     // Creates the device and the store and reads every setting. 1 when the start-up connection
-    // must be asked for (no port stored or no automatic connection), else the result of Connect.
+    // must be asked for (no port stored or no automatic connection), 0 when Connect succeeded, else
+    // its non-zero result; a caller that shows the reason runs LoadAll and Connect itself.
     int Initialise();
-    // Initialise without connecting, for callers that choose the port themselves.
+    // Initialise without connecting, for callers that choose the port themselves. Runs before any
+    // other thread uses the controller.
     void LoadAll();
-    // Opens the port and checks that the module answers; 0 when connected.
-    int Connect(const std::string& portName, int baudRate);
+    // Opens the port and checks that the module answers. A port that cannot be opened leaves its
+    // own failure and the system's words for it in the outcome.
+    DeviceOutcome Connect(const std::string& portName, int baudRate);
     // The ports to offer: the real ones, then the simulated module when there is one.
     std::vector<std::string> PortList();
 
-    int GetVersionText(std::uint8_t* response, std::string* model, std::string* numbers);
-    int GetFullImageSize(int* width, int* height);
-    int ApplyAllSettings(const ExecSettings& settings, int cameraAngle);
-    int ApplyChangedSettings(int cameraAngle, const int thresholds[4], const CRange ranges[3], int yaw,
-                             int roll);
-    int ExecuteOnce(CImageData* image, int imageSize, CExecResult* result, std::uint8_t* response,
-                    const Functions& functions);
+    DeviceOutcome GetVersionText(std::string* model, std::string* numbers);
+    DeviceOutcome GetFullImageSize(int* width, int* height);
+    // Stops at the first setting the module does not take; the outcome tells which failure.
+    DeviceOutcome ApplyAllSettings(const ExecSettings& settings, int cameraAngle);
+    DeviceOutcome ApplyChangedSettings(int cameraAngle, const int thresholds[4], const CRange ranges[3],
+                                       int yaw, int roll);
+    DeviceOutcome ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
+                              const Functions& functions);
 
-    // Registered users. Every change follows the module's acceptance and is written at once.
+    // Registered users. Every change follows the module's acceptance and is written at once; when
+    // the module took a change (moduleChanged) but the PC's files could not follow, the outcome
+    // names the file, and module and PC differ from then on.
     std::string MakeDefaultUserName() const;
     bool IsNameUnique(const std::string& name, int id) const;
     // The new user's number, or -1 when every number is taken or the store refuses.
@@ -68,46 +80,53 @@ public:
     int FetchUserInfo(int id, CUserInfo* user) const;
     std::vector<UserSummary> UserList() const;
     std::vector<UserName> UserNames() const;
-    // Fills the image slots with the user's registered faces, in the store's order.
-    const std::array<ImageSlot, 10>& LoadUserImages(int id);
+    // Fills the image slots with the user's registered faces, in the store's order, and hands out
+    // a copy of them.
+    std::array<ImageSlot, 10> LoadUserImages(int id);
     // Registers the face in view in the user's first free data number (given back in dataNumber);
-    // -1 when the user is unknown or has no free number.
-    int RegisterFace(int id, std::uint8_t* response, int* dataNumber = nullptr);
-    int RemoveUser(int id, std::uint8_t* response);
+    // result -1 when the user is unknown or has no free number.
+    DeviceOutcome RegisterFace(int id, int* dataNumber = nullptr);
+    DeviceOutcome RemoveUser(int id);
     // dataNumber -1 removes all of the user's data, the user staying.
-    int RemoveData(int id, int dataNumber, std::uint8_t* response);
-    int RemoveAll(std::uint8_t* response);
+    DeviceOutcome RemoveData(int id, int dataNumber);
+    DeviceOutcome RemoveAll();
     // Empties the store even when the module refused or did not answer.
-    int ClearAllData(std::uint8_t* response);
-    // Whether any of users 0 to 9 has data on the module: flag -1 when one has.
-    int DeviceHasRegistrations(int* flag);
-    // Compares the module's data of the first ten users of the store with the store: flag -1 at
-    // the first difference.
-    int CompareRegistrations(int* flag);
+    DeviceOutcome ClearAllData();
+    // Whether any of users 0 to 9 has data on the module.
+    DeviceOutcome DeviceHasRegistrations(bool* has);
+    // Compares the module's data of the first ten users of the store with the store.
+    DeviceOutcome CompareRegistrations(bool* differ);
+    // The check at connection start: with users in the store CompareRegistrations, without any
+    // DeviceHasRegistrations (the module holding data the PC does not know differs too).
+    DeviceOutcome CheckRegistrations(bool* differ);
 
     // Sends the album backup (./DB/qzcxx.qzb, or the delivered one) to the module.
-    int LoadAlbumBackup(std::uint8_t* response);
+    DeviceOutcome LoadAlbumBackup();
+    // The connection-end backup: the module's album saved as ./DB/qzcxx.qzb, so that the next
+    // connection start restores what the module holds now. An album too small to keep is not
+    // written.
+    DeviceOutcome SaveAlbumBackup();
     // Module album to an album file with the PC's users, and back. The file side never changes
     // anything when the module part fails (a load puts back the store, RegistCount and the album
     // backup when the module does not take the album), and a refused file leaves the store as it
     // was.
-    int SaveAlbumToFile(const std::string& path, std::uint8_t* response);
-    int LoadAlbumFromFile(const std::string& path, std::uint8_t* response);
-    // 0 to 100 while a transfer runs; may be called from another thread meanwhile.
+    DeviceOutcome SaveAlbumToFile(const std::string& path);
+    DeviceOutcome LoadAlbumFromFile(const std::string& path);
+    // Percent done, 0 to 100, while a transfer runs; 100 after it. May be called from any thread.
     double GetAlbumProgress() const;
 
-    // Settings as last confirmed by the module or read at start.
-    const std::string& PortName() const { return portName_; }
-    int BaudRate() const { return baudRate_; }
-    int CameraAngle() const { return cameraAngle_; }
-    int AutoConnect() const { return autoConnect_; }
+    // Settings as last confirmed by the module or read at start, copied.
+    std::string PortName() const;
+    int BaudRate() const;
+    int CameraAngle() const;
+    int AutoConnect() const;
     void SetAutoConnect(int autoConnect);
-    int OutputLogFlag() const { return outputLogFlag_; }
-    const Functions& ActiveFunctions() const { return activeFunctions_; }
-    int ExecuteImage() const { return executeImage_; }
-    const ExecSettings& CurrentSettings() const { return currentSettings_; }
-    const ExecSettings& DefaultSettings() const { return defaultSettings_; }
-    int RegistCount() const { return registCount_; }
+    int OutputLogFlag() const;
+    Functions ActiveFunctions() const;
+    int ExecuteImage() const;
+    ExecSettings CurrentSettings() const;
+    ExecSettings DefaultSettings() const;
+    int RegistCount() const;
 
     CQZMDevice* Device() { return device_.get(); }
     const CSettingsStore& Settings() const { return settings_; }
@@ -117,18 +136,41 @@ private:
     int SetThresholdsOnDevice(const int thresholds[4], std::uint8_t* response);
     int SetFaceAngleOnDevice(int yaw, int roll, std::uint8_t* response);
     int UserCount() const;
+    int TotalDataCount() const;
     int DeleteAllOnDevice(std::uint8_t* response);
-    void ForgetAllUsers();
+    int ForgetAllUsers();
+    int ResetRegistCount();
+    int TransferAlbumToFile(const std::string& path, std::uint8_t* response);
+    int TransferAlbumFromFile(const std::string& path, std::uint8_t* response);
+
+    // The outcome of an exchange, with the port's own failure when the port vanished meanwhile.
+    // The response code is read through the pointer, after the exchange has set it: in
+    // Exchanged(Exchange(&code), code) the copy could be taken first.
+    DeviceOutcome Exchanged(int result, const std::uint8_t* response) const;
+    // Runs the PC's side of a change the module took; a failure names the file in the outcome.
+    template <typename Change>
+    void FollowOnPc(DeviceOutcome& outcome, Change change);
+    // Names the file of the first failed write in the outcome, or `fallback` when no write failed
+    // (nothing when that is empty too).
+    static void NoteFileFailure(DeviceOutcome& outcome, const std::string& fallback);
 
     const PortEnumerationRoots roots_;
     const CSettingsStore settings_;
     std::unique_ptr<CQZMDevice> device_;
     std::unique_ptr<ISimulatedPort> simulated_;
     std::unique_ptr<CRegUserStore> store_;
+
+    // Guards the store's users (users_) and imageSlots_: an operation changes them on a worker
+    // while the window thread reads the user list. Never held during an exchange with the module.
+    // Taken before settingsMutex_ where both are needed.
+    mutable std::mutex storeMutex_;
     CRegUserInfoMngr* users_ = nullptr;  // the store's users
-    std::vector<ImageInfoEntry> fullImageTable_;
     std::array<ImageSlot, 10> imageSlots_;
 
+    // Guards the settings below and fullImageTable_. Files are written outside it (LoadAll aside,
+    // which runs before other threads do).
+    mutable std::mutex settingsMutex_;
+    std::vector<ImageInfoEntry> fullImageTable_;
     std::string portName_;
     int baudRate_ = 0;
     int cameraAngle_ = 0;
@@ -145,11 +187,12 @@ private:
     void StartTransferPhase(TransferPhase phase, double base);
     void SetTransferTimeout(int direction);  // 0 save, 1 load
     void EndTransfer();
-    std::atomic<int> transferPhase_{kTransferIdle};
-    std::atomic<double> transferBase_{0.0};
-    std::atomic<double> transferProgress_{0.0};
-    std::atomic<int> transferTimeoutMs_{0};
-    std::atomic<std::chrono::steady_clock::rep> transferStart_{0};
+    mutable std::mutex transferMutex_;  // guards the transfer fields below, as one consistent state
+    TransferPhase transferPhase_ = kTransferIdle;
+    double transferBase_ = 0.0;      // percent at the start of the phase
+    double transferProgress_ = 0.0;  // percent reported while idle
+    int transferTimeoutMs_ = 0;
+    std::chrono::steady_clock::time_point transferStart_;
 };
 
 }  // namespace qzm

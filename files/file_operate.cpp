@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
@@ -166,7 +168,7 @@ std::string CFileOperate::EncodeTextLines(const std::vector<std::string>& lines)
 }
 
 int CFileOperate::WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
-    return ReplaceFileContents(path, EncodeTextLines(lines));
+    return ReplaceNotingFailure(path, EncodeTextLines(lines));
 }
 
 int CFileOperate::ListFiles(const std::string& pattern, std::vector<std::string>& names) {
@@ -231,7 +233,7 @@ int CFileOperate::WriteWholeFile(const std::string& path, const void* bytes, std
     if (bytes == nullptr && size > 0) {
         return -1;
     }
-    return ReplaceFileContents(path, std::string_view(static_cast<const char*>(bytes), size));
+    return ReplaceNotingFailure(path, std::string_view(static_cast<const char*>(bytes), size));
 }
 
 int CFileOperate::CreateFolderTree(const std::string& path) {
@@ -240,7 +242,12 @@ int CFileOperate::CreateFolderTree(const std::string& path) {
     }
     std::error_code ec;
     fs::create_directories(path, ec);
-    return fs::is_directory(path, ec) ? 0 : -1;
+    const int error = ec.value();
+    if (fs::is_directory(path, ec)) {
+        return 0;
+    }
+    NoteWriteFailure(path, error);
+    return -1;
 }
 
 void CFileOperate::CopyFolderFiles(const std::string& source, const std::string& target) {
@@ -336,6 +343,35 @@ int CFileOperate::ReadImageInfoTable(std::vector<ImageInfoEntry>& entries, const
         entries.push_back({fields[0], ParseLeadingInt(fields[1]), ParseLeadingInt(fields[2])});
     }
     return 0;
+}
+
+namespace {
+// Per thread: a worker's failure must not be reported as another thread's.
+thread_local CFileOperate::WriteFailure t_firstWriteFailure;
+}  // namespace
+
+CFileOperate::WriteFailure CFileOperate::FirstWriteFailure() {
+    return t_firstWriteFailure;
+}
+
+void CFileOperate::ForgetWriteFailure() {
+    t_firstWriteFailure = {};
+}
+
+void CFileOperate::NoteWriteFailure(const std::string& path, int error) {
+    if (t_firstWriteFailure.path.empty())
+        t_firstWriteFailure = {path, error != 0 ? std::strerror(error) : std::string()};
+}
+
+int CFileOperate::ReplaceNotingFailure(const std::string& path, std::string_view bytes) {
+    // The failing step leaves its errno; a failure without one (a folder where the file should be)
+    // leaves 0.
+    errno = 0;
+    if (ReplaceFileContents(path, bytes) == 0) {
+        return 0;
+    }
+    NoteWriteFailure(path, errno);
+    return -1;
 }
 
 }  // namespace qzm

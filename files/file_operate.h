@@ -123,6 +123,22 @@ public:
     // skipped. Entries are appended. Returns ReadTextLines' result.
     static int ReadImageInfoTable(std::vector<ImageInfoEntry>& entries,
                                   const std::string& path = "FullImageInfo.dat");
+
+    // The first write of the calling thread that failed (WriteTextLines, WriteWholeFile,
+    // WriteIniString, CreateFolderTree) since ForgetWriteFailure: the file and the system's words
+    // for why, empty when it gave none. Lets a caller several layers up tell the user which file it
+    // could not write; the first failure is the one that stopped the work, later ones follow from it.
+    struct WriteFailure {
+        std::string path;
+        std::string reason;
+    };
+    static WriteFailure FirstWriteFailure();
+    static void ForgetWriteFailure();
+
+private:
+    // Replaces the file's contents (files/atomic_file.h) and notes a failure for LastWriteFailure.
+    static int ReplaceNotingFailure(const std::string& path, std::string_view bytes);
+    static void NoteWriteFailure(const std::string& path, int error);
 };
 
 }  // namespace qzm

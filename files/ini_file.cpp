@@ -6,7 +6,6 @@
 #include <system_error>
 #include <vector>
 
-#include "files/atomic_file.h"
 #include "files/file_operate.h"
 #include "files/text_codec.h"
 
@@ -211,7 +210,7 @@ int CFileOperate::WriteIniString(const std::string& section, const std::string& 
         bytes += line;
         bytes += "\r\n";
     }
-    return ReplaceFileContents(file, bytes);
+    return ReplaceNotingFailure(file, bytes);
 }
 
 int CFileOperate::WriteIniInt(const std::string& section, const std::string& key, const std::string& file,

@@ -134,6 +134,17 @@ constexpr StringEntry kStrings[] = {
     {5001,
      "Communication error.\nPlease lower the Baud rate or change the USB driver settings.\n\n"
      "Please refer to Application manual for details."},
+    // Why an operation failed, in the module's or the system's words.
+    {5002, "The module refused the command. (error code %02X)"},
+    {5003, "The command failed. (result %d)"},
+    {5004,
+     "No permission to open the serial port %s (%s).\nAdd yourself to the dialout group "
+     "(sudo usermod -aG dialout $USER), then log out and log in again."},
+    {5005, "The serial port %s is not there (%s)."},
+    {5006, "The serial port %s is in use by another program (%s)."},
+    {5007, "The serial port %s was disconnected."},
+    {5008, "The serial port %s cannot be used (%s)."},
+    {5009, "The module does not support this command."},
     {5010, "Connection with Device was interrupted.\nApplication will terminate."},
     {5020,
      "Registration data in Device and Application do not match.\nDo you want to delete all data in both?"},
@@ -145,6 +156,11 @@ constexpr StringEntry kStrings[] = {
     {5034, "Cannot save %s. (error code %02X)"},
     {5035, "Loading %s."},
     {5036, "Saving %s."},
+    // A PC file that could not be written.
+    {5040,
+     "The module carried out the change, but the PC could not write %s (%s).\n"
+     "The registration data in Device and Application now differ."},
+    {5041, "Cannot write %s (%s)."},
     {5050, "QZM-K Firmware version\n    %s"},
     // Wait dialog texts.
     {5200, "Please wait."},

@@ -11,6 +11,10 @@ std::uint8_t JunkByte(std::size_t index) {
     return b == kFrameSync ? std::uint8_t{0x00} : b;
 }
 
+ModuleFaults ModuleFaults::For(std::uint8_t commandCode) const {
+    return onlyCommand && *onlyCommand != commandCode ? ModuleFaults{} : *this;
+}
+
 std::vector<std::uint8_t> EncodeAnswer(const ModuleReply& reply, const ModuleFaults& faults) {
     std::vector<std::uint8_t> line;
     if (faults.silent)

@@ -29,6 +29,8 @@ struct ModuleReply {
 //   shortHeader   -> only the first kShortHeaderBytes header bytes are sent, then nothing;
 //   stopAfter     -> the answer is cut after this many bytes (0 drops it, leaving only the junk);
 //   junkBefore    -> this many junk bytes (never 0xFE) go on the line before the answer.
+// With onlyCommand set they apply to the answers to that command code alone, so that one command can
+// fail on a module that otherwise works (connects, answers everything else).
 struct ModuleFaults {
     static constexpr std::uint8_t kBadSyncByte = 0xFC;  // 0xFE with one bit flipped, as a line error would
     static constexpr std::size_t kShortHeaderBytes = 3;
@@ -42,6 +44,11 @@ struct ModuleFaults {
     std::optional<std::size_t> setCommandData;
     std::optional<std::uint8_t> responseCode;
     std::size_t junkBefore = 0;
+    std::optional<std::uint8_t> onlyCommand;
+
+    // The faults for the answer to this command code: all of them, or none when they are meant for
+    // another command.
+    ModuleFaults For(std::uint8_t commandCode) const;
 
     bool operator==(const ModuleFaults&) const = default;
 };

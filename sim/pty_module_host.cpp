@@ -379,7 +379,7 @@ void CPtyModuleHost::Run(int masterFd, int wakeFd) {
                     parser.Feed(std::span(readBuffer.data(), static_cast<std::size_t>(n)), Clock::now());
                 for (const ParsedFrame& frame : frames) {
                     ModuleReply reply = emulator_.Handle(frame);
-                    std::vector<std::uint8_t> answer = EncodeAnswer(reply, Faults());
+                    std::vector<std::uint8_t> answer = EncodeAnswer(reply, Faults().For(frame.code));
                     commandsHandled_.fetch_add(1);
                     output.Append(answer);
                 }

@@ -38,7 +38,7 @@ std::string SimUsageText() {
            "  --seed N                      a different scene (default 1)\n"
            "  --wall-clock                  the scene moves with the clock (default: 0.1 s per execution)\n"
            "  --faces N                     exactly N faces (0..64) in view, looking at the camera\n"
-           "Faults (every answer):\n"
+           "Faults (every answer, or with --only-command the answers to that command alone):\n"
            "  --silent                      never answer\n"
            "  --stop-after N                cut every answer after N bytes\n"
            "  --bad-sync                    first answer byte is not 0xFE\n"
@@ -49,6 +49,8 @@ std::string SimUsageText() {
            "  --junk N                      send N junk bytes before every answer\n"
            "  --truncate-payload N          cut execution answers after N data bytes (length field to "
            "match)\n"
+           "  --only-command HEX            apply the faults only to this command code (e.g. 11 Delete "
+           "Data)\n"
            "  --help                        show this text\n";
 }
 
@@ -191,6 +193,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
                 return false;
             }
             result.faults.responseCode = static_cast<std::uint8_t>(number);
+        } else if (name == "--only-command") {
+            if (!value(text))
+                return false;
+            if (!ParseUnsigned(text, 16, 0xFF, number)) {
+                error = "--only-command must be a hexadecimal command code, not '" + text + "'";
+                return false;
+            }
+            result.faults.onlyCommand = static_cast<std::uint8_t>(number);
         } else if (name == "--junk") {
             if (!count(1, number))
                 return false;

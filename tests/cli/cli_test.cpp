@@ -1,6 +1,12 @@
-// qzm-cli end to end against its built-in simulated module, and its option and output helpers.
+// qzm-cli end to end against its built-in simulated module or an emulator of the test's own, and its
+// option and output helpers.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +14,9 @@
 #include <iterator>
 
 #include "cli/cli_output.h"
+#include "core/demo_controller.h"
+#include "device/qzm_frame.h"
+#include "sim/pty_module_host.h"
 #include "test_folder.h"
 
 using namespace qzm;
@@ -21,29 +30,67 @@ struct CliRun {
     std::string err;
 };
 
+// How the tool's files behave in a run.
+enum class Disk {
+    kNormal,
+    kFull,  // no file can grow (RLIMIT_FSIZE 0, SIGXFSZ ignored): every write fails, as on a full disk
+};
+
 class CliIntegration : public ::testing::Test {
 protected:
     void SetUp() override {
         // The delivered files, as beside the installed program.
-        for (const char* name : {"DefSettings.dat", "FullImageInfo.dat"}) {
+        for (const char* name : {"DefSettings.dat", "FullImageInfo.dat", "qzd00.qzb"}) {
             fs::copy_file(fs::path(QZM_DATA_DIR) / name, folder.path() / name);
         }
     }
 
-    CliRun Cli(const std::string& args) {
-        const std::string errPath = (folder.path() / "stderr.txt").string();
-        const std::string command = std::string(QZM_CLI_PATH) + " --dir '" + folder.path().string() + "' " +
-                                    args + " 2>'" + errPath + "'";
-        CliRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            run.out.append(buffer, n);
-        const int status = pclose(pipe);
+    // Runs the tool in the test's folder; the shell only splits and unquotes the arguments. Output
+    // comes through pipes, so it still arrives when files cannot be written.
+    CliRun Cli(const std::string& args, Disk disk = Disk::kNormal) {
+        const std::string command =
+            std::string("exec '") + QZM_CLI_PATH + "' --dir '" + folder.path().string() + "' " + args;
+        int out[2], err[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+            return {-1, "", "no pipe"};
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 0;
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            dup2(err[1], STDERR_FILENO);
+            if (disk == Disk::kFull) {
+                signal(SIGXFSZ, SIG_IGN);
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        close(err[1]);
+        CliRun run{-1, "", ""};
+        pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+        std::string* texts[2] = {&run.out, &run.err};
+        int open = 2;
+        while (open > 0 && poll(fds, 2, -1) > 0) {
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || fds[i].revents == 0)
+                    continue;
+                char buffer[4096];
+                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    texts[i]->append(buffer, static_cast<std::size_t>(n));
+                } else {
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
+            }
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream err(errPath);
-        run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
         return run;
     }
 
@@ -52,16 +99,80 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
+    void WriteFile(const std::string& name, const std::string& bytes) {
+        std::ofstream(folder.path() / name, std::ios::binary) << bytes;
+    }
+
     TestFolder folder;
+};
+
+// The tool against an emulator of the test's own on a pseudo-terminal, so that the test can make
+// one command fail while the module otherwise works. Its registrations last as long as the test.
+class CliModuleIntegration : public CliIntegration {
+protected:
+    void SetUp() override {
+        CliIntegration::SetUp();
+        module.Emulator().SetFacesInView(1);
+        ASSERT_TRUE(module.Start());
+    }
+
+    CliRun Run(const std::string& args, Disk disk = Disk::kNormal) {
+        return Cli("--port '" + module.OpenPath() + "' " + args, disk);
+    }
+
+    // The module answers this command with the response code, or, silent, not at all.
+    void Fail(std::uint8_t command, std::uint8_t responseCode, bool silent = false) {
+        ModuleFaults faults;
+        faults.onlyCommand = command;
+        faults.responseCode = responseCode;
+        faults.silent = silent;
+        module.SetFaults(faults);
+    }
+
+    // The PC's store as files: what a failed command must leave as it was.
+    std::string StoreFiles() {
+        std::string files;
+        for (const auto& entry : fs::recursive_directory_iterator(folder.path() / "DB" / "RegistData")) {
+            if (entry.is_regular_file())
+                files +=
+                    entry.path().string() + "\n" + ReadFile(fs::relative(entry.path(), folder.path())) + "\n";
+        }
+        return files;
+    }
+
+    CPtyModuleHost module{ModuleIdentity::Extended()};
 };
 
 }  // namespace
 
 TEST_F(CliIntegration, UsageErrorsExitTwo) {
-    for (const char* args : {"", "--bogus version", "--baud 1234 version", "--simulate=odd version",
-                             "--port /dev/null --simulate version", "--simulate execute --image 999",
-                             "--simulate execute --functions body,nose", "--simulate delete-data 0 12",
-                             "--simulate frobnicate"}) {
+    // The port is not there: a command that connected first would fail with 1 instead.
+    const std::string port = "--port '" + (folder.path() / "no-such-port").string() + "' ";
+    for (const std::string& args : std::vector<std::string>{"",
+                                                            "--bogus version",
+                                                            "--baud 1234 version",
+                                                            "--simulate=odd version",
+                                                            "--port /dev/null --simulate version",
+                                                            "--simulate execute --image 999",
+                                                            "--simulate execute --functions body,nose",
+                                                            "--simulate delete-data 0 12",
+                                                            "--simulate frobnicate",
+                                                            port + "rename-user 1",
+                                                            port + "rename-user x Bob",
+                                                            port + "delete-user",
+                                                            port + "delete-user 500",
+                                                            port + "register -1",
+                                                            port + "register 1 2",
+                                                            port + "delete-data 0",
+                                                            port + "delete-data 0 x",
+                                                            port + "add-user",
+                                                            port + "add-user A B",
+                                                            port + "users x",
+                                                            port + "check now",
+                                                            port + "album save",
+                                                            port + "album copy a.qzc",
+                                                            port + "execute --count 0",
+                                                            port + "version 2"}) {
         const CliRun run = Cli(args);
         EXPECT_EQ(run.status, 2) << args << "\n" << run.err;
         EXPECT_NE(run.err.find("usage:"), std::string::npos) << args;
@@ -85,9 +196,11 @@ TEST_F(CliIntegration, PortsAndVersion) {
 }
 
 TEST_F(CliIntegration, UnknownPortFailsWithTheProgramsMessage) {
-    const CliRun run = Cli("--port " + (folder.path() / "no-such-port").string() + " version");
+    const std::string port = (folder.path() / "no-such-port").string();
+    const CliRun run = Cli("--port '" + port + "' version");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Device is not responding."), std::string::npos) << run.err;
+    EXPECT_EQ(run.err, "Device is not responding.\nPlease verify connection.\nThe serial port " + port +
+                           " is not there (no such serial port).\n");
 }
 
 TEST_F(CliIntegration, UsersAreKeptInTheStore) {
@@ -125,6 +238,13 @@ TEST_F(CliIntegration, ExecuteStoresItsChoicesAndSavesFrames) {
     EXPECT_EQ(again.out.find("-------"), 0u);
     EXPECT_NE(again.out.find("Execute Body:On Hand:Off Face:On Dir.:Off Age:On "), std::string::npos)
         << again.out;
+
+    // Every function off, as the panel allows; stored like any other choice.
+    const CliRun none = Cli("--simulate execute --functions none --image none");
+    ASSERT_EQ(none.status, 0) << none.err;
+    EXPECT_NE(none.out.find("Execute Body:Off Hand:Off Face:Off Dir.:Off Age:Off "), std::string::npos)
+        << none.out;
+    EXPECT_NE(ReadFile("Settings.ini").find("Function=0\r\n"), std::string::npos);
 }
 
 TEST(CliOptionsTest, EstimationsOnlyWithFace) {
@@ -136,6 +256,7 @@ TEST(CliOptionsTest, EstimationsOnlyWithFace) {
         {{"--functions", "all"}, true, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
         {{"--functions", "body,age,recognition"}, true, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
         {{"--functions", "face,recognition"}, true, {0, 0, 1, 0, 0, 0, 0, 0, 0, 1}},
+        {{"--functions", "none"}, true, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
         {{"--functions", "face,"}, false, {}},
         {{"--count", "0"}, false, {}},
         {{"--count", "x"}, false, {}},
@@ -146,7 +267,8 @@ TEST(CliOptionsTest, EstimationsOnlyWithFace) {
         std::string problem;
         EXPECT_EQ(ParseExecuteOptions(c.args, options, problem), c.ok) << c.args[0];
         if (c.ok) {
-            EXPECT_EQ(options.functions, c.functions) << c.args[1];
+            ASSERT_TRUE(options.functions) << c.args[1];
+            EXPECT_EQ(*options.functions, c.functions) << c.args[1];
         }
     }
 }
@@ -184,4 +306,154 @@ TEST_F(CliIntegration, RegistrationsAndAlbumsWithTheSimulatedModule) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Cannot open"), std::string::npos) << run.err;
     EXPECT_EQ(Cli("--simulate users").out, "0\tAlice\t1\n");
+}
+
+// A module that refuses a command: the program's message with the module's code, exit 1, and
+// neither the PC's store nor the album backup changed.
+TEST_F(CliModuleIntegration, RefusalsAreReportedWithTheirCodeAndChangeNothing) {
+    ASSERT_EQ(Run("add-user Alice").out, "0\n");
+    ASSERT_EQ(Run("register 0").status, 0);
+    WriteFile("DB/qzcxx.qzb", "sentinel");
+    const std::string store = StoreFiles();
+    const std::string refused = "The module refused the command. (error code 05)\n";
+    struct Case {
+        const char* args;
+        std::uint8_t command;
+        std::string err;
+    } const cases[] = {
+        {"delete-data 0 0", kCmdDeleteData, "Failed to delete.\n" + refused},
+        {"delete-data 0 all", kCmdDeleteUser, "Failed to delete.\n" + refused},
+        {"delete-user 0", kCmdDeleteUser, "Failed to delete.\n" + refused},
+        {"delete-all", kCmdDeleteAll, "Failed to delete.\n" + refused},
+        {"register 0", kCmdRegister, "Registration unsuccessful.\n" + refused},
+        {"check", kCmdGetUserData, "Device is not responding.\nPlease verify connection.\n" + refused},
+        {"version", kCmdGetVersion, "Device is not responding.\nPlease verify connection.\n" + refused},
+        {"album save other.qzc", kCmdSaveAlbum, "Cannot save other.qzc. (error code 05)\n" + refused},
+    };
+    for (const Case& c : cases) {
+        Fail(c.command, 0x05);
+        const CliRun run = Run(c.args);
+        EXPECT_EQ(run.status, 1) << c.args;
+        EXPECT_EQ(run.err, c.err) << c.args;
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(StoreFiles(), store) << c.args;
+        EXPECT_EQ(ReadFile("DB/qzcxx.qzb"), "sentinel") << c.args;
+    }
+
+    // A refused execution still shows its block, and the run ends with 1.
+    Fail(kCmdExecuteEx, 0x05);
+    const CliRun run = Run("execute --image none");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Return code:05"), std::string::npos) << run.out;
+}
+
+// The start-up check's rule: with users in the store compare them, with none ask the module.
+TEST_F(CliModuleIntegration, CheckAsksTheModuleAlsoWhenThePcKnowsNoUsers) {
+    EXPECT_EQ(Run("check").out, "match\n");
+    ASSERT_EQ(Run("add-user Alice").out, "0\n");
+    ASSERT_EQ(Run("register 0").status, 0);
+    fs::remove_all(folder.path() / "DB");  // the PC forgets; the module keeps the face
+    CliRun run = Run("check");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "differ\n");
+
+    Fail(kCmdGetUserData, 0, true);
+    run = Run("check");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Device is not responding.\nPlease verify connection.\n");
+}
+
+// The module took the change but the PC's files could not follow (a full disk): the tool says which
+// file, that module and PC now differ, and that the album backup could not be saved either.
+TEST_F(CliModuleIntegration, WhenThePcCannotFollowTheModuleTheToolSaysSo) {
+    struct Case {
+        const char* setup;
+        const char* args;
+        const char* file;  // the first file the PC could not write
+    } const cases[] = {
+        {"", "register 0", "./DB/RegistData/000/00"},
+        {"register 0", "delete-data 0 0", "./DB/RegistData/000/UserInfo.dat"},
+        {"register 0", "delete-user 0", "./DB/RegistData/User.dat"},
+        {"register 0", "delete-all", "./DB/RegistData/User.dat"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Run("delete-all").status, 0);
+        ASSERT_EQ(Run("add-user Alice").out, "0\n");
+        // Bob keeps User.dat from becoming empty: an empty file would still be written.
+        ASSERT_EQ(Run("add-user Bob").out, "1\n");
+        if (*c.setup != '\0') {
+            ASSERT_EQ(Run(c.setup).status, 0) << c.setup;
+        }
+        const CliRun run = Run(c.args, Disk::kFull);
+        EXPECT_EQ(run.status, 1) << c.args;
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(run.err, std::string("The module carried out the change, but the PC could not write ") +
+                               c.file +
+                               " (File too large).\n"
+                               "The registration data in Device and Application now differ.\n"
+                               "Compare them with 'qzm-cli check'; 'qzm-cli delete-all' deletes all data in "
+                               "both.\n"
+                               "Cannot save the Album. (error code 00)\n"
+                               "Cannot write ./DB/qzcxx.qzb (File too large).\n")
+            << c.args;
+        EXPECT_EQ(Run("check").out, "differ\n") << c.args;
+    }
+}
+
+// After every command that changed the module's registrations, ./DB/qzcxx.qzb holds the module's
+// album, as the windowed program leaves it when a connection ends; its next start then restores what
+// the module holds instead of an older album. Commands that change nothing send nothing for it.
+TEST_F(CliModuleIntegration, ChangesKeepTheAlbumBackupForTheNextStart) {
+    auto backupIsModuleAlbum = [&] {
+        const std::string backup = ReadFile("DB/qzcxx.qzb");
+        const std::vector<std::uint8_t> album = module.Emulator().AlbumBytes();
+        return backup.size() == album.size() + 8 &&
+               backup.substr(8) == std::string(album.begin(), album.end());
+    };
+    ASSERT_EQ(Run("add-user Alice").out, "0\n");
+    ASSERT_EQ(Run("add-user Bob").out, "1\n");
+    const std::uint64_t start = module.CommandsHandled();
+    ASSERT_EQ(Run("users").status, 0);
+    const std::uint64_t connecting = module.CommandsHandled() - start;
+    ASSERT_EQ(Run("delete-user 1").status, 0);  // Bob has no data: nothing to delete on the module
+    EXPECT_EQ(module.CommandsHandled() - start, 2 * connecting);
+    EXPECT_FALSE(fs::exists(folder.path() / "DB" / "qzcxx.qzb"));
+
+    struct Case {
+        const char* args;
+        bool changesModule;
+    } const cases[] = {
+        {"register 0", true},        {"delete-data 0 0", true},   {"register 0", true},
+        {"album save a.qzc", false}, {"delete-data 0 all", true}, {"delete-user 0", false},
+        {"add-user Carol", false},   {"register 0", true},        {"delete-all", true},
+        {"album load a.qzc", true},
+    };
+    for (const Case& c : cases) {
+        WriteFile("DB/qzcxx.qzb", "stale");
+        const CliRun run = Run(c.args);
+        ASSERT_EQ(run.status, 0) << c.args << "\n" << run.err;
+        if (c.changesModule) {
+            EXPECT_TRUE(backupIsModuleAlbum()) << c.args;
+        } else {
+            EXPECT_EQ(ReadFile("DB/qzcxx.qzb"), "stale") << c.args;
+        }
+    }
+    ASSERT_EQ(module.Emulator().RegisteredEntries(), 1u);
+
+    // The windowed program's next start sends the backup: the module keeps Alice's face.
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.path());
+    {
+        CDemoController controller{
+            {(folder.path() / "no-sys").string(), (folder.path() / "no-dev").string()}};
+        controller.LoadAll();
+        ASSERT_TRUE(controller.Connect(module.OpenPath(), 921600).ok());
+        EXPECT_TRUE(controller.LoadAlbumBackup().ok());
+        bool differ = true;
+        EXPECT_TRUE(controller.CheckRegistrations(&differ).ok());
+        EXPECT_FALSE(differ);
+    }
+    fs::current_path(previous);
+    EXPECT_EQ(module.Emulator().RegisteredEntries(), 1u);
 }

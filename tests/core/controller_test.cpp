@@ -1,11 +1,14 @@
 // The controller against the emulator: what it sends, what it stores, and when.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "core/demo_controller.h"
 #include "registration/registration_test_support.h"
@@ -45,7 +48,7 @@ protected:
         WriteFile("FullImageInfo.dat", "; models\r\nQZM-K100\t640\t480\r\nQZM-K200\t1280\t960\r\n");
         ASSERT_TRUE(module.Start());
         controller.LoadAll();
-        ASSERT_EQ(controller.Connect(module.OpenPath(), 921600), 0);
+        ASSERT_TRUE(controller.Connect(module.OpenPath(), 921600).ok());
     }
 
     CPtyModuleHost module{ModuleIdentity::Extended()};
@@ -114,7 +117,7 @@ TEST_F(ControllerLineIntegration, SilentModuleFailsAfterBothTries) {
     CDemoController controller(NoPorts(folder));
     controller.LoadAll();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(controller.Connect(module.OpenPath(), 115200), kProtocolTimeout);
+    EXPECT_EQ(controller.Connect(module.OpenPath(), 115200).result, kProtocolTimeout);
     // 200 ms, then twice 500 ms and the 1-second wait of Get Version.
     EXPECT_GE(std::chrono::steady_clock::now() - start, 3200ms);
     const std::string ini = ReadFile("Application.ini");
@@ -130,12 +133,14 @@ TEST_F(ControllerIntegration, SettingsAreWrittenOnlyOnceTheModuleTookThem) {
     refuse.responseCode = 0x42;
     module.SetFaults(refuse);
     const std::string before = ReadFile("Settings.ini");
-    EXPECT_EQ(controller.ApplyAllSettings(wanted, 2), kProtocolOk);  // refused: stops, yet result 0
+    const DeviceOutcome refused = controller.ApplyAllSettings(wanted, 2);
+    EXPECT_EQ(refused.result, kProtocolOk);  // refused: the sequence stops at once
+    EXPECT_EQ(refused.response, 0x42);
     EXPECT_EQ(ReadFile("Settings.ini"), before);
     EXPECT_EQ(controller.CameraAngle(), 0);
 
     module.SetFaults({});
-    EXPECT_EQ(controller.ApplyAllSettings(wanted, 2), kProtocolOk);
+    EXPECT_TRUE(controller.ApplyAllSettings(wanted, 2).ok());
     EXPECT_EQ(controller.CameraAngle(), 2);
     EXPECT_EQ(controller.CurrentSettings().threshold[1], 321);
     EXPECT_EQ(module.Emulator().Settings().cameraAngle, 2);
@@ -146,12 +151,13 @@ TEST_F(ControllerIntegration, SettingsAreWrittenOnlyOnceTheModuleTookThem) {
 TEST_F(ControllerIntegration, ChangedSettingsOnlyAreSent) {
     ExecSettings s = controller.CurrentSettings();
     const std::uint64_t before = module.CommandsHandled();
-    EXPECT_EQ(controller.ApplyChangedSettings(controller.CameraAngle(), s.threshold, s.sizeRange, s.yawAngle,
-                                              s.rollAngle),
-              0);
+    EXPECT_TRUE(
+        controller
+            .ApplyChangedSettings(controller.CameraAngle(), s.threshold, s.sizeRange, s.yawAngle, s.rollAngle)
+            .ok());
     EXPECT_EQ(module.CommandsHandled(), before + 1);  // the version check only
     s.sizeRange[0] = CRange(50, 600);
-    EXPECT_EQ(controller.ApplyChangedSettings(1, s.threshold, s.sizeRange, 1, s.rollAngle), 0);
+    EXPECT_TRUE(controller.ApplyChangedSettings(1, s.threshold, s.sizeRange, 1, s.rollAngle).ok());
     EXPECT_EQ(module.CommandsHandled(), before + 5);
     EXPECT_EQ(module.Emulator().Settings().sizeRanges[0], 50);
     EXPECT_EQ(module.Emulator().Settings().yawCode, 1);
@@ -161,25 +167,24 @@ TEST_F(ControllerIntegration, ChangedSettingsOnlyAreSent) {
     refuse.responseCode = 0x42;
     module.SetFaults(refuse);
     s.threshold[0] = 1;
-    EXPECT_EQ(controller.ApplyChangedSettings(3, s.threshold, s.sizeRange, 1, s.rollAngle), -1);
+    EXPECT_EQ(controller.ApplyChangedSettings(3, s.threshold, s.sizeRange, 1, s.rollAngle).response, 0x42);
     EXPECT_EQ(controller.CameraAngle(), 3);
     EXPECT_NE(controller.CurrentSettings().threshold[0], 1);
 }
 
 TEST_F(ControllerIntegration, FullImageSizeFromTheModelTable) {
     int width = 0, height = 0;
-    ASSERT_EQ(controller.GetFullImageSize(&width, &height), 0);
+    ASSERT_TRUE(controller.GetFullImageSize(&width, &height).ok());
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 960);
     ModuleIdentity other = ModuleIdentity::Extended();
     other.model = "QZM-K999";
     module.Emulator().SetIdentity(other);
-    ASSERT_EQ(controller.GetFullImageSize(&width, &height), 0);
+    ASSERT_TRUE(controller.GetFullImageSize(&width, &height).ok());
     EXPECT_EQ(width, 640);
     EXPECT_EQ(height, 480);
-    std::uint8_t response = 0;
     std::string model, numbers;
-    ASSERT_EQ(controller.GetVersionText(&response, &model, &numbers), 0);
+    ASSERT_TRUE(controller.GetVersionText(&model, &numbers).ok());
     EXPECT_EQ(numbers, "1.2.0.2048");
 }
 
@@ -188,7 +193,7 @@ TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
     controller.SetSimulatedPort(std::make_unique<CSimulatedModulePort>("Simulated module"));
     controller.LoadAll();
     EXPECT_EQ(controller.PortList(), std::vector<std::string>{"Simulated module"});
-    ASSERT_EQ(controller.Connect("Simulated module", 921600), 0);
+    ASSERT_TRUE(controller.Connect("Simulated module", 921600).ok());
     EXPECT_EQ(controller.Device()->DeviceType(), CQZMDevice::kExtendedDevice);
 }
 
@@ -197,16 +202,14 @@ TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoI
     functions[kFunctionFace] = true;
     CImageData image;
     CExecResult result;
-    std::uint8_t response = 0xFF;
-    ASSERT_EQ(controller.ExecuteOnce(&image, 3, &result, &response, functions), kProtocolOk);
-    EXPECT_EQ(response, 0);
+    ASSERT_TRUE(controller.ExecuteOnce(&image, 3, &result, functions).ok());
     EXPECT_EQ(image.Width(), 0);
     EXPECT_EQ(controller.ExecuteImage(), 3);
     const std::string settings = ReadFile("Settings.ini");
     EXPECT_NE(settings.find("ExecuteImage=3"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Function=4"), std::string::npos) << settings;
 
-    ASSERT_EQ(controller.ExecuteOnce(&image, kImage320x240, &result, &response, functions), kProtocolOk);
+    ASSERT_TRUE(controller.ExecuteOnce(&image, kImage320x240, &result, functions).ok());
     EXPECT_EQ(image.Width(), 320);
     EXPECT_EQ(image.Height(), 240);
     EXPECT_FALSE(result.faces.empty());
@@ -215,13 +218,10 @@ TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoI
 // An album file load the module does not take leaves the PC as it was: users, RegistCount, the album
 // backup and every file under ./DB; one it takes replaces them.
 TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
-    std::uint8_t response = 0xFF;
     module.Emulator().SetFacesInView(1);
     ASSERT_EQ(controller.AddNewUser("Bob"), 0);
-    ASSERT_EQ(controller.RegisterFace(0, &response), 0);
-    ASSERT_EQ(response, 0);
-    ASSERT_EQ(controller.SaveAlbumToFile("bob.qzc", &response), 0);
-    ASSERT_EQ(response, 0);
+    ASSERT_TRUE(controller.RegisterFace(0).ok());
+    ASSERT_TRUE(controller.SaveAlbumToFile("bob.qzc").ok());
     const std::vector<std::uint8_t> bobAlbum = module.Emulator().AlbumBytes();
     // A copy whose album the module refuses: its check sum is off.
     std::string broken = ReadFile("bob.qzc");
@@ -230,10 +230,8 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
 
     // The PC and the module now hold Ann (user 1).
     ASSERT_EQ(controller.AddNewUser("Ann"), 1);
-    ASSERT_EQ(controller.RegisterFace(1, &response), 0);
-    ASSERT_EQ(response, 0);
-    ASSERT_EQ(controller.RemoveUser(0, &response), 0);
-    ASSERT_EQ(response, 0);
+    ASSERT_TRUE(controller.RegisterFace(1).ok());
+    ASSERT_TRUE(controller.RemoveUser(0).ok());
     const std::vector<std::uint8_t> annAlbum = module.Emulator().AlbumBytes();
     ASSERT_EQ(WriteAlbumBackup("./DB/qzcxx.qzb", {static_cast<int>(annAlbum.size()), 1, annAlbum}), 0);
     const auto dbBefore = qzm::testing::SnapshotTree("DB");
@@ -244,21 +242,19 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
         const char* file;
         bool silent;
         int result;
-        int response;  // -1: none arrives
+        int response;  // what the outcome carries: kNothingReceived when no answer arrived
     };
     const Case failures[] = {
         {"module refuses the album", "broken.qzc", false, kProtocolOk, kRespBadAlbum},
-        {"module does not answer", "bob.qzc", true, kProtocolTimeout, -1},
+        {"module does not answer", "bob.qzc", true, kProtocolTimeout, DeviceOutcome::kNothingReceived},
     };
     for (const Case& c : failures) {
         ModuleFaults faults;
         faults.silent = c.silent;
         module.SetFaults(faults);
-        response = 0;
-        EXPECT_EQ(controller.LoadAlbumFromFile(c.file, &response), c.result) << c.what;
-        if (c.response >= 0) {
-            EXPECT_EQ(response, c.response) << c.what;
-        }
+        const DeviceOutcome outcome = controller.LoadAlbumFromFile(c.file);
+        EXPECT_EQ(outcome.result, c.result) << c.what;
+        EXPECT_EQ(outcome.response, c.response) << c.what;
         const std::vector<UserSummary> users = controller.UserList();
         ASSERT_EQ(users.size(), 1u) << c.what;
         EXPECT_EQ(users[0].name, "Ann") << c.what;
@@ -270,24 +266,114 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
         if (!c.silent) {
             // PC and module still agree. (The emulator applies a load it does not answer.)
             EXPECT_EQ(module.Emulator().AlbumBytes(), annAlbum);
-            int differ = 1;
-            ASSERT_EQ(controller.CompareRegistrations(&differ), 0);
-            EXPECT_EQ(differ, 0);
+            bool differ = true;
+            ASSERT_TRUE(controller.CompareRegistrations(&differ).ok());
+            EXPECT_FALSE(differ);
         }
     }
     module.SetFaults({});
 
-    ASSERT_EQ(controller.LoadAlbumFromFile("bob.qzc", &response), kProtocolOk);
-    EXPECT_EQ(response, 0);
+    ASSERT_TRUE(controller.LoadAlbumFromFile("bob.qzc").ok());
     ASSERT_EQ(controller.UserList().size(), 1u);
     EXPECT_EQ(controller.UserList()[0].name, "Bob");
     EXPECT_EQ(controller.RegistCount(), 1);
     EXPECT_EQ(module.Emulator().AlbumBytes(), bobAlbum);
-    int differ = 1;
-    ASSERT_EQ(controller.CompareRegistrations(&differ), 0);
-    EXPECT_EQ(differ, 0);
+    bool differ = true;
+    ASSERT_TRUE(controller.CompareRegistrations(&differ).ok());
+    EXPECT_FALSE(differ);
     AlbumData backup;
     ASSERT_EQ(ReadAlbumBackup("./DB/qzcxx.qzb", backup), 0);
     EXPECT_EQ(backup.bytes, bobAlbum);
     EXPECT_FALSE(std::filesystem::exists("DB/RegistData.previous"));
+}
+
+
+// The port's own failure stays in the outcome, so the user is told what is wrong with the port.
+TEST_F(ControllerLineIntegration, ConnectKeepsThePortsOwnFailure) {
+    CPtyModuleHost module{ModuleIdentity::Extended()};
+    ASSERT_TRUE(module.Start());
+    CDemoController first(NoPorts(folder));
+    first.LoadAll();
+    ASSERT_TRUE(first.Connect(module.OpenPath(), 921600).ok());
+
+    CDemoController second(NoPorts(folder));
+    second.LoadAll();
+    DeviceOutcome outcome = second.Connect(module.OpenPath(), 921600);
+    EXPECT_EQ(outcome.portError, kSerialBusy);
+    EXPECT_EQ(outcome.port, module.OpenPath());
+    EXPECT_FALSE(outcome.portText.empty());
+    EXPECT_NE(MessageFor(outcome, DeviceOperation::kConnection).Format().find("in use by another program"),
+              std::string::npos);
+
+    const std::string missing = (folder.path() / "ttyUSB9").string();
+    outcome = second.Connect(missing, 921600);
+    EXPECT_EQ(outcome.portError, kSerialNotFound);
+    EXPECT_EQ(outcome.port, missing);
+    EXPECT_FALSE(outcome.ok());
+}
+
+// A port that vanishes while connected (an unplugged adapter) is told apart from a silent module.
+TEST_F(ControllerIntegration, AVanishedPortIsToldApart) {
+    const std::string port = module.OpenPath();
+    module.Stop();
+    for (int i = 0; i < 200 && !controller.Device()->Connection().IsLost(); ++i)
+        std::this_thread::sleep_for(10ms);
+    std::string model;
+    const DeviceOutcome outcome = controller.GetVersionText(&model, nullptr);
+    EXPECT_NE(outcome.result, kProtocolOk);
+    EXPECT_TRUE(outcome.portLost);
+    EXPECT_EQ(MessageFor(outcome, DeviceOperation::kQuery).Format(),
+              "Device is not responding.\nPlease verify connection.\nThe serial port " + port +
+                  " was disconnected.");
+}
+
+// The window thread reads settings, switches, users, image slots and progress while a worker runs
+// operations that change them. Every read is a copy taken under a lock (ThreadSanitizer sees any
+// race), and the album progress stays between 0 and 100.
+TEST_F(ControllerIntegration, WindowReadsWhileAWorkerRunsOperations) {
+    module.Emulator().SetFacesInView(1);
+    ASSERT_EQ(controller.AddNewUser("Alice"), 0);
+    constexpr int kRounds = 5;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        CDemoController::Functions functions{};
+        CImageData image;
+        for (int i = 0; i < kRounds; ++i) {
+            functions[i % 3] = !functions[i % 3];
+            CExecResult result;
+            EXPECT_TRUE(controller.ExecuteOnce(&image, i % 3, &result, functions).ok());
+            EXPECT_TRUE(controller.RegisterFace(0).ok());
+            ExecSettings s = controller.CurrentSettings();
+            s.threshold[0] = 100 + i;
+            EXPECT_TRUE(controller
+                            .ApplyChangedSettings(controller.CameraAngle(), s.threshold, s.sizeRange,
+                                                  s.yawAngle, s.rollAngle)
+                            .ok());
+            EXPECT_TRUE(controller.SaveAlbumToFile("album.qzc").ok());
+        }
+        done = true;
+    });
+    double lowest = 100.0, highest = 0.0;
+    while (!done) {
+        const CDemoController::Functions functions = controller.ActiveFunctions();
+        EXPECT_FALSE(functions[kFunctionDirection]);
+        const int threshold = controller.CurrentSettings().threshold[0];
+        EXPECT_TRUE(threshold == 500 || (threshold >= 100 && threshold < 100 + kRounds)) << threshold;
+        EXPECT_LE(controller.ExecuteImage(), 2);
+        for (const UserSummary& user : controller.UserList())
+            EXPECT_EQ(user.name, "Alice");
+        EXPECT_EQ(controller.UserNames().size(), 1u);
+        const auto slots = controller.LoadUserImages(0);
+        EXPECT_EQ(slots[kRounds].dataNumber, -1);
+        const double progress = controller.GetAlbumProgress();
+        lowest = std::min(lowest, progress);
+        highest = std::max(highest, progress);
+        std::this_thread::sleep_for(1ms);
+    }
+    worker.join();
+    EXPECT_GE(lowest, 0.0);
+    EXPECT_LE(highest, 100.0);
+    EXPECT_EQ(controller.GetAlbumProgress(), 100.0);
+    EXPECT_EQ(controller.UserList().at(0).dataCount, kRounds);
+    EXPECT_EQ(controller.CurrentSettings().threshold[0], 100 + kRounds - 1);
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
@@ -293,6 +294,42 @@ TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
     std::vector<std::string> names;
     EXPECT_EQ(CFileOperate::ListFiles("./ro/*", names), 0);
     EXPECT_EQ(names, std::vector<std::string>{"file"});
+}
+
+// A caller several layers up names the file it could not write, with the system's reason; a failure
+// on another thread is not this thread's.
+TEST_F(FileOperateTest, FailedWritesNameTheirFileAndReason) {
+    WriteBytes("plain", "a file where a folder should be");
+    struct Case {
+        const char* path;
+        int (*write)(const std::string&);
+        const char* reason;
+    } const cases[] = {
+        {"no/such/folder/x",
+         [](const std::string& p) {
+             return CFileOperate::WriteWholeFile(p, {1, 2});
+         },
+         "No such file or directory"},
+        {"plain/User.dat", [](const std::string& p) { return CFileOperate::WriteTextLines(p, {"001"}); },
+         "Not a directory"},
+        {"plain/App.ini", [](const std::string& p) { return CFileOperate::WriteIniInt("A", "k", p, 1); },
+         "Not a directory"},
+        {"plain/sub", [](const std::string& p) { return CFileOperate::CreateFolderTree(p); },
+         "Not a directory"},
+    };
+    for (const Case& c : cases) {
+        CFileOperate::ForgetWriteFailure();
+        EXPECT_EQ(c.write(c.path), -1) << c.path;
+        EXPECT_EQ(CFileOperate::FirstWriteFailure().path, c.path);
+        EXPECT_EQ(CFileOperate::FirstWriteFailure().reason, c.reason) << c.path;
+    }
+    // The first failure is the one kept: it stopped the work.
+    EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/z", {1}), -1);
+    EXPECT_EQ(CFileOperate::FirstWriteFailure().path, "plain/sub");
+    CFileOperate::ForgetWriteFailure();
+    ASSERT_EQ(CFileOperate::WriteTextLines("ok.dat", {"1"}), 0);
+    std::thread([] { CFileOperate::WriteWholeFile("no/such/folder/y", {1}); }).join();
+    EXPECT_EQ(CFileOperate::FirstWriteFailure().path, "");
 }
 
 TEST_F(FileOperateTest, ListFilesAndSubfolders) {

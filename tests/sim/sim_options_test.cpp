@@ -13,10 +13,11 @@ using Args = std::vector<std::string>;
 TEST(SimOptions, EveryOptionReachesItsField) {
     SimOptions o;
     std::string error;
-    ASSERT_TRUE(ParseSimOptions({"--personality", "extended", "--pace=921600", "--link", "/tmp/qzm",
-                                 "--silent", "--stop-after", "0", "--bad-sync", "--short-header",
-                                 "--bad-length", "--set-data=5", "--response-code", "0x3f", "--junk", "9"},
-                                o, error))
+    ASSERT_TRUE(
+        ParseSimOptions({"--personality", "extended", "--pace=921600", "--link", "/tmp/qzm", "--silent",
+                         "--stop-after", "0", "--bad-sync", "--short-header", "--bad-length", "--set-data=5",
+                         "--response-code", "0x3f", "--junk", "9", "--only-command", "11"},
+                        o, error))
         << error;
     EXPECT_TRUE(o.identity.HasExtendedCommandSet());
     EXPECT_EQ(o.identity.WireModel(), "QZM-K200    ");
@@ -30,6 +31,10 @@ TEST(SimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(o.faults.setCommandData, 5u);
     EXPECT_EQ(o.faults.responseCode, 0x3F);
     EXPECT_EQ(o.faults.junkBefore, 9u);
+    EXPECT_EQ(o.faults.onlyCommand, 0x11);
+    // Meant for Delete Data: the answer to Get Version stays whole.
+    EXPECT_EQ(o.faults.For(0x00), ModuleFaults{});
+    EXPECT_EQ(o.faults.For(0x11), o.faults);
 }
 
 TEST(SimOptions, SceneAndStoreOptions) {
@@ -96,6 +101,7 @@ TEST(SimOptions, UnusableCommandLinesAreRefusedWithAReason) {
         {"--set-data", "0"},
         {"--junk", "0"},
         {"--junk", "1x"},
+        {"--only-command", "1ff"},
         {"--link", ""},
         {"--store", ""},
         {"--store"},

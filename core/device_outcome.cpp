@@ -1,0 +1,236 @@
+#include "core/device_outcome.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "res/string_table.h"
+
+namespace qzm {
+
+namespace {
+
+enum MessageId : int {
+    kMsgRegistrationSuccessful = 2080,
+    kMsgFaceNotFound = 2081,
+    kMsgMultipleFaces = 2082,
+    kMsgRegistrationUnsuccessful = 2083,
+    kMsgDeleteCompleted = 2090,
+    kMsgDeleteFailed = 2091,
+    kMsgSomeUsersNotDeleted = 2092,
+    kMsgNotResponding = 5000,
+    kMsgCommunicationError = 5001,
+    kMsgModuleRefused = 5002,
+    kMsgCommandFailed = 5003,
+    kMsgNoPortPermission = 5004,
+    kMsgPortNotThere = 5005,
+    kMsgPortBusy = 5006,
+    kMsgPortDisconnected = 5007,
+    kMsgPortUnusable = 5008,
+    kMsgNotSupported = 5009,
+    kMsgAlbumLoaded = 5031,
+    kMsgAlbumSaved = 5032,
+    kMsgCannotOpenAlbum = 5033,
+    kMsgCannotSaveAlbum = 5034,
+    kMsgPcDiffers = 5040,
+    kMsgCannotWrite = 5041,
+    kMsgCannotLoadBackup = 5211,
+    kMsgCannotSaveBackup = 5212,
+};
+
+// The system gave no words for it.
+const char kNoReason[] = "no reason given";
+
+// A receive failure the module's own tools count with the communication errors; this program's
+// serial layer does not produce it, but a result of that value still reads as one.
+constexpr int kReceiveFailed = -30;
+
+std::string Reason(const std::string& text) {
+    return text.empty() ? std::string(kNoReason) : text;
+}
+
+// How the exchange failed, as the execution error messages word it.
+MessageText ExchangeText(int result) {
+    switch (result) {
+        case kProtocolTimeout:
+        case kProtocolBadSync:
+            return {kMsgNotResponding, {}};
+        case kProtocolShortHeader:
+        case kReceiveFailed:
+        case kProtocolTooMuchData:
+            return {kMsgCommunicationError, {}};
+        case kProtocolNotSupported:
+            return {kMsgNotSupported, {}};
+        default:
+            return {kMsgCommandFailed, {result}};
+    }
+}
+
+MessageText PortDetail(const DeviceOutcome& o) {
+    if (o.portLost)
+        return {kMsgPortDisconnected, {o.port}};
+    switch (o.portError) {
+        case kSerialOk:
+            return {};
+        case kSerialNotFound:
+            return {kMsgPortNotThere, {o.port, Reason(o.portText)}};
+        case kSerialBusy:
+            return {kMsgPortBusy, {o.port, Reason(o.portText)}};
+        default:
+            return {kMsgPortUnusable, {o.port, Reason(o.portText)}};
+    }
+}
+
+MessageText FileDetail(const DeviceOutcome& o) {
+    if (o.file.empty())
+        return {};
+    return {kMsgCannotWrite, {o.file, Reason(o.fileText)}};
+}
+
+// The first reason that applies: the port, a PC file, the module's refusal, the exchange. The
+// exchange is left out where the message already says it (withExchange false) and for -1, which
+// is a refusal of the PC side that the message itself names.
+MessageText Detail(const DeviceOutcome& o, bool withExchange) {
+    MessageText detail = PortDetail(o);
+    if (detail.id == 0)
+        detail = FileDetail(o);
+    if (detail.id == 0 && o.Refused())
+        detail = {kMsgModuleRefused, {int{o.response}}};
+    if (detail.id == 0 && withExchange && o.result != kProtocolOk && o.result != kProtocolNoConnection)
+        detail = ExchangeText(o.result);
+    return detail;
+}
+
+UserMessage Warning(MessageText text, MessageText detail = {}) {
+    return {std::move(text), std::move(detail), MessageIcon::kWarning};
+}
+
+UserMessage Information(int id) {
+    return {{id, {}}, {}, MessageIcon::kInformation};
+}
+
+// Appends one printf conversion of the argument; "?" when it does not fit the conversion.
+void AppendConversion(std::string& out, const std::string& spec, char conversion,
+                      const MessageText::Arg* arg) {
+    const bool wantsText = conversion == 's';
+    if (arg == nullptr || std::holds_alternative<std::string>(*arg) != wantsText) {
+        out += '?';
+        return;
+    }
+    const int needed = wantsText
+                           ? std::snprintf(nullptr, 0, spec.c_str(), std::get<std::string>(*arg).c_str())
+                           : std::snprintf(nullptr, 0, spec.c_str(), std::get<int>(*arg));
+    if (needed <= 0)
+        return;
+    std::string piece(static_cast<std::size_t>(needed) + 1, '\0');
+    if (wantsText)
+        std::snprintf(piece.data(), piece.size(), spec.c_str(), std::get<std::string>(*arg).c_str());
+    else
+        std::snprintf(piece.data(), piece.size(), spec.c_str(), std::get<int>(*arg));
+    piece.resize(static_cast<std::size_t>(needed));
+    out += piece;
+}
+
+}  // namespace
+
+std::string MessageText::Format() const {
+    const char* format = LoadString(id);
+    std::string out;
+    std::size_t next = 0;
+    for (const char* p = format; *p != '\0'; ++p) {
+        if (*p != '%') {
+            out += *p;
+            continue;
+        }
+        if (p[1] == '%') {
+            out += '%';
+            ++p;
+            continue;
+        }
+        // Flags, width and precision only: the table uses no length modifiers.
+        const char* end = p + 1;
+        while (*end != '\0' && std::strchr("-+ #0123456789.", *end) != nullptr)
+            ++end;
+        if (*end == '\0' || std::strchr("dixXucs", *end) == nullptr) {
+            out.append(p, end);
+            p = end - 1;
+            continue;
+        }
+        const Arg* arg = next < args.size() ? &args[next] : nullptr;
+        ++next;
+        AppendConversion(out, std::string(p, end + 1), *end, arg);
+        p = end;
+    }
+    return out;
+}
+
+std::string UserMessage::Format() const {
+    std::string out = text.Format();
+    if (detail.id != 0)
+        out += (out.empty() ? "" : "\n") + detail.Format();
+    return out;
+}
+
+UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const std::string& albumPath) {
+    using Op = DeviceOperation;
+    if (o.portError == kSerialNoPermission)
+        return Warning({kMsgNoPortPermission, {o.port, Reason(o.portText)}});
+    const int response = o.response;
+    switch (operation) {
+        case Op::kConnection:
+        case Op::kQuery:
+        case Op::kSettings:
+            if (o.ok())
+                return {};
+            return Warning({kMsgNotResponding, {}}, Detail(o, false));
+        case Op::kExecution:
+            if (o.ok())
+                return {};
+            if (o.Refused())
+                return Warning({kMsgModuleRefused, {response}}, PortDetail(o));
+            return Warning(ExchangeText(o.result), PortDetail(o));
+        case Op::kRegistration:
+            if (o.ok())
+                return Information(kMsgRegistrationSuccessful);
+            if (o.result != kProtocolOk)
+                return Warning({kMsgNotResponding, {}}, PortDetail(o));
+            if (!o.file.empty())
+                return Warning({kMsgPcDiffers, {o.file, Reason(o.fileText)}});
+            if (response == 0x01)
+                return Warning({kMsgFaceNotFound, {}});
+            if (response == 0x02)
+                return Warning({kMsgMultipleFaces, {}});
+            return Warning({kMsgRegistrationUnsuccessful, {}}, {kMsgModuleRefused, {response}});
+        case Op::kDeletion:
+            if (o.ok())
+                return Information(kMsgDeleteCompleted);
+            if (o.moduleChanged && !o.file.empty())
+                return Warning({kMsgPcDiffers, {o.file, Reason(o.fileText)}});
+            return Warning({kMsgDeleteFailed, {}}, Detail(o, true));
+        case Op::kAlbumLoad:
+            if (o.ok())
+                return Information(kMsgAlbumLoaded);
+            return Warning({kMsgCannotOpenAlbum, {albumPath, response}}, Detail(o, true));
+        case Op::kAlbumSave:
+            if (o.ok())
+                return Information(kMsgAlbumSaved);
+            return Warning({kMsgCannotSaveAlbum, {albumPath, response}}, Detail(o, true));
+        case Op::kStartupRestore:
+            if (o.ok())
+                return {};
+            // Asked with Yes and No: try again?
+            return {{kMsgCannotLoadBackup, {response}}, Detail(o, true), MessageIcon::kInformation};
+        case Op::kCloseBackup:
+            if (o.ok())
+                return {};
+            return Warning({kMsgCannotSaveBackup, {response}}, Detail(o, true));
+    }
+    return {};
+}
+
+UserMessage MessageForDeletions(int done, int attempted) {
+    if (done == attempted)
+        return Information(kMsgDeleteCompleted);
+    return Warning({done == 0 ? kMsgDeleteFailed : kMsgSomeUsersNotDeleted, {}});
+}
+
+}  // namespace qzm
