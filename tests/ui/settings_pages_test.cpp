@@ -51,20 +51,26 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("selected");
         const QStringList usb10First{"/dev/ttyUSB10", "/dev/ttyUSB1", "Simulated module"};
-        QTest::newRow("exact name beats a longer one listed first") << usb10First << "/dev/ttyUSB1"
-                                                                    << "/dev/ttyUSB1";
-        QTest::newRow("letter case ignored") << usb10First << "/DEV/TTYUSB1"
-                                             << "/dev/ttyUSB1";
-        QTest::newRow("else the first name it begins")
-            << QStringList{"/dev/ttyACM0", "/dev/ttyUSB10"} << "/dev/ttyUSB1"
-            << "/dev/ttyUSB10";
-        QTest::newRow("stored port gone: the first")
-            << QStringList{"/dev/ttyACM0", "Simulated module"} << "/dev/ttyUSB3"
-            << "/dev/ttyACM0";
-        QTest::newRow("nothing stored: the first") << QStringList{"/dev/ttyACM0", "Simulated module"} << ""
-                                                   << "/dev/ttyACM0";
-        QTest::newRow("no ports: no name") << QStringList{} << "/dev/ttyUSB0"
-                                           << "";
+        const QStringList other{"/dev/ttyACM0", "Simulated module"};
+        const struct {
+            const char* row;
+            QStringList ports;
+            const char *stored, *selected;
+        } rows[] = {
+            {"exact name beats a longer one listed first", usb10First, "/dev/ttyUSB1", "/dev/ttyUSB1"},
+            {"letter case ignored", usb10First, "/DEV/TTYUSB1", "/dev/ttyUSB1"},
+            {"else the first name it begins",
+             {"/dev/ttyACM0", "/dev/ttyUSB10"},
+             "/dev/ttyUSB1",
+             "/dev/ttyUSB10"},
+            {"stored port gone: the first", other, "/dev/ttyUSB3", "/dev/ttyACM0"},
+            {"nothing stored: the first", other, "", "/dev/ttyACM0"},
+            {"no ports: no name", {}, "/dev/ttyUSB0", ""},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(row.row) << row.ports << QString::fromLatin1(row.stored)
+                                   << QString::fromLatin1(row.selected);
+        }
     }
     void storedPortSelection() {
         QFETCH(QStringList, ports);
@@ -115,23 +121,17 @@ private slots:
     }
 
     void connectionReadBack_data() {
-        QTest::addColumn<int>("form");
         QTest::addColumn<int>("baudRate");
         QTest::addColumn<int>("cameraAngle");
         QTest::addColumn<int>("readBaud");
         QTest::addColumn<int>("readAngle");
-        const int startup = int(SettingForm::kStartup);
-        const int normal = int(SettingForm::kNormal);
-        QTest::newRow("start-up, offered values") << startup << 38400 << 3 << 38400 << 3;
-        QTest::newRow("start-up, hand-edited values read as the defaults")
-            << startup << 57600 << 7 << 921600 << 0;
-        QTest::newRow("normal form leaves the baud rate alone") << normal << 57600 << 2 << 57600 << 2;
+        QTest::newRow("offered values") << 38400 << 3 << 38400 << 3;
+        QTest::newRow("hand-edited values read as the defaults") << 57600 << 7 << 921600 << 0;
     }
     void connectionReadBack() {
-        QFETCH(int, form);
         QFETCH(int, baudRate);
         QFETCH(int, cameraAngle);
-        CConnectSettingDlg page{SettingForm(form)};
+        CConnectSettingDlg page{SettingForm::kStartup};
         SettingValues values;
         values.portName = "/dev/ttyUSB1";
         values.baudRate = baudRate;
@@ -139,9 +139,6 @@ private slots:
         values.autoConnect = 1;
         page.SetValues(Ports({"/dev/ttyUSB0", "/dev/ttyUSB1"}), values);
         page.show();
-        const bool startup = SettingForm(form) == SettingForm::kStartup;
-        QCOMPARE(page.PortCombo().isVisible(), startup);
-        QCOMPARE(page.BaudCombo().isVisible(), startup);
         // A value no item has leaves the combo empty rather than showing something else.
         QCOMPARE(page.BaudCombo().currentIndex() >= 0, page.BaudCombo().findData(baudRate) >= 0);
         QCOMPARE(page.AngleCombo().currentIndex() >= 0, cameraAngle <= 3);
@@ -150,13 +147,11 @@ private slots:
         QVERIFY(autoConnect && autoConnect->isChecked());
         autoConnect->click();
         SettingValues read;
-        read.portName = "kept";
-        read.baudRate = baudRate;
         page.GetValues(read);
         QTEST(read.baudRate, "readBaud");
         QTEST(read.cameraAngle, "readAngle");
         QCOMPARE(read.autoConnect, 0);
-        QCOMPARE(read.portName, startup ? std::string("/dev/ttyUSB1") : std::string("kept"));
+        QCOMPARE(read.portName, std::string("/dev/ttyUSB1"));
     }
 
     void rangeEditTyping_data() {
@@ -164,34 +159,21 @@ private slots:
         QTest::addColumn<QString>("typed");  // replaces the whole text; "" clears it
         QTest::addColumn<QString>("whileTyping");
         QTest::addColumn<QString>("afterLeaving");
-        QTest::newRow("fourth digit above the maximum") << "Human Body threshold"
-                                                        << "1500"
-                                                        << "1000"
-                                                        << "1000";
-        QTest::newRow("three digits stay") << "Human Body threshold"
-                                           << "150"
-                                           << "150"
-                                           << "150";
-        QTest::newRow("size below the minimum waits for leaving") << "Face minimum size"
-                                                                  << "5"
-                                                                  << "5"
-                                                                  << "20";
-        QTest::newRow("cleared recognition threshold") << "Recognition threshold"
-                                                       << ""
-                                                       << "0"
-                                                       << "0";
-        QTest::newRow("cleared face threshold") << "Face threshold"
-                                                << ""
-                                                << "1"
-                                                << "1";
-        QTest::newRow("thresholds take digits only") << "Hand threshold"
-                                                     << "7x"
-                                                     << "7"
-                                                     << "7";
-        QTest::newRow("sizes take any text, leaving makes it a number") << "Hand maximum size"
-                                                                        << "abc"
-                                                                        << "abc"
-                                                                        << "20";
+        const struct {
+            const char *row, *edit, *typed, *whileTyping, *afterLeaving;
+        } rows[] = {
+            {"fourth digit above the maximum", "Human Body threshold", "1500", "1000", "1000"},
+            {"size below the minimum waits for leaving", "Face minimum size", "5", "5", "20"},
+            {"cleared recognition threshold", "Recognition threshold", "", "0", "0"},
+            {"cleared face threshold", "Face threshold", "", "1", "1"},
+            {"thresholds take digits only", "Hand threshold", "7x", "7", "7"},
+            {"sizes take any text, leaving makes it a number", "Hand maximum size", "abc", "abc", "20"},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(row.row) << QString::fromLatin1(row.edit) << QString::fromLatin1(row.typed)
+                                   << QString::fromLatin1(row.whileTyping)
+                                   << QString::fromLatin1(row.afterLeaving);
+        }
     }
     void rangeEditTyping() {
         QFETCH(QString, edit);
