@@ -135,17 +135,16 @@ void CConnectSettingDlg::FillPorts(const std::vector<std::string>& portList) {
 }
 
 void CConnectSettingDlg::SelectPort(const QString& name) {
-    // An exact name first: a stored "/dev/ttyUSB1" must not end up on "/dev/ttyUSB10" just because
-    // that one is listed earlier. The prefix match still finds a port listed with more after its name.
-    int index = port_->findText(name, Qt::MatchFixedString);
-    if (index < 0) {
-        for (int i = 0; i < port_->count() && index < 0; ++i) {
-            if (port_->itemText(i).startsWith(name, Qt::CaseInsensitive)) {
-                index = i;
-            }
+    // The first port whose name begins with the stored one, ignoring case. The list comes in natural
+    // order, so a stored "/dev/ttyUSB1" meets "/dev/ttyUSB1" before "/dev/ttyUSB10".
+    int index = 0;
+    for (int i = 0; i < port_->count(); ++i) {
+        if (port_->itemText(i).startsWith(name, Qt::CaseInsensitive)) {
+            index = i;
+            break;
         }
     }
-    port_->setCurrentIndex(index >= 0 ? index : 0);
+    port_->setCurrentIndex(port_->count() > 0 ? index : -1);
 }
 
 }  // namespace qzm

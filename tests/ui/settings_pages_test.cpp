@@ -57,12 +57,13 @@ private slots:
             QStringList ports;
             const char *stored, *selected;
         } rows[] = {
-            {"exact name beats a longer one listed first", usb10First, "/dev/ttyUSB1", "/dev/ttyUSB1"},
-            {"letter case ignored", usb10First, "/DEV/TTYUSB1", "/dev/ttyUSB1"},
-            {"else the first name it begins",
-             {"/dev/ttyACM0", "/dev/ttyUSB10"},
-             "/dev/ttyUSB1",
+            {"the first name it begins, a longer one listed first too", usb10First, "/dev/ttyUSB1",
              "/dev/ttyUSB10"},
+            {"letter case ignored", usb10First, "/DEV/TTYUSB1", "/dev/ttyUSB10"},
+            {"in natural order the same name comes first",
+             {"/dev/ttyUSB1", "/dev/ttyUSB10"},
+             "/dev/ttyUSB1",
+             "/dev/ttyUSB1"},
             {"stored port gone: the first", other, "/dev/ttyUSB3", "/dev/ttyACM0"},
             {"nothing stored: the first", other, "", "/dev/ttyACM0"},
             {"no ports: no name", {}, "/dev/ttyUSB0", ""},

@@ -1,0 +1,100 @@
+#include "ui/execute_dlg.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "ui/org_combo_box.h"
+#include "ui/skins.h"
+#include "ui/state_bmp_button.h"
+#include "ui/ui_text.h"
+#include "ui/window_messages.h"
+
+namespace qzm {
+
+namespace {
+// The transfer image size items in their order, with the image option each stands for.
+constexpr struct {
+    int textId;
+    int code;
+} kImageSizes[] = {{2020, kImage320x240}, {2021, kImage160x120}, {2022, kImageNone}};
+constexpr int kRunButtonHeight = 32;
+}  // namespace
+
+CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
+    once_ = new CStateBmpButton(tr("Execute once"), this);
+    continuous_ = new CStateBmpButton(tr("Continuous"), this);
+    settings_ = new CStateBmpButton(tr("Settings"), this);
+    ApplySkin(*once_, SkinKind::kPanelButton);
+    ApplySkin(*continuous_, SkinKind::kPanelButton);
+    ApplySkin(*settings_, SkinKind::kButton);
+    for (CStateBmpButton* button : {once_, continuous_})
+        button->setMinimumHeight(kRunButtonHeight);
+    once_->setToolTip(tr("Run detection once"));
+    continuous_->setToolTip(tr("Run detection again and again until pressed again"));
+    settings_->setToolTip(tr("Connection, detection settings and maintenance"));
+
+    auto* sizeLabel = new QLabel(tr("Transfer image size:"), this);
+    imageSize_ = new COrgComboBox(this);
+    imageSize_->setAccessibleName(tr("Transfer image size"));
+    sizeLabel->setBuddy(imageSize_);
+    for (const auto& item : kImageSizes)
+        imageSize_->addItem(UiText(item.textId), item.code);
+
+    functions_ = new CExecFuncSelectDlg(this);
+    rate_ = new QLabel(this);
+    rate_->setAccessibleName(tr("Results per second"));
+
+    connect(once_, &CStateBmpButton::clicked, this, [this] {
+        continuous_->SetState(0);
+        emit Request(WM_EXEC_ONCE, 0);
+    });
+    connect(continuous_, &CStateBmpButton::clicked, this, [this] {
+        const bool on = !ContinuousOn();
+        continuous_->SetState(on ? 1 : 0);
+        emit Request(on ? WM_CONT_START : WM_CONT_STOP, 0);
+    });
+    connect(settings_, &CStateBmpButton::clicked, this, [this] { emit Request(WM_OPEN_SETTINGS, 0); });
+    connect(imageSize_, &QComboBox::currentIndexChanged, this, &CExecuteDlg::ChoiceChanged);
+    connect(functions_, &CExecFuncSelectDlg::Changed, this, &CExecuteDlg::ChoiceChanged);
+
+    auto* runRow = new QHBoxLayout;
+    runRow->addWidget(once_);
+    runRow->addWidget(continuous_);
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(sizeLabel);
+    sizeRow->addWidget(imageSize_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(runRow);
+    layout->addWidget(rate_);
+    layout->addLayout(sizeRow);
+    layout->addWidget(functions_);
+    layout->addStretch(1);
+    layout->addWidget(settings_, 0, Qt::AlignRight);
+    ShowRate(-1);
+}
+
+int CExecuteDlg::SelectImageSize(int code) {
+    return imageSize_->SelectByItemData(code);
+}
+
+int CExecuteDlg::ImageSize() const {
+    const QVariant data = imageSize_->currentData();
+    return data.isValid() ? data.toInt() : kImageNone;
+}
+
+bool CExecuteDlg::ContinuousOn() const {
+    return continuous_->State() == 1;
+}
+
+void CExecuteDlg::ResetButtons() {
+    once_->SetState(0);
+    continuous_->SetState(0);
+    ShowRate(-1);
+}
+
+void CExecuteDlg::ShowRate(double perSecond) {
+    rate_->setText(perSecond < 0 ? QString() : tr("%1 results per second").arg(perSecond, 0, 'f', 1));
+}
+
+}  // namespace qzm
