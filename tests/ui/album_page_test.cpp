@@ -184,6 +184,16 @@ private slots:
         QCOMPARE(Enabled(users), (QList<bool>{true, false, false, true, false}));
         QCOMPARE(fromList.log.last(), qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(0)));
         QVERIFY(!users.List().currentIndex().isValid());
+
+        // After a reset (all data deleted, an album loaded) nothing is left but "Add User".
+        ClickRow(users.List(), 0);
+        page.ImagePage().ShowImages(Faces({0, 1}));
+        toOwner.log.clear();
+        users.Reset();
+        QCOMPARE(users.List().topLevelItemCount(), 0);
+        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, false, false}));
+        QCOMPARE(page.ImagePage().ShownCount(), 0);
+        QVERIFY(toOwner.log.isEmpty());
     }
 
     void refreshUsers_data() {
@@ -247,22 +257,6 @@ private slots:
         QVERIFY(users.DeleteAllButton().isEnabled());
         users.RefreshUsers(Users(499));
         QVERIFY(users.AddUserButton().isEnabled());
-    }
-
-    void resetEmptiesListAndFaces() {
-        CRegistDlg page(true);
-        Requests toOwner(page);
-        page.UserPanel().RefreshUsers(Users(3, 4));
-        page.show();
-        ClickRow(page.UserPanel().List(), 1);
-        page.ImagePage().ShowImages(Faces({0, 1, 2, 3}));
-        toOwner.log.clear();
-        page.UserPanel().Reset();
-        QCOMPARE(page.UserPanel().List().topLevelItemCount(), 0);
-        QCOMPARE(Enabled(page.UserPanel()), (QList<bool>{true, false, false, false, false}));
-        QCOMPARE(page.ImagePage().ShownCount(), 0);
-        QVERIFY(!page.ImagePage().DeleteAllButton().isEnabled());
-        QVERIFY(toOwner.log.isEmpty());
     }
 
     // Each button raises its own request, passed on by the album page; "Open" and "Save" only work
@@ -405,6 +399,7 @@ private slots:
             QCOMPARE(dlg.focusWidget(), &edit);
             QCOMPARE(edit.selectedText(), QStringLiteral("USER001"));
             edit.insert(greek);
+            QVERIFY(!qzm_test::SaveScreenshot(dlg, QStringLiteral("name_dialog")).isEmpty());
             QTest::mouseClick(&dlg.OkButton(), Qt::LeftButton);
         });
         result = dlg.exec();
