@@ -29,7 +29,7 @@ int CRegPreviewDlg::SetImage(const CImageData& grey) {
     // Flipped: the drawing surface takes display images bottom up, as bitmaps store them.
     const CImgConv converter(grey.Width(), grey.Height(), grey.Format(), display.Format());
     IMGCONVINFO target = display.Info();
-    if (converter.Convert(grey.Info(), &target, true) != 0 || frame_.Copy(grey) != 0) {
+    if (converter.Convert(grey.Info(), &target, true) != 0) {
         return -1;
     }
     display_ = std::move(display);

@@ -22,13 +22,12 @@ public:
 
     explicit CRegPreviewDlg(QWidget* parent = nullptr);
 
-    // Takes a copy of an 8-bit grey camera frame (rows top down), converts it to 24-bit for display
-    // and repaints. -1, the picture unchanged, for an empty frame or another format. Window thread
-    // only: frames from the preview worker arrive as copies in posted events.
+    // Converts an 8-bit grey camera frame (rows top down) into a 24-bit display copy and repaints. -1, the
+    // picture unchanged, for an empty frame or another format. Window thread only: frames from the preview
+    // worker arrive as copies in posted events.
     int SetImage(const CImageData& grey);
 
-    // The last frame taken and its display copy (24-bit, rows bottom up).
-    const CImageData& Frame() const { return frame_; }
+    // The display copy of the last frame taken (24-bit, rows bottom up).
     const CImageData& DisplayImage() const { return display_; }
 
 protected:
@@ -37,7 +36,6 @@ protected:
 private:
     void FillArea();
 
-    CImageData frame_;
     CImageData display_;
     CResultDC surface_;
 };

@@ -49,8 +49,6 @@ public:
     QScrollBar& ScrollBar() { return *scroll_; }
     CStateBmpButton& DeleteButton() { return *delete_; }
     CStateBmpButton& DeleteAllButton() { return *deleteAll_; }
-    // The whole strip as drawn, white with the faces and the highlight.
-    const QImage& BackBuffer() const { return strip_; }
 
     QSize sizeHint() const override;
 
