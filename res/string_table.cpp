@@ -83,6 +83,9 @@ constexpr StringEntry kStrings[] = {
     {2102, "Delete selected images?"},
     {2103, "Delete all images?"},
     {2110, "Input name already registered.\nPlease input a new name."},
+    // Names the name dialog refuses itself.
+    {2111, "Please input a name.\nA name cannot be empty or only blanks."},
+    {2112, "A name cannot contain a line break.\nPlease input the name on one line."},
     // Overlay labels.
     {2500, "%d"},
     {2501, "?"},

@@ -1,0 +1,234 @@
+#include "ui/regist_img_page.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "image/img_conv.h"
+#include "ui/skins.h"
+#include "ui/window_messages.h"
+
+namespace qzm {
+
+namespace {
+
+constexpr int kGap = 8;
+constexpr int kButtonWidth = 96;
+constexpr int kButtonHeight = 24;
+
+QRect CellRect(int index) {
+    return {CRegistImgPage::kCellLeft + CRegistImgPage::kCellPitch * index, CRegistImgPage::kCellTop,
+            CRegistImgPage::kCellSide, CRegistImgPage::kCellSide};
+}
+
+// A deep copy of a display or grey image with its rows as stored (top down); null for anything else.
+QImage FaceImage(const CImageData& image) {
+    const std::uint8_t* plane = image.Plane(0);
+    QImage::Format format = QImage::Format_Invalid;
+    if (image.Format() == kFormatBgr24) {
+        format = QImage::Format_BGR888;
+    } else if (image.Format() == kFormatGrey8) {
+        format = QImage::Format_Grayscale8;
+    }
+    if (plane == nullptr || format == QImage::Format_Invalid || image.Width() <= 0 || image.Height() <= 0) {
+        return {};
+    }
+    return QImage(plane, image.Width(), image.Height(), image.Stride(0), format).copy();
+}
+
+// Our own mark of a selected face: a white border inside the cell; the rest is key colour, so the
+// highlight's fill shows there.
+QImage PaintHighlightMark() {
+    QImage mark(CRegistImgPage::kCellSide, CRegistImgPage::kCellSide, QImage::Format_RGB32);
+    mark.fill(SkinKeyColor());
+    QPainter painter(&mark);
+    painter.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(mark.rect()).adjusted(3.5, 3.5, -3.5, -3.5));
+    return mark;
+}
+
+}  // namespace
+
+// The visible part of the strip inside a bump edge; a click (button up) selects a face.
+class CRegistImgPage::CStripView : public QWidget {
+public:
+    explicit CStripView(CRegistImgPage& page) : QWidget(&page), page_(page) {
+        setAccessibleName(QStringLiteral("Registered images"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect inside = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
+        painter.fillRect(inside, Qt::white);
+        painter.drawImage(inside.topLeft(), page_.strip_,
+                          QRect(page_.scroll_->value(), 0, inside.width(), inside.height()));
+        // Raised outer edge, sunken inner edge.
+        const QPalette& colors = palette();
+        const QRect outer = rect().adjusted(0, 0, -1, -1);
+        const QRect inner = outer.adjusted(1, 1, -1, -1);
+        DrawEdge(painter, outer, colors.color(QPalette::Light), colors.color(QPalette::Shadow));
+        DrawEdge(painter, inner, colors.color(QPalette::Dark), colors.color(QPalette::Midlight));
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+            page_.SelectAt(event->position().toPoint());
+        }
+    }
+
+private:
+    static void DrawEdge(QPainter& painter, const QRect& r, const QColor& topLeft,
+                         const QColor& bottomRight) {
+        painter.setPen(topLeft);
+        painter.drawLine(r.topLeft(), r.topRight());
+        painter.drawLine(r.topLeft(), r.bottomLeft());
+        painter.setPen(bottomRight);
+        painter.drawLine(r.bottomLeft(), r.bottomRight());
+        painter.drawLine(r.topRight(), r.bottomRight());
+    }
+
+    CRegistImgPage& page_;
+};
+
+CRegistImgPage::CRegistImgPage(int maxData, QWidget* parent)
+    : QWidget(parent),
+      cellCount_(std::max(1, maxData)),
+      cells_(static_cast<std::size_t>(cellCount_)),
+      strip_(kCellPitch * cellCount_ + kCellLeft, kStripHeight, QImage::Format_RGB32),
+      highlightMark_(PaintHighlightMark()) {
+    highlight_.SetBackground(&highlightMark_, SkinKeyColor().rgb());
+    highlight_.Create(kCellSide, kCellSide);
+
+    view_ = new CStripView(*this);
+    scroll_ = new QScrollBar(Qt::Horizontal, this);
+    scroll_->setAccessibleName(QStringLiteral("Registered images"));
+    scroll_->setSingleStep(kLineStep);
+    scroll_->setPageStep(kPageStep);
+    QSizePolicy keepRoom = scroll_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    scroll_->setSizePolicy(keepRoom);
+    connect(scroll_, &QScrollBar::valueChanged, view_, qOverload<>(&QWidget::update));
+
+    delete_ = new CStateBmpButton(QStringLiteral("Delete"), this);
+    deleteAll_ = new CStateBmpButton(QStringLiteral("Delete All"), this);
+    for (CStateBmpButton* button : {delete_, deleteAll_}) {
+        ApplySkin(*button, SkinKind::kButton);
+    }
+    connect(delete_, &QAbstractButton::clicked, this,
+            [this] { emit Request(WM_DELETE_IMAGES, kImageDeleteSelected); });
+    connect(deleteAll_, &QAbstractButton::clicked, this,
+            [this] { emit Request(WM_DELETE_IMAGES, kImageDeleteAll); });
+
+    const int viewHeight = kStripHeight + 2 * kFrame;
+    setFixedHeight(viewHeight + scroll_->sizeHint().height() + kGap + kButtonHeight);
+    resize(sizeHint().width(), height());
+    LayOutChildren();
+    Clear();
+}
+
+CRegistImgPage::~CRegistImgPage() = default;
+
+QSize CRegistImgPage::sizeHint() const {
+    return {strip_.width() + 2 * kFrame, height()};
+}
+
+void CRegistImgPage::resizeEvent(QResizeEvent*) {
+    LayOutChildren();
+}
+
+void CRegistImgPage::LayOutChildren() {
+    const int viewHeight = kStripHeight + 2 * kFrame;
+    const int scrollHeight = scroll_->sizeHint().height();
+    view_->setGeometry(0, 0, width(), viewHeight);
+    scroll_->setGeometry(0, viewHeight, width(), scrollHeight);
+    const int buttonsY = viewHeight + scrollHeight + kGap;
+    deleteAll_->setGeometry(width() - kButtonWidth, buttonsY, kButtonWidth, kButtonHeight);
+    delete_->setGeometry(width() - 2 * kButtonWidth - kGap, buttonsY, kButtonWidth, kButtonHeight);
+    UpdateScrollBar();
+}
+
+void CRegistImgPage::ShowImages(std::span<const CDemoController::ImageSlot> images) {
+    shownCount_ = 0;
+    for (int i = 0; i < cellCount_; ++i) {
+        Cell& cell = cells_[static_cast<std::size_t>(i)];
+        cell = Cell{};
+        if (i < static_cast<int>(images.size()) && images[i].dataNumber != -1) {
+            cell.face = FaceImage(images[i].image);
+            if (!cell.face.isNull()) {
+                cell.dataNumber = images[i].dataNumber;
+                ++shownCount_;
+            }
+        }
+    }
+    selected_ = -1;
+    delete_->setEnabled(false);
+    deleteAll_->setEnabled(shownCount_ > 0);
+    Redraw();
+    UpdateScrollBar();
+}
+
+void CRegistImgPage::Clear() {
+    ShowImages({});
+}
+
+QWidget& CRegistImgPage::StripView() {
+    return *view_;
+}
+
+int CRegistImgPage::SelectedDataNumber() const {
+    return selected_ >= 0 ? cells_[static_cast<std::size_t>(selected_)].dataNumber : -1;
+}
+
+void CRegistImgPage::Redraw() {
+    strip_.fill(Qt::white);
+    QPainter painter(&strip_);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int i = 0; i < cellCount_; ++i) {
+        const Cell& cell = cells_[static_cast<std::size_t>(i)];
+        if (!cell.face.isNull()) {
+            painter.drawImage(CellRect(i), cell.face);
+        }
+    }
+    if (selected_ >= 0) {
+        painter.setOpacity(kHighlightAlpha / 255.0);
+        painter.drawImage(CellRect(selected_), highlight_.Surface());
+    }
+    painter.end();
+    view_->update();
+}
+
+int CRegistImgPage::VisibleWidth() const {
+    return std::max(0, view_->width() - 2 * kFrame);
+}
+
+void CRegistImgPage::UpdateScrollBar() {
+    int used = 0;
+    for (int i = 0; i < cellCount_; ++i) {
+        if (!cells_[static_cast<std::size_t>(i)].face.isNull()) {
+            used = i + 1;
+        }
+    }
+    // The right edge of the last face shown plus the margin.
+    const int stripWidth = used > 0 ? kCellPitch * used + kCellLeft : 0;
+    const int hidden = stripWidth - VisibleWidth();
+    scroll_->setRange(0, std::max(0, hidden));
+    scroll_->setVisible(hidden > 0);
+    view_->update();
+}
+
+void CRegistImgPage::SelectAt(QPoint viewPoint) {
+    const QPoint at(viewPoint.x() - kFrame + scroll_->value(), viewPoint.y() - kFrame);
+    selected_ = -1;
+    for (int i = 0; i < cellCount_; ++i) {
+        // Only a cell that shows a face can be selected: "Delete" with no face selected would
+        // delete all of the user's faces.
+        if (CellRect(i).contains(at) && !cells_[static_cast<std::size_t>(i)].face.isNull()) {
+            selected_ = i;
+        }
+    }
+    delete_->setEnabled(selected_ >= 0);
+    Redraw();
+}
+
+}  // namespace qzm
