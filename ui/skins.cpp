@@ -1,5 +1,6 @@
 #include "ui/skins.h"
 
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "ui/state_bmp_button.h"
+#include "ui/ui_text.h"
 
 namespace qzm {
 
@@ -128,7 +130,57 @@ Skin PaintSkin(const std::vector<Look>& states) {
     return skin;
 }
 
+constexpr int kNoImageStringId = 2022;  // "No image"
+
+QImage PaintNoImagePicture() {
+    QImage picture(320, 176, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+
+    // A dark card, so that it reads as "the picture goes here" on the grey picture area.
+    const QRectF card = QRectF(picture.rect()).adjusted(6.5, 6.5, -6.5, -6.5);
+    QLinearGradient ground(0, card.top(), 0, card.bottom());
+    ground.setColorAt(0, QColor(0x3d, 0x47, 0x56));
+    ground.setColorAt(1, QColor(0x26, 0x2d, 0x37));
+    painter.setPen(QPen(QColor(0x5a, 0x66, 0x78), 1));
+    painter.setBrush(ground);
+    painter.drawRoundedRect(card, 12, 12);
+
+    // A camera outline: body, viewfinder and lens.
+    const QColor line(0xa6, 0xb4, 0xc6);
+    const QPointF lens(160, 70);
+    painter.setPen(QPen(line, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(QColor(0x30, 0x39, 0x46));
+    painter.drawRoundedRect(QRectF(lens.x() - 38, lens.y() - 24, 76, 50), 9, 9);
+    painter.drawRoundedRect(QRectF(lens.x() - 22, lens.y() - 32, 22, 8), 3, 3);
+    painter.drawEllipse(lens, 15, 15);
+    painter.setPen(QPen(line, 2));
+    painter.drawEllipse(lens, 7, 7);
+
+    // Crossed out in the program's blue, cut free of the outline by a band of the card's colour.
+    const QLineF slash(lens.x() - 44, lens.y() + 34, lens.x() + 44, lens.y() - 34);
+    painter.setPen(QPen(QColor(0x33, 0x3c, 0x49), 9, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(slash);
+    painter.setPen(QPen(QColor(0x5b, 0x90, 0xea), 4, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(slash);
+
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(16);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(0xe2, 0xe8, 0xf0));
+    painter.drawText(QRectF(card.left(), 116, card.width(), 28), Qt::AlignCenter, UiText(kNoImageStringId));
+    return picture;
+}
+
 }  // namespace
+
+const QImage& NoImagePicture() {
+    static const QImage picture = PaintNoImagePicture();
+    return picture;
+}
 
 const Skin& SkinOf(SkinKind kind) {
     static const std::map<SkinKind, Skin> skins = {

@@ -1,6 +1,7 @@
 // The program's own button skins, painted once on first use: rounded with a soft vertical
 // gradient, in the grid layout CStateBmpButton draws (state columns by 4 rows: normal, pressed,
 // disabled, unused), split into left cap, centre and right cap. Magenta marks what is not drawn.
+// Also the pictures painted in the same look.
 #pragma once
 
 #include <QColor>
@@ -31,5 +32,9 @@ const Skin& SkinOf(SkinKind kind);
 
 // Gives the button the skin, the key colour, the state count and readable text colours.
 void ApplySkin(CStateBmpButton& button, SkinKind kind);
+
+// The image page's picture while it has no frame to show: 320 x 176, a dark card with a crossed-out
+// camera and "No image", transparent around the card's rounded corners.
+const QImage& NoImagePicture();
 
 }  // namespace qzm

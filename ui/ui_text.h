@@ -38,6 +38,12 @@ inline QString UiText(int id) {
     return QString::fromUtf8(LoadString(id));
 }
 
+// The display name of a function by its index in function order ("Human Body" ... "Recognition").
+inline QString FunctionCaption(int index) {
+    constexpr int kFirstFunctionName = 1001;
+    return UiText(kFirstFunctionName + index);
+}
+
 // The id's text with its printf conversions filled from args.
 template <class... Args>
 QString UiFormat(int id, const Args&... args) {

@@ -3,6 +3,8 @@
 // children's requests on unchanged, so the main dialog is the one place that talks to the module.
 #pragma once
 
+#include <cstdint>
+
 namespace qzm {
 
 enum WindowMessage : int {
@@ -30,5 +32,18 @@ enum WindowMessage : int {
 enum UserEdit : int { kUserAdd = 0, kUserRename = 1, kUserDelete = 2, kUserDeleteAll = 3 };
 enum ImageDelete : int { kImageDeleteSelected = 0, kImageDeleteAll = 1 };
 enum AlbumFileRequest : int { kAlbumOpen = 0, kAlbumSave = 1 };
+
+// The screen point of WM_SHOW_LOG_MENU: x in the high 32 bits, y in the low 32 bits, so that
+// negative and large coordinates of several screens come through whole.
+constexpr std::int64_t PackScreenPoint(int x, int y) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
+                                     static_cast<std::uint32_t>(y));
+}
+constexpr int ScreenPointX(std::int64_t packed) {
+    return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(packed) >> 32));
+}
+constexpr int ScreenPointY(std::int64_t packed) {
+    return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(packed)));
+}
 
 }  // namespace qzm

@@ -1,0 +1,109 @@
+// The image page: the last camera frame with the results of the same execution drawn over it, and
+// one toggle per function to show or hide that function's overlay. Between executions it keeps the
+// frame, the results and the toggles, so a toggle redraws the last execution without a new one.
+// Everything here runs on the window thread.
+#pragma once
+
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QRect>
+#include <QScrollBar>
+#include <QWidget>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/settings_store.h"
+#include "device/qzm_results.h"
+#include "image/image_data.h"
+#include "present/result_dc.h"
+#include "ui/org_combo_box.h"
+#include "ui/state_bmp_button.h"
+
+namespace qzm {
+
+class CImageDlg : public QWidget {
+    Q_OBJECT
+
+public:
+    using FunctionFlags = CSettingsStore::FunctionFlags;
+
+    static constexpr int kSurfaceSize = 320;
+    static constexpr int kToggleWidth = 96;
+    static constexpr int kToggleHeight = 24;
+    // The module's result coordinates until the owner sets those of the connected model.
+    static constexpr int kDefaultCoordinateWidth = 640;
+    static constexpr int kDefaultCoordinateHeight = 480;
+
+    explicit CImageDlg(QWidget* parent = nullptr);
+
+    // One execution: the module's frame (8-bit grey; 0 x 0 when none was taken), the functions that
+    // were on, and the decoded results (null: none). Everything is copied. A frame that cannot be
+    // shown leaves the placeholder under the new results, never the previous frame. The toggles of
+    // the functions that were off are disabled and their overlays not drawn.
+    void SetImage(const CImageData& grey, const FunctionFlags& functions, const CExecResult* result);
+
+    // The module's result coordinate space; sizes that are not positive are ignored. Module
+    // coordinates scale by the frame's larger side over the coordinate width.
+    void SetCoordinateSpace(int width, int height);
+    // Registered users, for the names of recognised faces.
+    void SetUserList(std::vector<UserName> users);
+
+    // "Display image", checked at start; the owner publishes it for the execution worker.
+    bool DisplayImageChecked() const { return displayImage_->isChecked(); }
+    void SetDisplayImageChecked(bool checked) { displayImage_->setChecked(checked); }
+
+    // Whether function index's overlay is wanted (toggle on); drawn only while its toggle is enabled.
+    bool DisplayState(int index) const { return displayStates_.at(index); }
+    CStateBmpButton* Toggle(int index) const { return toggles_.at(index); }
+    // Where the 320 x 320 picture is shown, in page coordinates.
+    QRect PictureArea() const { return pictureArea_; }
+
+    QSize sizeHint() const override { return pageSize_; }
+
+signals:
+    // Requests for the owner (WindowMessage codes); the page raises none of its own yet, the main
+    // page forwards it as it does for every child.
+    void Request(int message, qintptr parameter);
+    void DisplayImageChanged(bool checked);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CreateControls();
+    void LayOut();
+    void OnToggle(int index);
+    // Converts the grey frame into the bottom-up display image; false (display image emptied)
+    // when there is no frame or it cannot be converted.
+    bool TakeFrame(const CImageData& grey);
+    void Invalidate();
+
+    // The surface in layers: grey ground, the frame or the placeholder, then the results.
+    void RenderSurface();
+    // Draws the frame or the placeholder and returns the factor from module coordinates to image
+    // pixels.
+    double DrawPicture();
+    void DrawOverlay(double factor);
+
+    CQZMResultDC resultDC_;
+    bool surfaceStale_ = true;  // the results, frame or toggles changed since the last render
+    CImageData display_;        // 24-bit, padded rows, bottom-up: what is drawn; empty: placeholder
+    CExecResult results_;
+    std::array<int, kFunctionCount> displayStates_{};
+    int coordinateWidth_ = kDefaultCoordinateWidth;
+
+    QLabel* resultDisplay_ = nullptr;
+    QLabel* displayOnOff_ = nullptr;
+    QCheckBox* displayImage_ = nullptr;
+    COrgComboBox* zoom_ = nullptr;
+    QScrollBar* horizontalScroll_ = nullptr;
+    QScrollBar* verticalScroll_ = nullptr;
+    std::array<CStateBmpButton*, kFunctionCount> toggles_{};
+    QRect pictureArea_;
+    QSize pageSize_;
+};
+
+}  // namespace qzm

@@ -1,0 +1,198 @@
+#include "ui/result_log_dlg.h"
+
+#include <QFontDatabase>
+#include <QMetaObject>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/page_keys.h"
+#include "ui/window_messages.h"
+
+namespace qzm {
+
+namespace {
+
+static_assert(sizeof(qintptr) >= sizeof(std::int64_t), "a packed screen point needs 64 bits");
+
+// Texts of the log menu.
+const char* const kTextLogMenu = "Log menu";
+const char* const kTextCopyAll = "Copy all log(&A)";
+const char* const kTextCopySelected = "Copy selected log(&S)";
+const char* const kTextClear = "Clear log(&C)";
+const char* const kTextResultLog = "Result log";
+
+constexpr const char* kPreferredLogFamily = "Courier New";
+
+// Bold black fixed-pitch text, in the preferred family where it is installed.
+QTextCharFormat LogCharFormat() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontDatabase::hasFamily(QString::fromUtf8(kPreferredLogFamily))) {
+        font.setFamilies({QString::fromUtf8(kPreferredLogFamily)});
+    }
+    font.setBold(true);
+    QTextCharFormat format;
+    format.setFont(font);
+    format.setForeground(Qt::black);
+    return format;
+}
+
+}  // namespace
+
+CResultLogDlg::CResultLogDlg(const CSettingsStore& settings, QWidget* parent)
+    : QWidget(parent), limitLogBlock_(settings.ReadLimitLogBlock()) {
+    log_ = new COrgRichEdit(this);
+    log_->setAccessibleName(QString::fromUtf8(kTextResultLog));
+    // Blocks are inserted and removed by the page only; an undo history would grow for ever.
+    log_->setUndoRedoEnabled(false);
+    log_->setLineWrapMode(QTextEdit::NoWrap);
+    const QTextCharFormat format = LogCharFormat();
+    log_->setFont(format.font());
+    log_->setCurrentCharFormat(format);
+    log_->SetDefaultCharFormat(format);
+    connect(log_, &COrgRichEdit::MenuRequested, this, [this](QPoint point) {
+        const QPoint screen = log_->mapToGlobal(point);
+        emit Request(WM_SHOW_LOG_MENU, static_cast<qintptr>(PackScreenPoint(screen.x(), screen.y())));
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(log_);
+}
+
+QSize CResultLogDlg::sizeHint() const {
+    // 315 x 183 dialog units of the usual dialog font.
+    return {472, 298};
+}
+
+void CResultLogDlg::AddResult(const FunctionFlags& functions, const CExecResult* result, int status,
+                              std::uint8_t returnCode, int responseTimeMs) {
+    if (result == nullptr) {
+        return;
+    }
+    PostedResult posted{functions, *result, status, returnCode, responseTimeMs};
+    QMetaObject::invokeMethod(
+        this, [this, posted = std::move(posted)] { InsertResult(posted); }, Qt::QueuedConnection);
+}
+
+void CResultLogDlg::InsertResult(const PostedResult& posted) {
+    ResultBlockInput input;
+    std::copy(posted.functions.begin(), posted.functions.end(), input.functions);
+    input.status = posted.status;
+    input.returnCode = posted.returnCode;
+    input.responseTimeMs = posted.responseTimeMs;
+    input.result = &posted.result;
+    input.users = &users_;
+    const std::string block = FormatResultBlock(input);
+
+    if (logOutput_ == 1) {
+        logFile_.WriteLog(block, false, CurrentTime());
+    }
+    if (debugLog_ != nullptr) {
+        debugLog_->Log(block, posted.returnCode != 0);
+    }
+    if (limitLogBlock_ >= 1 && BlockCount() >= limitLogBlock_) {
+        RemoveOldestBlock();
+    }
+    InsertBlock(block);
+}
+
+void CResultLogDlg::AddHeader(const std::string& appVersion, const std::string& firmwareVersion) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    const std::string header = FormatHeaderBlock(appVersion, firmwareVersion);
+    InsertBlock(header);
+    pendingHeader_ = header;
+    if (logOutput_ == 1) {
+        logFile_.WriteLog(header, true, CurrentTime());
+        pendingHeader_.clear();
+    }
+    if (debugLog_ != nullptr) {
+        debugLog_->Log(header, false);
+    }
+}
+
+void CResultLogDlg::SetLogOutput(int state) {
+    if (state == logOutput_) {
+        return;
+    }
+    logOutput_ = state;
+    if (state == 0) {
+        logFile_.Close();
+    } else if (state == 1) {
+        const int opened = logFile_.Open();
+        if ((opened == 0 || opened == 1) && !pendingHeader_.empty()) {
+            logFile_.WriteLog(pendingHeader_, true, CurrentTime());
+            pendingHeader_.clear();
+        }
+    }
+}
+
+void CResultLogDlg::InsertBlock(const std::string& text) {
+    const QString block = QString::fromStdString(text);
+    log_->InsertText(block, 0);
+    ShowTop();
+    blockLengths_.push_back(static_cast<int>(block.size()));
+}
+
+void CResultLogDlg::RemoveOldestBlock() {
+    if (blockLengths_.empty()) {
+        return;
+    }
+    QTextCursor cursor(log_->document());
+    cursor.movePosition(QTextCursor::End);
+    const int end = cursor.position();
+    cursor.setPosition(std::max(0, end - blockLengths_.front()));
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    blockLengths_.pop_front();
+}
+
+void CResultLogDlg::ShowTop() {
+    QTextCursor top(log_->document());
+    log_->setTextCursor(top);
+    log_->verticalScrollBar()->setValue(0);
+}
+
+std::unique_ptr<QMenu> CResultLogDlg::BuildLogMenu(bool deviceBusy) {
+    auto menu = std::make_unique<QMenu>(QString::fromUtf8(kTextLogMenu), this);
+    QAction* copyAll = menu->addAction(QString::fromUtf8(kTextCopyAll), this, &CResultLogDlg::CopyAllLog);
+    QAction* copySelected =
+        menu->addAction(QString::fromUtf8(kTextCopySelected), this, &CResultLogDlg::CopySelectedLog);
+    QAction* clear = menu->addAction(QString::fromUtf8(kTextClear), this, &CResultLogDlg::ClearLog);
+    copyAll->setEnabled(!deviceBusy);
+    copySelected->setEnabled(!deviceBusy && log_->textCursor().hasSelection());
+    clear->setEnabled(!deviceBusy);
+    return menu;
+}
+
+void CResultLogDlg::ShowLogMenu(const QPoint& globalPos, bool deviceBusy) {
+    const std::unique_ptr<QMenu> menu = BuildLogMenu(deviceBusy);
+    menu->exec(globalPos);
+}
+
+void CResultLogDlg::CopyAllLog() {
+    log_->selectAll();
+    log_->copy();
+    ShowTop();
+}
+
+void CResultLogDlg::CopySelectedLog() {
+    log_->copy();
+}
+
+void CResultLogDlg::ClearLog() {
+    log_->clear();
+    ShowTop();
+    blockLengths_.clear();
+}
+
+void CResultLogDlg::keyPressEvent(QKeyEvent* event) {
+    if (!SwallowCloseKey(*event)) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+}  // namespace qzm

@@ -1,0 +1,111 @@
+// The result log page: one read-only text with a block per execution and a header block per
+// connection, the newest at the top, at most LimitLogBlock result blocks kept. Every block can also
+// go to the daily result log file (while log output is on) and to the debug and error logs.
+// The right-click menu copies or clears the text; the main dialog shows it, because only it knows
+// whether the module is busy.
+#pragma once
+
+#include <QMenu>
+#include <QPoint>
+#include <QWidget>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/settings_store.h"
+#include "device/qzm_results.h"
+#include "files/demo_logger.h"
+#include "files/log_file.h"
+#include "present/result_text.h"
+#include "ui/org_rich_edit.h"
+
+namespace qzm {
+
+class CResultLogDlg : public QWidget {
+    Q_OBJECT
+
+public:
+    using FunctionFlags = CSettingsStore::FunctionFlags;
+
+    // Reads LimitLogBlock (Application.ini) from settings.
+    explicit CResultLogDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
+
+    // One execution's block. Callable from any thread: everything is copied into the request, which
+    // the window thread formats and inserts later, so the caller may reuse its result at once. A
+    // null result adds nothing.
+    void AddResult(const FunctionFlags& functions, const CExecResult* result, int status,
+                   std::uint8_t returnCode, int responseTimeMs);
+
+    // The header block after a connection. It never pushes a result block out, and it is kept as
+    // the pending header until it has gone to the result log file.
+    void AddHeader(const std::string& appVersion, const std::string& firmwareVersion);
+
+    // Result log file output: 1 opens the day's file (writing the pending header first), 0 closes
+    // it; the same value again does nothing.
+    void SetLogOutput(int state);
+    int LogOutput() const { return logOutput_; }
+
+    // Registered users, for the names of recognised faces.
+    void SetUserList(std::vector<UserName> users) { users_ = std::move(users); }
+    // The debug and error logs every block also goes to; not owned, may be null.
+    void SetDebugLog(CDemoLogger* logger) { debugLog_ = logger; }
+
+    // The log menu ("Copy all log", "Copy selected log", "Clear log"). While the module is busy (an
+    // execution or the live image runs) every item is greyed; "Copy selected log" needs a selection.
+    std::unique_ptr<QMenu> BuildLogMenu(bool deviceBusy);
+    // Shows the log menu at a screen point and carries out the chosen item.
+    void ShowLogMenu(const QPoint& globalPos, bool deviceBusy);
+
+    // The menu's actions: all text to the clipboard (nothing stays selected), the selection to the
+    // clipboard, and an empty log (the pending header is kept for the log file).
+    void CopyAllLog();
+    void CopySelectedLog();
+    void ClearLog();
+
+    int BlockCount() const { return static_cast<int>(blockLengths_.size()); }
+    int LimitLogBlock() const { return limitLogBlock_; }
+    const std::string& PendingHeader() const { return pendingHeader_; }
+    COrgRichEdit* LogView() const { return log_; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // Requests for the owner (WindowMessage codes): WM_SHOW_LOG_MENU on a right click, with the
+    // screen point packed by PackScreenPoint.
+    void Request(int message, qintptr parameter);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // One execution as AddResult copied it.
+    struct PostedResult {
+        FunctionFlags functions{};
+        CExecResult result;
+        int status = 0;
+        std::uint8_t returnCode = 0;
+        int responseTimeMs = 0;
+    };
+
+    void InsertResult(const PostedResult& posted);
+    // Puts a block at the top of the log and counts it.
+    void InsertBlock(const std::string& text);
+    // Deletes the oldest block, at the bottom of the text.
+    void RemoveOldestBlock();
+    void ShowTop();
+
+    COrgRichEdit* log_ = nullptr;
+    // UTF-16 length of every block shown, oldest first. The blocks lie in the text newest first,
+    // one after the other, so the oldest is exactly the last that many characters.
+    std::deque<int> blockLengths_;
+    int limitLogBlock_ = 0;  // below 1: no limit
+    std::string pendingHeader_;
+    std::vector<UserName> users_;
+    CLogFileOpe logFile_;
+    int logOutput_ = 0;
+    CDemoLogger* debugLog_ = nullptr;
+};
+
+}  // namespace qzm
