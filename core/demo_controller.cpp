@@ -175,6 +175,14 @@ void CDemoController::SetAutoConnect(int autoConnect) {
     settings_.WriteAutoConnect(autoConnect);
 }
 
+void CDemoController::SetOutputLogFlag(int outputLogFlag) {
+    {
+        std::lock_guard lock(settingsMutex_);
+        outputLogFlag_ = outputLogFlag;
+    }
+    settings_.WriteOutputLogFlag(outputLogFlag);
+}
+
 DeviceOutcome CDemoController::Exchanged(int result, const std::uint8_t* response) const {
     DeviceOutcome outcome;
     outcome.result = result;
@@ -399,6 +407,12 @@ DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CEx
     const int exchanged =
         device_->Execute(option, current.sizeRange[ExecSettings::kFace].min, current.yawAngle,
                          current.rollAngle, functions.data(), UserCount(), image, result, &response);
+    return Exchanged(exchanged, &response);
+}
+
+DeviceOutcome CDemoController::ExecuteImageOnly(CImageData* image) {
+    std::uint8_t response = 0;
+    const int exchanged = device_->ExecuteImageOnly(image, &response);
     return Exchanged(exchanged, &response);
 }
 
@@ -662,6 +676,27 @@ DeviceOutcome CDemoController::SaveAlbumBackup() {
     if (CFileOperate::CreateFolderTree(kDbFolder) != 0 || WriteAlbumBackup(kAlbumBackupPath, album) != 0)
         NoteFileFailure(outcome, kAlbumBackupPath);
     return outcome;
+}
+
+int CDemoController::BackupRegistrations() {
+    std::lock_guard lock(storeMutex_);
+    return BackupRegistrationData();
+}
+
+int CDemoController::RestoreRegistrations() {
+    int result = 0;
+    {
+        std::lock_guard lock(storeMutex_);
+        result = RestoreRegistrationData(*store_);
+    }
+    const int counted = settings_.ReadRegistCount();
+    std::lock_guard lock(settingsMutex_);
+    registCount_ = counted;
+    return result;
+}
+
+void CDemoController::DiscardRegistrationBackup() {
+    CFileOperate::DeleteFolderTree(kDbBackupFolder);
 }
 
 void CDemoController::StartTransferPhase(TransferPhase phase, double base) {

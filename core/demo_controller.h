@@ -68,6 +68,8 @@ public:
                                        int yaw, int roll);
     DeviceOutcome ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
                               const Functions& functions);
+    // The 160 x 120 image alone, for the live image of the album page.
+    DeviceOutcome ExecuteImageOnly(CImageData* image);
 
     // Registered users. Every change follows the module's acceptance and is written at once; when
     // the module took a change (moduleChanged) but the PC's files could not follow, the outcome
@@ -106,6 +108,11 @@ public:
     // connection start restores what the module holds now. An album too small to keep is not
     // written.
     DeviceOutcome SaveAlbumBackup();
+    // The copy of the registrations kept while the program runs: ./DB to ./DBBack (with
+    // RegistCount), put back when the album cannot be saved at close, and removed at the end.
+    int BackupRegistrations();
+    int RestoreRegistrations();
+    void DiscardRegistrationBackup();
     // Module album to an album file with the PC's users, and back. The file side never changes
     // anything when the module part fails (a load puts back the store, RegistCount and the album
     // backup when the module does not take the album), and a refused file leaves the store as it
@@ -121,6 +128,7 @@ public:
     int CameraAngle() const;
     int AutoConnect() const;
     void SetAutoConnect(int autoConnect);
+    void SetOutputLogFlag(int outputLogFlag);
     int OutputLogFlag() const;
     Functions ActiveFunctions() const;
     int ExecuteImage() const;

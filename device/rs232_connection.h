@@ -53,16 +53,24 @@ public:
     std::string LastErrorText() const;
 
 private:
+    struct OpenedPort {
+        std::string name;
+        int baudRate = 0;
+    };
+
     void EnumerateLocked();
+    // Reopens the last port opened when the device behind it vanished.
+    void ReopenIfLost();
 
     CRs232 rs232_;
     const PortEnumerationRoots roots_;
 
-    mutable std::mutex settingsMutex_;  // guards settings_, portNames_, lastError_, lastErrorText_
+    mutable std::mutex settingsMutex_;  // guards settings_, portNames_, lastError_, lastErrorText_, opened_
     PortSettings settings_;
     std::vector<std::string> portNames_;
     SerialError lastError_ = kSerialOk;
     std::string lastErrorText_;
+    OpenedPort opened_;  // the last port opened successfully
 };
 
 }  // namespace qzm

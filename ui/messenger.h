@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "core/device_outcome.h"
 #include "ui/ui_text.h"
 
 namespace qzm {
@@ -23,6 +24,15 @@ public:
     template <class... Args>
     MsgAnswer ShowMessage(int id, MsgIcon icon, MsgButtons buttons, const Args&... args) {
         return Show(id, UiFormat(id, args...), icon, buttons);
+    }
+
+    // The message for a device operation's outcome: its text, then the reason on a line of its own.
+    // A message without text (a success that says nothing) shows nothing and answers kOk.
+    MsgAnswer ShowUserMessage(const UserMessage& message, MsgButtons buttons = MsgButtons::kOk) {
+        if (message.text.id == 0)
+            return MsgAnswer::kOk;
+        const MsgIcon icon = message.icon == MessageIcon::kWarning ? MsgIcon::kWarning : MsgIcon::kInformation;
+        return Show(message.text.id, QString::fromStdString(message.Format()), icon, buttons);
     }
 
 protected:

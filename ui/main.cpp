@@ -1,0 +1,35 @@
+// qzm-demo: the windowed program. It works in its own folder, where its settings, logs and
+// registrations live beside the delivered files.
+#include <QApplication>
+#include <QDir>
+#include <clocale>
+
+#include "core/demo_controller.h"
+#include "res/string_table.h"
+#include "sim/simulated_module_port.h"
+#include "ui/artwork.h"
+#include "ui/messenger.h"
+#include "ui/qzm_demo_app.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qzm-demo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("QZM-K Demo"));
+    QApplication::setWindowIcon(qzm::ProgramIcon());
+    // Numbers in files and texts are written the same way whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    auto controller = std::make_unique<qzm::CDemoController>();
+    controller->SetSimulatedPort(std::make_unique<qzm::CSimulatedModulePort>(
+        qzm::LoadString(qzm::kStringSimulatedModule)));
+    qzm::CMessageBoxMessenger messenger;
+    {
+        // Gave up connecting (-1) or closed the main window: the program ends either way.
+        qzm::CQZMDemoApp demo(*controller, messenger);
+        demo.Run();
+    }
+    // The port closes and the simulated module stops with the controller.
+    controller.reset();
+    return 0;
+}

@@ -1,0 +1,51 @@
+// The main operation page: the image page, the execution panel and the result log side by side.
+// It passes its children's requests on to the main dialog unchanged (the settings request with
+// the page itself as sender) and shows each execution on the image page and in the log.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+#include "core/settings_store.h"
+#include "device/qzm_results.h"
+#include "image/image_data.h"
+
+namespace qzm {
+
+class CImageDlg;
+class CExecuteDlg;
+class CResultLogDlg;
+
+// One execution as the window thread shows it: its own copy of everything.
+struct ExecutionReport {
+    CSettingsStore::FunctionFlags functions{};  // what was asked for
+    int status = 0;                             // exchange result
+    std::uint8_t response = 0;                  // the module's response code
+    CExecResult result;
+    CImageData image;  // the module's grey frame; 0 x 0 when none came
+    int responseTimeMs = 0;
+};
+
+class CMainOpeDlg : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CMainOpeDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
+
+    CImageDlg& ImagePage() { return *image_; }
+    CExecuteDlg& ExecutePanel() { return *execute_; }
+    CResultLogDlg& ResultLog() { return *log_; }
+
+    // An execution that came through: the frame and overlay on the image page, a block in the log.
+    void ShowExecution(const ExecutionReport& report);
+
+signals:
+    void Request(int message, qintptr parameter);
+
+private:
+    CImageDlg* image_;
+    CExecuteDlg* execute_;
+    CResultLogDlg* log_;
+};
+
+}  // namespace qzm
