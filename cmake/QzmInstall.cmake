@@ -36,6 +36,7 @@ endif()
 set(QZM_PACKAGE_MAINTAINER "QZM-K Demo developers <qzm-demo@example.org>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_PACKAGE_NAME qzm-demo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "QZM-K Demo developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "evaluation program for the QZM-K camera sensor module")
 set(CPACK_PACKAGE_DESCRIPTION "QZM-K Demo drives the QZM-K camera sensor module on a serial line: it runs
