@@ -92,18 +92,6 @@ TEST_F(WorkingFolderTest, InstalledProgramWorksInTheUserFolderAndKeepsTheUsersFi
     EXPECT_EQ(Names(user), expected);
 }
 
-// A symbolic link the user put in place of a delivered file is the user's choice, even when it
-// points nowhere.
-TEST_F(WorkingFolderTest, UsersLinkIsNotReplaced) {
-    fs::create_directories(user);
-    fs::create_symlink(root.path() / "nowhere", user / "DefSettings.dat");
-    WorkingFolderChoice choice;
-    ASSERT_EQ(Prepare(bin, choice), kWorkingFolderOk);
-    EXPECT_EQ(choice.copied, static_cast<int>(kDeliveredFiles.size()) - 1);
-    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(user / "DefSettings.dat")));
-    EXPECT_FALSE(fs::exists(root.path() / "nowhere"));
-}
-
 // A program folder that holds the files but takes no writes (a read-only copy of the program): the
 // user folder gets its files from beside the program. The folder's missing owner write permission
 // makes it read-only also for root.
