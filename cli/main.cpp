@@ -13,6 +13,7 @@
 
 #include "cli/cli_output.h"
 #include "core/demo_controller.h"
+#include "files/working_folder.h"
 #include "present/result_text.h"
 #include "res/string_table.h"
 #include "sim/simulated_module_port.h"
@@ -93,6 +94,37 @@ bool ParseInt(const std::string& text, int& value) {
         return false;
     value = static_cast<int>(v);
     return true;
+}
+
+// Without --dir the tool works in the current folder when that holds the delivered files (build/bin,
+// or a folder set up by hand). Otherwise, as for an installed tool started anywhere, it works in the
+// user's data folder, the windowed program's own, which receives the delivered files on first use:
+// settings, registrations and the album backup are then the same for both programs.
+int EnterWorkingFolder() {
+    std::error_code ec;
+    const std::string current = std::filesystem::current_path(ec).string();
+    WorkingFolderChoice choice;
+    const int prepared =
+        PrepareWorkingFolder(current, DeliveredDataFolders(ProgramFolder()), UserDataFolder(), choice);
+    if (prepared == kWorkingFolderNoUserFolder) {
+        const std::string folder = UserDataFolder();
+        PrintMessage(folder.empty() ? "No working folder: HOME is not set; give --dir DIR."
+                                    : "Cannot create the working folder " + folder + "; give --dir DIR.");
+        return kExitFailed;
+    }
+    if (!choice.perUser)
+        return kExitOk;
+    if (prepared == kWorkingFolderIncomplete)
+        PrintMessage("Not every delivered file could be copied into the working folder " + choice.folder +
+                     ".");
+    else if (choice.copied > 0)
+        PrintMessage("Working folder: " + choice.folder + " (the delivered files were copied there).");
+    std::filesystem::current_path(choice.folder, ec);
+    if (ec) {
+        PrintMessage("Cannot use the folder " + choice.folder + ": " + ec.message());
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 struct GlobalOptions {
@@ -303,6 +335,8 @@ int main(int argc, char** argv) {
             PrintMessage("Cannot use the folder " + options.dir + ": " + ec.message());
             return kExitFailed;
         }
+    } else if (EnterWorkingFolder() != kExitOk) {
+        return kExitFailed;
     }
 
     CDemoController controller;

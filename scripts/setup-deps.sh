@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every package the build, the tests and the benchmarks need, from Debian 12.
+# Installs every package the build, the tests, the benchmarks and the Debian package need, from
+# Debian 12.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -8,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   clang-format time
+  appstream desktop-file-utils  # the install test validates the desktop entry and the metadata
+  dpkg-dev file                 # cpack -G DEB finds the package's dependencies with them
 )
 
 missing=()
