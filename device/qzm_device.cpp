@@ -127,6 +127,8 @@ int CQZMDevice::ExecuteImageOnly(CImageData* image, std::uint8_t* response) {
     if (image == nullptr)
         return kProtocolMissingArgument;
     timeoutParameters_.baudRate = connection_.BaudRate();
+    // The preview frame is always 160 x 120, whatever the buffer held before.
+    image->Allocate(160, nullptr, 120, kFormatGrey8, 1);
     const bool none[kFunctionCount] = {};
     CRawExecResult raw;
     const int code = SendExecute(LookupTimeout(CTimeoutTables::kPreviewImageRule), FlagsFromSwitches(none),

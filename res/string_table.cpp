@@ -86,6 +86,8 @@ constexpr StringEntry kStrings[] = {
     // Names the name dialog refuses itself.
     {2111, "Please input a name.\nA name cannot be empty or only blanks."},
     {2112, "A name cannot contain a line break.\nPlease input the name on one line."},
+    {2113, "Cannot add the user."},
+    {2114, "Cannot change the name."},
     // Overlay labels.
     {2500, "%d"},
     {2501, "?"},
@@ -149,6 +151,7 @@ constexpr StringEntry kStrings[] = {
     {5008, "The serial port %s cannot be used (%s)."},
     {5009, "The module does not support this command."},
     {5010, "Connection with Device was interrupted.\nApplication will terminate."},
+    {5011, "There is no folder to work in: %s cannot be created.\nApplication will terminate."},
     {5020,
      "Registration data in Device and Application do not match.\nDo you want to delete all data in both?"},
     {5021, "Do you really want to delete all data in Device and Application?"},

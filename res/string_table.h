@@ -13,6 +13,7 @@ namespace qzm {
 enum StringId : int {
     kStringDefaultUserName = 1020,
     kStringSimulatedModule = 1090,
+    kStringNoWorkingFolder = 5011,
 };
 
 // The text of the id, or "" for an id the table does not hold. The pointer stays valid for the

@@ -43,11 +43,11 @@ public:
     COrgComboBox& PortCombo() const { return *port_; }
     COrgComboBox& BaudCombo() const { return *baud_; }
     COrgComboBox& AngleCombo() const { return *angle_; }
+    QCheckBox& ConnectOnStartup() const { return *autoConnect_; }
 
 private:
     void FillPorts(const std::vector<std::string>& portList);
-    // The first port equal to name, ignoring case; else the first that begins with it; else the
-    // first port.
+    // The first port whose name begins with name, ignoring case; else the first port.
     void SelectPort(const QString& name);
 
     SettingForm form_;

@@ -48,10 +48,10 @@ private:
     const Job job_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    Request request_ = kIdle;     // guarded by mutex_
-    bool awaitingShow_ = false;   // guarded by mutex_: a result is on its way to the window thread
-    bool quitting_ = false;       // guarded by mutex_
-    std::thread thread_;          // last: starts once the members it uses exist
+    Request request_ = kIdle;    // guarded by mutex_
+    bool awaitingShow_ = false;  // guarded by mutex_: a result is on its way to the window thread
+    bool quitting_ = false;      // guarded by mutex_
+    std::thread thread_;         // last: starts once the members it uses exist
 };
 
 }  // namespace qzm

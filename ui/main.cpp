@@ -5,6 +5,7 @@
 #include <clocale>
 
 #include "core/demo_controller.h"
+#include "files/working_folder.h"
 #include "res/string_table.h"
 #include "sim/simulated_module_port.h"
 #include "ui/artwork.h"
@@ -18,11 +19,21 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(qzm::ProgramIcon());
     // Numbers in files and texts are written the same way whatever the user's language.
     std::setlocale(LC_NUMERIC, "C");
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    // The program's own folder, or the user's data folder when the program's is not writable (an
+    // installed program); the delivered files are copied there on first start.
+    const std::string programFolder = QCoreApplication::applicationDirPath().toStdString();
+    qzm::WorkingFolderChoice working;
+    if (qzm::PrepareWorkingFolder(programFolder, qzm::DeliveredDataFolders(programFolder),
+                                  qzm::UserDataFolder(), working) == qzm::kWorkingFolderNoUserFolder) {
+        qzm::CMessageBoxMessenger().ShowMessage(qzm::kStringNoWorkingFolder, qzm::MsgIcon::kError,
+                                                qzm::MsgButtons::kOk, working.folder);
+        return 1;
+    }
+    QDir::setCurrent(QString::fromStdString(working.folder));
 
     auto controller = std::make_unique<qzm::CDemoController>();
-    controller->SetSimulatedPort(std::make_unique<qzm::CSimulatedModulePort>(
-        qzm::LoadString(qzm::kStringSimulatedModule)));
+    controller->SetSimulatedPort(
+        std::make_unique<qzm::CSimulatedModulePort>(qzm::LoadString(qzm::kStringSimulatedModule)));
     qzm::CMessageBoxMessenger messenger;
     {
         // Gave up connecting (-1) or closed the main window: the program ends either way.

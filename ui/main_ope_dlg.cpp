@@ -9,10 +9,15 @@
 
 namespace qzm {
 
+namespace {
+constexpr int kLogMinimumWidth = 320;
+}  // namespace
+
 CMainOpeDlg::CMainOpeDlg(const CSettingsStore& settings, QWidget* parent) : QWidget(parent) {
     image_ = new CImageDlg(this);
     execute_ = new CExecuteDlg(this);
     log_ = new CResultLogDlg(settings, this);
+    log_->setMinimumWidth(kLogMinimumWidth);
     auto* separator = new QFrame(this);
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);

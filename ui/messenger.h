@@ -31,7 +31,8 @@ public:
     MsgAnswer ShowUserMessage(const UserMessage& message, MsgButtons buttons = MsgButtons::kOk) {
         if (message.text.id == 0)
             return MsgAnswer::kOk;
-        const MsgIcon icon = message.icon == MessageIcon::kWarning ? MsgIcon::kWarning : MsgIcon::kInformation;
+        const MsgIcon icon =
+            message.icon == MessageIcon::kWarning ? MsgIcon::kWarning : MsgIcon::kInformation;
         return Show(message.text.id, QString::fromStdString(message.Format()), icon, buttons);
     }
 

@@ -61,6 +61,7 @@ enum : int {
 };
 
 constexpr int kLogoMargin = 4;
+constexpr int kDefaultWidth = 1240;
 constexpr int kLogoClickSlack = 5;  // a press that moves further is not a click
 constexpr auto kRateWindow = std::chrono::seconds(2);
 
@@ -139,8 +140,8 @@ CQZMDemoDlg::~CQZMDemoDlg() {
 
 void CQZMDemoDlg::BuildWindow() {
     setWindowIcon(ProgramIcon());
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAccessibleName(UiFormat(kTextTitle, QZM_VERSION_TEXT));
 
     mainPage_ = new CMainOpeDlg(controller_.Settings(), this);
@@ -195,8 +196,9 @@ void CQZMDemoDlg::BuildWindow() {
     layout->setSpacing(0);
     layout->addLayout(buttons);
     layout->addWidget(mainPage_, 1);
-    layout->addWidget(albumPage_, 1);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    layout->addWidget(albumPage_, 1, Qt::AlignHCenter | Qt::AlignTop);
+    // Room for the log's widest lines beside the picture and the panel.
+    resize(layout->sizeHint().expandedTo(QSize(kDefaultWidth, 0)));
     UpdateTitle(false);
 }
 
@@ -299,9 +301,11 @@ void CQZMDemoDlg::StartupCheck() {
         RunWaiting(*wait_, kTextRunning, [&] { return controller_.CheckRegistrations(&differ); });
     if (!checked.ok() || !differ)
         return;
-    if (messenger_.ShowMessage(kTextMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) != MsgAnswer::kYes)
+    if (messenger_.ShowMessage(kTextMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) !=
+        MsgAnswer::kYes)
         return;
-    const DeviceOutcome removed = RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
+    const DeviceOutcome removed =
+        RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     RefreshUserLists();
 }
@@ -339,7 +343,8 @@ void CQZMDemoDlg::CloseWindow() {
     if (deviceType_ == CQZMDevice::kExtendedDevice) {
         // The module's album becomes the backup the next start restores; when it cannot be read,
         // the PC goes back to the registrations of this start, which match the last backup.
-        const DeviceOutcome saved = RunWaiting(*wait_, kTextTerminating, [this] { return controller_.SaveAlbumBackup(); });
+        const DeviceOutcome saved =
+            RunWaiting(*wait_, kTextTerminating, [this] { return controller_.SaveAlbumBackup(); });
         if (!saved.ok()) {
             messenger_.ShowUserMessage(MessageFor(saved, DeviceOperation::kCloseBackup));
             RunWaiting(*wait_, kTextTerminating, [this] { controller_.RestoreRegistrations(); });
@@ -402,10 +407,10 @@ void CQZMDemoDlg::OnExecOnce() {
     if (mode_ == kModeContinuous)
         StopExecution();
     mode_ = kModeSingle;
+    PublishChoice();
     const ExecutionChoice choice = Choice();
-    const ExecutionRun run = RunWaiting(*wait_, kTextPleaseWait, [this, choice] {
-        return RunExecution(singleImage_, choice);
-    });
+    const ExecutionRun run =
+        RunWaiting(*wait_, kTextPleaseWait, [this, choice] { return RunExecution(singleImage_, choice); });
     if (run.outcome.result != kProtocolOk) {
         OnExecError(run.outcome);
         return;
@@ -418,6 +423,7 @@ void CQZMDemoDlg::OnExecOnce() {
 void CQZMDemoDlg::OnContStart() {
     mode_ = kModeContinuous;
     recentResults_.clear();
+    PublishChoice();
     executionLoop_->Start();
 }
 
@@ -531,8 +537,9 @@ void CQZMDemoDlg::OnOpenSettings() {
         mainPage_->ResultLog().SetLogOutput(chosen.logOutput);
     }
     const DeviceOutcome applied = RunWaiting(*wait_, kTextPleaseWait, [&] {
-        return controller_.ApplyChangedSettings(chosen.cameraAngle, chosen.exec.threshold, chosen.exec.sizeRange,
-                                                chosen.exec.yawAngle, chosen.exec.rollAngle);
+        return controller_.ApplyChangedSettings(chosen.cameraAngle, chosen.exec.threshold,
+                                                chosen.exec.sizeRange, chosen.exec.yawAngle,
+                                                chosen.exec.rollAngle);
     });
     if (!applied.ok()) {
         messenger_.ShowUserMessage(MessageFor(applied, DeviceOperation::kSettings));
@@ -568,7 +575,8 @@ void CQZMDemoDlg::paintEvent(QPaintEvent* event) {
 void CQZMDemoDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     const QSize logoSize = logo_.deviceIndependentSize().toSize();
-    logoRect_ = QRect(width() - logoSize.width() - kLogoMargin, kLogoMargin, logoSize.width(), logoSize.height());
+    logoRect_ =
+        QRect(width() - logoSize.width() - kLogoMargin, kLogoMargin, logoSize.width(), logoSize.height());
 }
 
 void CQZMDemoDlg::mousePressEvent(QMouseEvent* event) {
@@ -674,7 +682,8 @@ void CQZMDemoDlg::RenameUser() {
 void CQZMDemoDlg::DeleteSelectedUsers() {
     const std::vector<int> selected = albumPage_->SelectedUsers();
     PausedMode paused(*this);
-    if (messenger_.ShowMessage(kTextDeleteUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) != MsgAnswer::kYes)
+    if (messenger_.ShowMessage(kTextDeleteUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
+        MsgAnswer::kYes)
         return;
     if (selected.empty())
         return;
@@ -701,7 +710,8 @@ void CQZMDemoDlg::DeleteAllUsers() {
     if (messenger_.ShowMessage(kTextDeleteAllUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
-    const DeviceOutcome removed = RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
+    const DeviceOutcome removed =
+        RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     if (removed.ok())
         albumPage_->UserPanel().Reset();
@@ -736,12 +746,12 @@ void CQZMDemoDlg::OnDeleteImages(int which) {
         return;
     const int dataNumber = which == kImageDeleteSelected ? albumPage_->SelectedDataNumber() : -1;
     PausedMode paused(*this);
-    const int question = which == kImageDeleteSelected ? kTextDeleteImageQuestion : kTextDeleteAllImagesQuestion;
+    const int question =
+        which == kImageDeleteSelected ? kTextDeleteImageQuestion : kTextDeleteAllImagesQuestion;
     if (messenger_.ShowMessage(question, MsgIcon::kQuestion, MsgButtons::kYesNo) != MsgAnswer::kYes)
         return;
-    const DeviceOutcome removed = RunWaiting(*wait_, kTextPleaseWait, [this, id, dataNumber] {
-        return controller_.RemoveData(id, dataNumber);
-    });
+    const DeviceOutcome removed = RunWaiting(
+        *wait_, kTextPleaseWait, [this, id, dataNumber] { return controller_.RemoveData(id, dataNumber); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     ShowUserImages(id);
 }
@@ -780,8 +790,11 @@ void CQZMDemoDlg::OnAlbumFile(int request) {
 DeviceOutcome CQZMDemoDlg::RunAlbumJob(bool load, const std::string& path) {
     const QString fileName = QFileInfo(QString::fromStdString(path)).fileName();
     const DeviceOutcome outcome = RunProgress(
-        *progress_, load ? kTextLoading : kTextSaving, fileName, [this] { return controller_.GetAlbumProgress(); },
-        [this, load, path] { return load ? controller_.LoadAlbumFromFile(path) : controller_.SaveAlbumToFile(path); });
+        *progress_, load ? kTextLoading : kTextSaving, fileName,
+        [this] { return controller_.GetAlbumProgress(); },
+        [this, load, path] {
+            return load ? controller_.LoadAlbumFromFile(path) : controller_.SaveAlbumToFile(path);
+        });
     if (outcome.ok())
         progress_->SetPos(100);
     const std::string fullPath = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
@@ -799,7 +812,8 @@ void CQZMDemoDlg::OnDeleteAllData() {
     if (messenger_.ShowMessage(kTextDeleteAllDataQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
-    const DeviceOutcome cleared = RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.ClearAllData(); });
+    const DeviceOutcome cleared =
+        RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.ClearAllData(); });
     messenger_.ShowUserMessage(MessageFor(cleared, DeviceOperation::kDeletion));
     // The PC's registrations are gone whatever the module answered.
     albumPage_->UserPanel().Reset();

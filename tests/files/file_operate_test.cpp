@@ -412,7 +412,9 @@ TEST(DeliveredDataTest, ImageInfoTableFromDataFolder) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "QZM-K100");
     EXPECT_EQ(entries[1].name, "QZM-K200");
-    EXPECT_EQ(entries[1].width, 1280);
+    // Both models report results in the 640 x 480 space of the emulated camera.
+    EXPECT_EQ(entries[1].width, 640);
+    EXPECT_EQ(entries[1].height, 480);
 }
 
 }  // namespace

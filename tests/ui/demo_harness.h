@@ -1,0 +1,101 @@
+// The whole program in one test: a working folder with the delivered files, a controller whose only
+// port is an emulated module on a pseudo-terminal behind a fixed link (so a test can unplug it and
+// plug it in again, and inject faults), a scripted messenger and the device worker.
+#pragma once
+
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "core/demo_controller.h"
+#include "device/simulated_port.h"
+#include "scripted_messenger.h"
+#include "sim/pty_module_host.h"
+#include "test_folder.h"
+#include "ui/device_worker.h"
+#include "ui/qzm_demo_dlg.h"
+
+namespace qzm_test {
+
+// The emulator listed as the port "Simulated module", like the program's own, but within reach of
+// the test.
+class TestModulePort : public qzm::ISimulatedPort {
+public:
+    TestModulePort(qzm::ModuleIdentity identity, std::string link) : host_(identity), link_(std::move(link)) {
+        host_.Emulator().SetFacesInView(1);
+    }
+    std::string Name() const override { return "Simulated module"; }
+    std::string Start(std::string* errorText) override {
+        if (!host_.Running() && !host_.Start(link_, errorText))
+            return {};
+        return host_.OpenPath();
+    }
+    void Stop() override { host_.Stop(); }
+    qzm::CPtyModuleHost& Host() { return host_; }
+
+private:
+    qzm::CPtyModuleHost host_;
+    const std::string link_;
+};
+
+inline std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct DemoHarness {
+    explicit DemoHarness(qzm::ModuleIdentity identity = qzm::ModuleIdentity::Extended()) {
+        for (const auto& entry : std::filesystem::directory_iterator(QZM_DATA_DIR)) {
+            if (entry.is_regular_file() && entry.path().filename() != "CMakeLists.txt")
+                std::filesystem::copy_file(entry.path(), folder.path() / entry.path().filename());
+        }
+        // No real serial ports: the emulated module is the only one listed.
+        std::filesystem::create_directories(folder.path() / "roots");
+        const std::string roots = (folder.path() / "roots").string();
+        controller = std::make_unique<qzm::CDemoController>(qzm::PortEnumerationRoots{roots, roots});
+        auto port = std::make_unique<TestModulePort>(identity, (folder.path() / "module").string());
+        module = port.get();
+        controller->SetSimulatedPort(std::move(port));
+    }
+    qzm::CPtyModuleHost& Host() { return module->Host(); }
+
+    // Reads the settings and connects to the emulated module, as the start-up does.
+    bool Connect() {
+        controller->LoadAll();
+        return controller->Connect(module->Name(), 921600).ok() &&
+               controller->ApplyAllSettings(controller->CurrentSettings(), controller->CameraAngle()).ok();
+    }
+
+    // The main window, shown, once its start-up work has ended.
+    std::unique_ptr<qzm::CQZMDemoDlg> OpenMainWindow() {
+        auto dialog = std::make_unique<qzm::CQZMDemoDlg>(*controller, messenger, worker);
+        QSignalSpy started(dialog.get(), &qzm::CQZMDemoDlg::StartupFinished);
+        dialog->show();
+        if (!started.wait(15000))
+            return nullptr;
+        return dialog;
+    }
+
+    // The ids of the messages shown so far.
+    std::vector<int> MessageIds() const {
+        std::vector<int> ids;
+        for (const auto& message : messenger.Messages())
+            ids.push_back(message.id);
+        return ids;
+    }
+
+    // In this order: the worker ends before the controller, which goes before the folder.
+    ScopedWorkingFolder folder;
+    CScriptedMessenger messenger;
+    std::unique_ptr<qzm::CDemoController> controller;
+    TestModulePort* module = nullptr;
+    qzm::CDeviceWorker worker;
+};
+
+}  // namespace qzm_test

@@ -1,0 +1,311 @@
+// The program as a user drives it, against the emulated module: start-up, single and continuous
+// execution, the album page's live image, settings, faults of the module and closing.
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "demo_harness.h"
+#include "device/qzm_frame.h"
+#include "ui/exec_func_select_dlg.h"
+#include "ui/execute_dlg.h"
+#include "ui/image_dlg.h"
+#include "ui/org_combo_box.h"
+#include "ui/qzm_demo_app.h"
+#include "ui/reg_preview_dlg.h"
+#include "ui/regist_dlg.h"
+#include "ui/result_log_dlg.h"
+#include "ui/setting_dlg.h"
+#include "ui/state_bmp_button.h"
+#include "ui_test_support.h"
+
+using namespace qzm;
+using qzm_test::DemoHarness;
+using qzm_test::ReadText;
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+QString LogText(CQZMDemoDlg& dialog) {
+    return dialog.MainPage().ResultLog().LogView()->toPlainText();
+}
+
+bool WaitForExecutions(CQZMDemoDlg& dialog, int count) {
+    QSignalSpy shown(&dialog, &CQZMDemoDlg::ExecutionShown);
+    return QTest::qWaitFor([&] { return shown.count() >= count; }, kWaitMs);
+}
+
+// Runs action on the window thread as soon as the settings dialog is up.
+void WhenSettingsShown(CSettingDlg& settings, std::function<void()> action) {
+    auto* poll = new QTimer(&settings);
+    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
+        if (!settings.isVisible() || settings.OkButton() == nullptr)
+            return;
+        poll->deleteLater();
+        action();
+    });
+    poll->start(20);
+}
+
+ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
+    ModuleFaults faults;
+    faults.onlyCommand = command;
+    faults.responseCode = code;
+    return faults;
+}
+
+}  // namespace
+
+class MainWindowIntegration : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Stored port with automatic connection: the main window opens connected and the stored
+    // detection settings reach the module.
+    void startsConnectedWithAutoConnect() {
+        DemoHarness demo;
+        std::ofstream("Application.ini")
+            << "[Application]\r\nCOMPortName=Simulated module\r\nAutoConnect=1\r\n";
+        CQZMDemoApp app(*demo.controller, demo.messenger);
+        bool sawWindow = false;
+        connect(&app, &CQZMDemoApp::MainDialogCreated, this, [&](CQZMDemoDlg* dialog) {
+            connect(dialog, &CQZMDemoDlg::StartupFinished, dialog, [&, dialog] {
+                sawWindow = true;
+                QVERIFY(dialog->Connected());
+                QVERIFY(dialog->windowTitle().endsWith(" - Simulated module:921600baud - F/W 1.2.0.2048"));
+                dialog->close();
+            });
+        });
+        QCOMPARE(app.Run(), 0);
+        QVERIFY(sawWindow);
+        QCOMPARE(demo.Host().Emulator().Settings().thresholds[0], std::uint16_t(500));
+        QVERIFY(ReadText("Settings.ini").find("Body=500") != std::string::npos);
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+
+    // No Application.ini: the start-up dialog offers the defaults; Cancel ends the program.
+    void cancelledStartupEndsTheProgram() {
+        DemoHarness demo;
+        CQZMDemoApp app(*demo.controller, demo.messenger);
+        bool created = false;
+        connect(&app, &CQZMDemoApp::MainDialogCreated, this, [&] { created = true; });
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(QTest::qWaitFor([&] { return app.StartupDialog() && app.StartupDialog()->isVisible(); }));
+            CSettingDlg& dialog = *app.StartupDialog();
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Connection settings"));
+            CConnectSettingDlg& page = *dialog.ConnectPage();
+            QCOMPARE(page.PortCombo().currentText(), QStringLiteral("Simulated module"));
+            QCOMPARE(page.BaudCombo().currentData().toInt(), 921600);
+            QCOMPARE(page.AngleCombo().currentData().toInt(), 0);
+            QVERIFY(!page.ConnectOnStartup().isChecked());
+            QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
+        });
+        QCOMPARE(app.Run(), -1);
+        QVERIFY(!created);
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5010});
+    }
+
+    // Execute once: a result block with its response time and the frame; Face off with Age on asks
+    // for Human Body, Hand and Face only, and the Age switch stays on but greyed.
+    void executeOnceShowsTheResult() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        // The log formats its blocks on the window thread, after the execution was handed over.
+        QTRY_VERIFY(LogText(*dialog).contains("Execute Body:On Hand:On Face:On Dir.:On Age:On"));
+        QVERIFY(LogText(*dialog).contains("Response time:"));
+        QVERIFY(LogText(*dialog).contains(" Face count:1"));
+        QVERIFY(LogText(*dialog).contains("QZM-K Demo\t"));
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("main_window"));
+
+        CExecFuncSelectDlg& switches = panel.FunctionSelect();
+        QTest::mouseClick(switches.Switch(kFunctionFace), Qt::LeftButton);
+        QVERIFY(!switches.Switch(kFunctionAge)->isEnabled());
+        QCOMPARE(switches.Switch(kFunctionAge)->State(), 1);
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        QTRY_VERIFY(
+            LogText(*dialog).startsWith("--------------------------------------------------------------------"
+                                        "---------------------------\n"
+                                        "Execute Body:On Hand:On Face:Off Dir.:Off Age:Off Gender:Off"));
+        QVERIFY(!dialog->MainPage().ImagePage().Toggle(kFunctionFace)->isEnabled());
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+
+    // Continuous execution keeps showing results; "No image" takes effect at the next run and is
+    // stored; the album page's live image pauses it and the main page resumes it.
+    void continuousExecutionAndTheAlbumPage() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeContinuous));
+        QVERIFY(WaitForExecutions(*dialog, 3));
+
+        panel.ImageSizeCombo()->setCurrentIndex(panel.ImageSizeCombo()->findData(kImageNone));
+        QVERIFY(WaitForExecutions(*dialog, 2));
+        QVERIFY(ReadText("Settings.ini").find("ExecuteImage=0") != std::string::npos);
+
+        QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
+        QVERIFY(QTest::qWaitFor([&] { return dialog->AlbumPage().Preview().DisplayImage().Width() == 160; },
+                                kWaitMs));
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("main_window_album"));
+        QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);  // shown already: nothing happens
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
+
+        QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeContinuous));
+        QVERIFY(WaitForExecutions(*dialog, 2));
+        QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+
+    // Settings are written only once the module took them; a refusal keeps the old ones and says so.
+    // Cancel reconnects to the port in use before the dialog opened.
+    void settingsFollowTheModule() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CSettingDlg& settings = dialog->SettingsDialog();
+        auto typeFaceThreshold = [&](const char* value) {
+            WhenSettingsShown(settings, [&settings, value] {
+                qzm_test::SaveScreenshot(settings, QStringLiteral("settings_from_main_window"));
+                settings.Tabs()->setCurrentIndex(2);
+                CRangeEdit& edit = settings.ExecPage()->ThresholdEdit(ExecSettings::kFace);
+                edit.setText(QString::fromLatin1(value));
+                QTest::mouseClick(settings.OkButton(), Qt::LeftButton);
+            });
+            QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
+        };
+        typeFaceThreshold("650");
+        QCOMPARE(demo.Host().Emulator().Settings().thresholds[2], std::uint16_t(650));
+        QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
+        QVERIFY(dialog->Connected());
+
+        demo.Host().SetFaults(Refusing(kCmdSetThreshold, 0x02));
+        typeFaceThreshold("700");
+        QCOMPARE(demo.controller->CurrentSettings().threshold[ExecSettings::kFace], 650);
+        QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
+        QVERIFY(!dialog->Connected());
+        demo.Host().SetFaults({});
+
+        // The port closed behind the dialog's back: Cancel opens the one in use again.
+        WhenSettingsShown(settings, [&] {
+            demo.controller->Device()->Close();
+            QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
+        QVERIFY(demo.controller->Device()->IsOpen());
+        QVERIFY(dialog->Connected());
+    }
+
+    // A module that answers 2 to every execution: results keep coming; stopping reports the code
+    // only while the debug logs are on.
+    void refusedExecutionsAreReportedOnStopWithDebugLogs() {
+        for (const bool debug : {false, true}) {
+            DemoHarness demo;
+            if (debug)
+                std::ofstream("Debug.ini") << "[Log]\r\n";
+            QVERIFY(demo.Connect());
+            auto dialog = demo.OpenMainWindow();
+            QVERIFY(dialog);
+            demo.Host().SetFaults(Refusing(kCmdExecuteEx, 0x02));
+            CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+            QVERIFY(WaitForExecutions(*dialog, 2));
+            QTRY_VERIFY(LogText(*dialog).contains("Return code:02"));
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+            if (debug) {
+                QCOMPARE(demo.MessageIds(), std::vector<int>{9000});
+                QVERIFY(demo.messenger.Messages()[0].text.contains("(Error code: 02)"));
+                QVERIFY(demo.messenger.Messages()[0].text.contains("Log/QZM_Error.log\""));
+            } else {
+                QVERIFY(demo.messenger.Messages().empty());
+            }
+        }
+    }
+
+    // A silent module: one message, the panel idle again. Unplugged during continuous execution:
+    // one message; plugged in again, the next execution reopens the port by itself.
+    void silentAndUnpluggedModule() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        ModuleFaults silent;
+        silent.silent = true;
+        demo.Host().SetFaults(silent);
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        demo.Host().SetFaults({});
+
+        QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+        QVERIFY(WaitForExecutions(*dialog, 1));
+        demo.module->Stop();
+        QVERIFY(QTest::qWaitFor([&] { return dialog->Mode() == CQZMDemoDlg::kModeIdle; }, kWaitMs));
+        QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
+        QVERIFY(!panel.ContinuousOn());
+
+        std::string why;
+        QVERIFY(!demo.module->Start(&why).empty());
+        QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
+    }
+
+    // Closing during continuous execution stops it and keeps the module's album as the backup the
+    // next start restores; a module without album commands gets no backup.
+    void closingBacksTheAlbumUp() {
+        for (const bool extended : {true, false}) {
+            DemoHarness demo(extended ? ModuleIdentity::Extended() : ModuleIdentity::Basic());
+            QVERIFY(demo.Connect());
+            auto dialog = demo.OpenMainWindow();
+            QVERIFY(dialog);
+            QCOMPARE(dialog->AlbumPage().OpenButton().isEnabled(), extended);
+            QTest::mouseClick(dialog->MainPage().ExecutePanel().ContinuousButton(), Qt::LeftButton);
+            QVERIFY(WaitForExecutions(*dialog, 1));
+            QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
+            dialog->close();
+            QVERIFY(closed.wait(kWaitMs));
+            QVERIFY(!dialog->isVisible());
+            QCOMPARE(std::filesystem::exists("DB/qzcxx.qzb"), extended);
+            QVERIFY(!std::filesystem::exists("DBBack"));
+            QVERIFY(demo.messenger.Messages().empty());
+        }
+    }
+
+    // A start-up restore the module refuses, answered No, still checks the registrations: the PC
+    // knows a user with a face the module does not hold.
+    void failedRestoreStillChecksTheRegistrations() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
+        QVERIFY(demo.controller->RegisterFace(0).ok());
+        std::uint8_t response = 0xFF;
+        QCOMPARE(demo.controller->Device()->DeleteAll(1, &response), 0);  // the module alone forgets it
+        QCOMPARE(response, std::uint8_t(0));
+        demo.Host().SetFaults(Refusing(kCmdLoadAlbum, 0xC4));
+        demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kNo});
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        QCOMPARE(demo.MessageIds(), (std::vector<int>{5211, 5020}));
+        QVERIFY(demo.messenger.Messages()[0].text.contains("(error code C4)"));
+        QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
+    }
+};
+
+QZM_UI_TEST_CLASS(MainWindowIntegration)
+#include "main_window_test.moc"
