@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs the command-line tool against the program's built-in
-# simulated module (an emulator of the module on a pseudo-terminal, opened through the ordinary
-# serial code). The tool works in build/bin, beside its delivered files, like the windowed program.
+# Sets everything up, builds, and runs the program: the windowed qzm-demo when a display is there
+# (it offers the built-in "Simulated module" when no module is attached), otherwise the command-line
+# tool against that simulated module (an emulator of the module on a pseudo-terminal, opened through
+# the ordinary serial code). Both work in build/bin, beside their delivered files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
@@ -9,6 +10,14 @@ build=${QZM_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j2
 cd "$build/bin"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== starting qzm-demo (choose \"Simulated module\" when no module is attached)"
+  exec ./qzm-demo
+fi
+echo "No display found (DISPLAY and WAYLAND_DISPLAY are empty): qzm-demo needs one."
+echo "Running the command-line demonstration against the simulated module instead."
+echo
 
 cli=(./qzm-cli --simulate)
 echo "== ports"

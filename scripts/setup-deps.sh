@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins fonts-dejavu-core
   clang-format time
   appstream desktop-file-utils  # the install test validates the desktop entry and the metadata
   dpkg-dev file                 # cpack -G DEB finds the package's dependencies with them

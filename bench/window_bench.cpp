@@ -1,0 +1,140 @@
+// The main window against the emulated module (offscreen), measured as a user feels it:
+//   idle       CPU time of the whole process while the connected window waits, as % of one core
+//   continuous results shown per second with every function and the 320 x 240 image (unpaced),
+//              and the longest delay of a timer on the window thread meanwhile (input latency)
+//   paced      time per continuous run at 921 600 baud against the line time of its bytes
+// qzm-bench-window [--idle-seconds N] [--run-seconds N] [--paced-runs N]
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "demo_harness.h"
+#include "ui/exec_func_select_dlg.h"
+#include "ui/execute_dlg.h"
+#include "ui/state_bmp_button.h"
+
+using namespace qzm;
+
+namespace {
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int Argument(int argc, char** argv, const char* name, int fallback) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0)
+            return std::atoi(argv[i + 1]);
+    }
+    return fallback;
+}
+
+void StartContinuous(CQZMDemoDlg& dialog) {
+    CExecuteDlg& panel = dialog.MainPage().ExecutePanel();
+    panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
+    panel.SelectImageSize(kImage320x240);
+    QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+}
+
+void StopContinuous(CQZMDemoDlg& dialog) {
+    QTest::mouseClick(dialog.MainPage().ExecutePanel().ContinuousButton(), Qt::LeftButton);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int idleSeconds = Argument(argc, argv, "--idle-seconds", 30);
+    const int runSeconds = Argument(argc, argv, "--run-seconds", 20);
+    const int pacedRuns = Argument(argc, argv, "--paced-runs", 10);
+
+    qzm_test::DemoHarness demo;
+    if (!demo.Connect()) {
+        std::fprintf(stderr, "cannot connect to the emulated module\n");
+        return 1;
+    }
+    auto dialog = demo.OpenMainWindow();
+    if (!dialog) {
+        std::fprintf(stderr, "the main window did not start\n");
+        return 1;
+    }
+
+    // Idle: nothing runs; the window thread and every worker should sleep.
+    QElapsedTimer wall;
+    double cpu = CpuSeconds();
+    wall.start();
+    // A plain event loop, as the program runs it (QTest::qWait would wake every few milliseconds).
+    QEventLoop idle;
+    QTimer::singleShot(idleSeconds * 1000, &idle, &QEventLoop::quit);
+    idle.exec();
+    const double idlePercent = 100.0 * (CpuSeconds() - cpu) / (wall.nsecsElapsed() / 1e9);
+    std::printf("idle: %.3f %% of one core over %d s\n", idlePercent, idleSeconds);
+
+    // Continuous, unpaced: results per second and the window thread's responsiveness.
+    QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+    QElapsedTimer tick;
+    qint64 worstLateMs = 0;
+    QTimer probe;
+    probe.setInterval(20);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (tick.isValid())
+            worstLateMs = std::max(worstLateMs, tick.elapsed() - probe.interval());
+        tick.restart();
+    });
+    StartContinuous(*dialog);
+    probe.start();
+    wall.restart();
+    QTest::qWait(runSeconds * 1000);
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    const auto results = shown.count();
+    probe.stop();
+    StopContinuous(*dialog);
+    std::printf(
+        "continuous (unpaced, every function, 320x240): %.1f results per second shown (%lld in %.1f s); "
+        "window thread late by at most %lld ms\n",
+        results / seconds, static_cast<long long>(results), seconds, static_cast<long long>(worstLateMs));
+
+    // Paced at 921 600 baud: each run takes the line time of the bytes it moves, and nothing more.
+    constexpr double kBaud = 921600;
+    demo.Host().SetPacing(static_cast<std::uint32_t>(kBaud));
+    shown.clear();
+    StartContinuous(*dialog);
+    if (!QTest::qWaitFor([&] { return shown.count() >= 1; }, 10000)) {  // the first run starts the count
+        std::fprintf(stderr, "no paced run came through\n");
+        return 1;
+    }
+    const std::uint64_t sentBefore = demo.Host().BytesSent();
+    const std::uint64_t receivedBefore = demo.Host().BytesReceived();
+    const int first = shown.count();
+    wall.restart();
+    if (!QTest::qWaitFor([&] { return shown.count() >= first + pacedRuns; }, 120000))
+        std::fprintf(stderr, "fewer paced runs than asked for came through\n");
+    const double pacedSeconds = wall.nsecsElapsed() / 1e9;
+    const int runs = shown.count() - first;
+    const double bytes =
+        double(demo.Host().BytesSent() - sentBefore) + double(demo.Host().BytesReceived() - receivedBefore);
+    StopContinuous(*dialog);
+    const double perRunMs = 1000.0 * pacedSeconds / runs;
+    const double lineMs = 1000.0 * bytes * 10 / kBaud / runs;
+    std::printf(
+        "paced at 921600 baud: %.1f ms per run against a line time of %.1f ms (%+.2f %%) over %d runs\n",
+        perRunMs, lineMs, 100.0 * (perRunMs - lineMs) / lineMs, runs);
+
+    QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
+    dialog->close();
+    closed.wait(30000);
+    return demo.messenger.Messages().empty() ? 0 : 1;
+}
