@@ -209,6 +209,23 @@ private slots:
         QVERIFY(dialog->Connected());
     }
 
+    // A click on the logo shows the firmware version; a press that moves away by more than five
+    // pixels is no click.
+    void logoClickShowsTheFirmware() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        const QPoint centre = dialog->LogoRect().center();
+        for (const int move : {6, 5}) {
+            qzm_test::SendMouse(*dialog, QEvent::MouseButtonPress, Qt::LeftButton, centre);
+            qzm_test::SendMouse(*dialog, QEvent::MouseMove, Qt::LeftButton, centre + QPoint(0, move));
+            qzm_test::SendMouse(*dialog, QEvent::MouseButtonRelease, Qt::LeftButton, centre + QPoint(0, move));
+        }
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5050});
+        QCOMPARE(demo.messenger.Messages()[0].text, QStringLiteral("QZM-K Firmware version\n    1.2.0.2048"));
+    }
+
     // A module that answers 2 to every execution: results keep coming; stopping reports the code
     // only while the debug logs are on.
     void refusedExecutionsAreReportedOnStopWithDebugLogs() {
