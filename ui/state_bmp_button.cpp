@@ -44,11 +44,15 @@ void CStateBmpButton::SetTextStyle(Qt::Alignment alignment, bool multiLine) {
 
 void CStateBmpButton::SetStateCount(int count) {
     stateCount_ = std::max(1, count);
+    setCheckable(stateCount_ == 2);
+    setChecked(isCheckable() && state_ == 1);
     update();
 }
 
 void CStateBmpButton::SetState(int state) {
     state_ = state;
+    if (isCheckable())
+        setChecked(state_ == 1);
     update();
 }
 

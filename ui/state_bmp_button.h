@@ -31,6 +31,7 @@ public:
     // Multi-line wraps from the top left; otherwise one line placed by alignment (default centred).
     void SetTextStyle(Qt::Alignment alignment, bool multiLine = false);
 
+    // Two states make the button checkable: state 1 is reported as checked (to assistive tools too).
     void SetStateCount(int count);
     int StateCount() const { return stateCount_; }
     // Column to draw, 0 .. StateCount() - 1; redraws the button.
@@ -41,6 +42,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The checked state follows SetState only, so a click never changes it behind the owner's back.
+    void nextCheckState() override {}
 
 private:
     QImage Cell(const QImage& bitmap, int row) const;
