@@ -3,8 +3,8 @@
 // in the order they came, and hands each result back to the window thread as its own copy.
 #pragma once
 
-#include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -13,28 +13,35 @@
 #include <type_traits>
 #include <utility>
 
+#include "ui/window_calls.h"
+
 namespace qzm {
 
 class CDeviceWorker {
 public:
     CDeviceWorker();
-    // Lets the running job end, drops the jobs not yet started and joins the thread.
+    // Made on the window thread. Lets the running job end, drops the jobs not yet started and
+    // joins the thread.
     virtual ~CDeviceWorker();
     CDeviceWorker(const CDeviceWorker&) = delete;
     CDeviceWorker& operator=(const CDeviceWorker&) = delete;
 
-    // Runs job() on the worker; afterwards done(result) (done() for a void job) runs as a queued
-    // call on context's thread. context must outlive the job.
+    // Runs job() on the worker; afterwards done(result) (done() for a void job) runs on the window
+    // thread, unless context is gone by then. The result travels as its own copy.
     template <class Job, class Done>
     void Run(QObject* context, Job job, Done done) {
-        Post([context, job = std::move(job), done = std::move(done)]() mutable {
+        Post([this, context = QPointer<QObject>(context), job = std::move(job), done = std::move(done)]() mutable {
             if constexpr (std::is_void_v<std::invoke_result_t<Job&>>) {
                 job();
-                QMetaObject::invokeMethod(context, std::move(done), Qt::QueuedConnection);
+                calls_.Post([context = std::move(context), done = std::move(done)]() mutable {
+                    if (context)
+                        done();
+                });
             } else {
-                QMetaObject::invokeMethod(
-                    context, [done = std::move(done), result = job()]() mutable { done(std::move(result)); },
-                    Qt::QueuedConnection);
+                calls_.Post([context = std::move(context), done = std::move(done), result = job()]() mutable {
+                    if (context)
+                        done(std::move(result));
+                });
             }
         });
     }
@@ -43,6 +50,7 @@ private:
     void Post(std::function<void()> job);
     void Loop();
 
+    CWindowCalls calls_;  // made on the window thread with the worker
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> jobs_;  // guarded by mutex_

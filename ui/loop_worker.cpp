@@ -1,11 +1,8 @@
 #include "ui/loop_worker.h"
 
-#include <QMetaObject>
-
 namespace qzm {
 
-CLoopWorker::CLoopWorker(QObject* context, Job job)
-    : context_(context), job_(std::move(job)), thread_([this] { Loop(); }) {}
+CLoopWorker::CLoopWorker(Job job) : job_(std::move(job)), thread_([this] { Loop(); }) {}
 
 CLoopWorker::~CLoopWorker() {
     {
@@ -67,18 +64,15 @@ void CLoopWorker::Loop() {
 }
 
 void CLoopWorker::Deliver(Run run) {
-    QMetaObject::invokeMethod(
-        context_,
-        [this, show = std::move(run.show)] {
-            if (show)
-                show();
-            {
-                std::lock_guard lock(mutex_);
-                awaitingShow_ = false;
-            }
-            changed_.notify_all();
-        },
-        Qt::QueuedConnection);
+    calls_.Post([this, show = std::move(run.show)] {
+        if (show)
+            show();
+        {
+            std::lock_guard lock(mutex_);
+            awaitingShow_ = false;
+        }
+        changed_.notify_all();
+    });
 }
 
 }  // namespace qzm

@@ -4,11 +4,12 @@
 // a fast module can never queue results without bound.
 #pragma once
 
-#include <QObject>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
+
+#include "ui/window_calls.h"
 
 namespace qzm {
 
@@ -22,8 +23,9 @@ public:
     };
     using Job = std::function<Run()>;
 
-    // job runs on the worker; the results are shown through queued calls on context's thread.
-    CLoopWorker(QObject* context, Job job);
+    // Made on the window thread; job runs on the worker and each result is shown on the window
+    // thread.
+    explicit CLoopWorker(Job job);
     // Ends the current run and joins the thread.
     ~CLoopWorker();
     CLoopWorker(const CLoopWorker&) = delete;
@@ -44,7 +46,7 @@ private:
     void Loop();
     void Deliver(Run run);
 
-    QObject* const context_;
+    CWindowCalls calls_;
     const Job job_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;

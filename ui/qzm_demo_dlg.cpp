@@ -109,7 +109,7 @@ CQZMDemoDlg::CQZMDemoDlg(CDemoController& controller, CMessenger& messenger, CDe
       deviceType_(controller.Device()->DeviceType()) {
     BuildWindow();
 
-    executionLoop_ = std::make_unique<CLoopWorker>(this, [this] {
+    executionLoop_ = std::make_unique<CLoopWorker>([this] {
         auto run = std::make_shared<ExecutionRun>(RunExecution(executionImage_, Choice()));
         const bool failed = run->outcome.result != kProtocolOk;
         return CLoopWorker::Run{failed, [this, run, failed] {
@@ -121,7 +121,7 @@ CQZMDemoDlg::CQZMDemoDlg(CDemoController& controller, CMessenger& messenger, CDe
                                     }
                                 }};
     });
-    previewLoop_ = std::make_unique<CLoopWorker>(this, [this] {
+    previewLoop_ = std::make_unique<CLoopWorker>([this] {
         // A failed live image is not reported: the picture stays and the next run tries again.
         const bool shown = controller_.ExecuteImageOnly(&previewImage_).ok();
         auto frame = std::make_shared<CImageData>(previewImage_);

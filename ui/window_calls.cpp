@@ -1,0 +1,29 @@
+#include "ui/window_calls.h"
+
+#include <QMetaObject>
+
+namespace qzm {
+
+void CWindowCalls::Post(std::function<void()> call) {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(std::move(call));
+    }
+    QMetaObject::invokeMethod(this, [this] { RunPending(); }, Qt::QueuedConnection);
+}
+
+void CWindowCalls::RunPending() {
+    for (;;) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(mutex_);
+            if (pending_.empty())
+                return;
+            call = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        call();
+    }
+}
+
+}  // namespace qzm
