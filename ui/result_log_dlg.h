@@ -7,6 +7,8 @@
 
 #include <QMenu>
 #include <QPoint>
+#include <QString>
+#include <QTextCursor>
 #include <QWidget>
 #include <cstdint>
 #include <deque>
@@ -64,6 +66,8 @@ public:
     void CopySelectedLog();
     void ClearLog();
 
+    // The log's text as shown and copied, newest block first.
+    QString LogText() const;
     int BlockCount() const { return static_cast<int>(blockLengths_.size()); }
     int LimitLogBlock() const { return limitLogBlock_; }
     const std::string& PendingHeader() const { return pendingHeader_; }
@@ -89,16 +93,24 @@ private:
         int responseTimeMs = 0;
     };
 
+    // The control's text is an empty paragraph of no height, the blocks, newest first, each one
+    // paragraph ending in its last line feed, and an empty last paragraph. New blocks go in after
+    // the first paragraph and old ones come out before the last, so neither touches another block.
+    static constexpr int kFirstBlockPosition = 1;
+    void ResetDocument();
+
     void InsertResult(const PostedResult& posted);
     // Puts a block at the top of the log and counts it.
     void InsertBlock(const std::string& text);
     // Deletes the oldest block, at the bottom of the text.
     void RemoveOldestBlock();
     void ShowTop();
+    // Copies the range to the clipboard and leaves it selected.
+    void CopyRange(QTextCursor range);
 
     COrgRichEdit* log_ = nullptr;
     // UTF-16 length of every block shown, oldest first. The blocks lie in the text newest first,
-    // one after the other, so the oldest is exactly the last that many characters.
+    // one after the other, so the oldest is exactly that many characters before the last paragraph.
     std::deque<int> blockLengths_;
     int limitLogBlock_ = 0;  // below 1: no limit
     std::string pendingHeader_;
