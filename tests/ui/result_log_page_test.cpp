@@ -262,6 +262,12 @@ private slots:
             menu->actions()[0]->trigger();
             QCOMPARE(QApplication::clipboard()->text(), all);
             QVERIFY(!page.LogView()->textCursor().hasSelection());
+            // A selection reaching above the first block copies only the log's own text.
+            QTextCursor fromTop(page.LogView()->document());
+            fromTop.setPosition(1 + 95, QTextCursor::KeepAnchor);
+            page.LogView()->setTextCursor(fromTop);
+            menu->actions()[1]->trigger();
+            QCOMPARE(QApplication::clipboard()->text(), QString(95, u'-'));
             menu->actions()[2]->trigger();
         }
         QCOMPARE(page.LogText(), QString());
