@@ -79,9 +79,25 @@ void CResultLogDlg::AddResult(const FunctionFlags& functions, const CExecResult*
     if (result == nullptr) {
         return;
     }
-    PostedResult posted{functions, *result, status, returnCode, responseTimeMs};
-    QMetaObject::invokeMethod(
-        this, [this, posted = std::move(posted)] { InsertResult(posted); }, Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        queue_.push_back({functions, *result, status, returnCode, responseTimeMs});
+    }
+    // The call carries no data of ours: what crosses threads goes through the guarded queue.
+    QMetaObject::invokeMethod(this, "TakeQueuedResult", Qt::QueuedConnection);
+}
+
+void CResultLogDlg::TakeQueuedResult() {
+    PostedResult posted;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        if (queue_.empty()) {
+            return;
+        }
+        posted = std::move(queue_.front());
+        queue_.pop_front();
+    }
+    InsertResult(posted);
 }
 
 void CResultLogDlg::InsertResult(const PostedResult& posted) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,9 @@ public:
     // Reads LimitLogBlock (Application.ini) from settings.
     explicit CResultLogDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
 
-    // One execution's block. Callable from any thread: everything is copied into the request, which
-    // the window thread formats and inserts later, so the caller may reuse its result at once. A
-    // null result adds nothing.
+    // One execution's block. Callable from any thread: everything is copied into a queue that the
+    // window thread empties later, formatting and inserting each result, so the caller may reuse
+    // its result at once. A null result adds nothing.
     void AddResult(const FunctionFlags& functions, const CExecResult* result, int status,
                    std::uint8_t returnCode, int responseTimeMs);
 
@@ -99,6 +100,8 @@ private:
     static constexpr int kFirstBlockPosition = 1;
     void ResetDocument();
 
+    // Takes the oldest result AddResult queued and inserts it; one call is posted per result.
+    Q_INVOKABLE void TakeQueuedResult();
     void InsertResult(const PostedResult& posted);
     // Puts a block at the top of the log and counts it.
     void InsertBlock(const std::string& text);
@@ -107,6 +110,9 @@ private:
     void ShowTop();
     // Copies the range to the clipboard and leaves it selected.
     void CopyRange(QTextCursor range);
+
+    std::mutex queueMutex_;
+    std::deque<PostedResult> queue_;  // guarded by queueMutex_: results on their way to the window thread
 
     COrgRichEdit* log_ = nullptr;
     // UTF-16 length of every block shown, oldest first. The blocks lie in the text newest first,
