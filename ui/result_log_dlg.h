@@ -7,10 +7,13 @@
 
 #include <QMenu>
 #include <QPoint>
+#include <QString>
+#include <QTextCursor>
 #include <QWidget>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,9 +35,9 @@ public:
     // Reads LimitLogBlock (Application.ini) from settings.
     explicit CResultLogDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
 
-    // One execution's block. Callable from any thread: everything is copied into the request, which
-    // the window thread formats and inserts later, so the caller may reuse its result at once. A
-    // null result adds nothing.
+    // One execution's block. Callable from any thread: everything is copied into a queue that the
+    // window thread empties later, formatting and inserting each result, so the caller may reuse
+    // its result at once. A null result adds nothing.
     void AddResult(const FunctionFlags& functions, const CExecResult* result, int status,
                    std::uint8_t returnCode, int responseTimeMs);
 
@@ -64,6 +67,8 @@ public:
     void CopySelectedLog();
     void ClearLog();
 
+    // The log's text as shown and copied, newest block first.
+    QString LogText() const;
     int BlockCount() const { return static_cast<int>(blockLengths_.size()); }
     int LimitLogBlock() const { return limitLogBlock_; }
     const std::string& PendingHeader() const { return pendingHeader_; }
@@ -89,16 +94,29 @@ private:
         int responseTimeMs = 0;
     };
 
+    // The control's text is an empty paragraph of no height, the blocks, newest first, each one
+    // paragraph ending in its last line feed, and an empty last paragraph. New blocks go in after
+    // the first paragraph and old ones come out before the last, so neither touches another block.
+    static constexpr int kFirstBlockPosition = 1;
+    void ResetDocument();
+
+    // Takes the oldest result AddResult queued and inserts it; one call is posted per result.
+    Q_INVOKABLE void TakeQueuedResult();
     void InsertResult(const PostedResult& posted);
     // Puts a block at the top of the log and counts it.
     void InsertBlock(const std::string& text);
     // Deletes the oldest block, at the bottom of the text.
     void RemoveOldestBlock();
     void ShowTop();
+    // Copies the range to the clipboard and leaves it selected.
+    void CopyRange(QTextCursor range);
+
+    std::mutex queueMutex_;
+    std::deque<PostedResult> queue_;  // guarded by queueMutex_: results on their way to the window thread
 
     COrgRichEdit* log_ = nullptr;
     // UTF-16 length of every block shown, oldest first. The blocks lie in the text newest first,
-    // one after the other, so the oldest is exactly the last that many characters.
+    // one after the other, so the oldest is exactly that many characters before the last paragraph.
     std::deque<int> blockLengths_;
     int limitLogBlock_ = 0;  // below 1: no limit
     std::string pendingHeader_;

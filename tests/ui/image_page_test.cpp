@@ -1,13 +1,10 @@
 // The image page as the user sees it: the placeholder, frames fitted into the picture, the
 // results over them and the display toggles, read from the page's pixels.
-#include <QCheckBox>
-#include <QScrollBar>
 #include <QTest>
 
 #include "page_results.h"
 #include "present/overlay_geometry.h"
 #include "ui/image_dlg.h"
-#include "ui/org_combo_box.h"
 #include "ui/skins.h"
 #include "ui_test_support.h"
 
@@ -117,16 +114,10 @@ private slots:
         QCOMPARE(page.Toggle(0)->text(), QStringLiteral("Human Body"));
         QCOMPARE(page.Toggle(9)->text(), QStringLiteral("Recognition"));
         QVERIFY(page.DisplayImageChecked());
-        const auto* zoom = page.findChild<COrgComboBox*>();
-        QVERIFY(zoom && !zoom->isEnabled());
-        QCOMPARE(zoom->currentText(), QStringLiteral("100%"));
-        QCOMPARE(zoom->currentData().toInt(), 100);
-        for (const QScrollBar* bar : page.findChildren<QScrollBar*>()) {
-            QVERIFY(bar->isHidden());
-        }
 
         const CExecResult result = FaceAndBody();
         const CImageData frame = qzm_test::PatternFrame(320, 240);
+        page.SetCoordinateSpace(0, 480);  // no such space: the 640 x 480 one stays
         page.SetImage(frame, AllFunctions(), &result);
         QCOMPARE(PictureAt(page, kFaceEdge.x(), kFaceEdge.y()), Rgb(kFaceColour));
         QCOMPARE(PictureAt(page, kBodyEdge.x(), kBodyEdge.y()), Rgb(kBodyColour));
@@ -157,18 +148,6 @@ private slots:
         QTest::mouseClick(&faceToggle, Qt::LeftButton);
         QCOMPARE(page.DisplayState(kFunctionFace), 1);
         page.SetImage(frame, AllFunctions(), &result);
-        QCOMPARE(PictureAt(page, kFaceEdge.x(), kFaceEdge.y()), Rgb(kFaceColour));
-    }
-
-    void coordinateSpaceScalesResults() {
-        CImageDlg page;
-        page.resize(page.sizeHint());
-        CExecResult result;
-        result.faces.push_back(qzm_test::FullFace(640, 480, 320));
-        // A model reporting in 1280 x 960: the same face lands where 320, 240, 160 does in 640 x 480.
-        page.SetCoordinateSpace(1280, 960);
-        page.SetCoordinateSpace(0, 480);  // ignored
-        page.SetImage(qzm_test::PatternFrame(320, 240), OnlyFunctions({kFunctionFace}), &result);
         QCOMPARE(PictureAt(page, kFaceEdge.x(), kFaceEdge.y()), Rgb(kFaceColour));
     }
 };

@@ -39,30 +39,13 @@ CQZMDetectRes Detection(int x, int y, int size, int confidence) {
 CFaceResult FullFace(int x, int y, int size) {
     CFaceResult face;
     face.detection = Detection(x, y, size);
-    face.direction.yaw = 0;
-    face.direction.pitch = 0;
-    face.direction.roll = 0;
-    face.direction.confidence = 700;
-    face.direction.valid = 1;
     face.age.age = 30;
     face.age.confidence = 600;
-    face.age.valid = 1;
     face.gender.gender = 1;
     face.gender.confidence = 900;
-    face.gender.valid = 1;
-    face.gaze.gazeYaw = 0;
-    face.gaze.gazePitch = 0;
-    face.gaze.valid = 1;
-    face.blink.left = 300;
-    face.blink.right = 300;
-    face.blink.valid = 1;
-    face.expression.topExpression = 2;
-    face.expression.topScore = 80;
-    face.expression.degree = 40;
-    face.expression.valid = 1;
     face.recognition.userId = 1;
     face.recognition.score = 750;
-    face.recognition.valid = 1;
+    face.age.valid = face.gender.valid = face.recognition.valid = 1;
     return face;
 }
 

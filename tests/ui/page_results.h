@@ -20,8 +20,7 @@ Functions OnlyFunctions(std::initializer_list<int> indexes);
 // A valid detection centred at (x, y) in module coordinates.
 qzm::CQZMDetectRes Detection(int x, int y, int size, int confidence = 800);
 
-// A face with every estimation filled in: looking straight ahead, 30 years, male, eyes open,
-// happy, recognised as user 1.
+// A face 30 years old, male, recognised as user 1; its other estimations did not arrive.
 qzm::CFaceResult FullFace(int x, int y, int size);
 
 // An 8-bit grey frame, packed rows, pixel (x, y) = FramePixel(x, y).

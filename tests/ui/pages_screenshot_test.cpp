@@ -35,7 +35,7 @@ private slots:
         image->SetImage(execution.frame, qzm_test::AllFunctions(), &execution.result);
         log->AddResult(qzm_test::AllFunctions(), &execution.result, 0, 0, 87);
         QVERIFY(QTest::qWaitFor([&] { return log->BlockCount() == 2; }));
-        QVERIFY(log->LogView()->toPlainText().contains("Recognition \tAda Lovelace Confidence:812"));
+        QVERIFY(log->LogText().contains("Recognition \tAda Lovelace Confidence:812"));
 
         mainPage.resize(image->sizeHint().width() + 560, image->sizeHint().height() + 20);
         mainPage.show();
