@@ -30,7 +30,8 @@ public:
     // thread, unless context is gone by then. The result travels as its own copy.
     template <class Job, class Done>
     void Run(QObject* context, Job job, Done done) {
-        Post([this, context = QPointer<QObject>(context), job = std::move(job), done = std::move(done)]() mutable {
+        Post([this, context = QPointer<QObject>(context), job = std::move(job),
+              done = std::move(done)]() mutable {
             if constexpr (std::is_void_v<std::invoke_result_t<Job&>>) {
                 job();
                 calls_.Post([context = std::move(context), done = std::move(done)]() mutable {

@@ -256,8 +256,8 @@ void CQZMDemoDlg::showEvent(QShowEvent* event) {
 
 void CQZMDemoDlg::RunStartup() {
     std::string firmware;
-    int width = CImageDlg::kDefaultCoordinateWidth;
-    int height = CImageDlg::kDefaultCoordinateHeight;
+    int width = 0;  // the page keeps its own coordinate space when the module does not tell
+    int height = 0;
     const DeviceOutcome version = RunWaiting(*wait_, kTextRunning, [&] {
         DeviceOutcome outcome = controller_.GetVersionText(nullptr, &firmware);
         if (outcome.ok())

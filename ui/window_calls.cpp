@@ -9,7 +9,8 @@ void CWindowCalls::Post(std::function<void()> call) {
         std::lock_guard lock(mutex_);
         pending_.push_back(std::move(call));
     }
-    QMetaObject::invokeMethod(this, [this] { RunPending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RunPending(); }, Qt::QueuedConnection);
 }
 
 void CWindowCalls::RunPending() {

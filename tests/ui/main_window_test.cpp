@@ -27,7 +27,7 @@ namespace {
 constexpr int kWaitMs = 15000;
 
 QString LogText(CQZMDemoDlg& dialog) {
-    return dialog.MainPage().ResultLog().LogView()->toPlainText();
+    return dialog.MainPage().ResultLog().LogText();
 }
 
 bool WaitForExecutions(CQZMDemoDlg& dialog, int count) {
@@ -220,7 +220,8 @@ private slots:
         for (const int move : {6, 5}) {
             qzm_test::SendMouse(*dialog, QEvent::MouseButtonPress, Qt::LeftButton, centre);
             qzm_test::SendMouse(*dialog, QEvent::MouseMove, Qt::LeftButton, centre + QPoint(0, move));
-            qzm_test::SendMouse(*dialog, QEvent::MouseButtonRelease, Qt::LeftButton, centre + QPoint(0, move));
+            qzm_test::SendMouse(*dialog, QEvent::MouseButtonRelease, Qt::LeftButton,
+                                centre + QPoint(0, move));
         }
         QCOMPARE(demo.MessageIds(), std::vector<int>{5050});
         QCOMPARE(demo.messenger.Messages()[0].text, QStringLiteral("QZM-K Firmware version\n    1.2.0.2048"));
