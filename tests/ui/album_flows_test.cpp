@@ -2,8 +2,11 @@
 // module: users, names, registrations, deleting faces and users, album files, the maintenance
 // page, and closing while an album file loads. Checks what the user sees (rows, counts, faces,
 // messages) and what ends up on disk and in the module.
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -11,6 +14,7 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <optional>
 
 #include "demo_harness.h"
 #include "device/qzm_frame.h"
@@ -56,8 +60,12 @@ public:
 private:
     void Poll() {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        if (running_ || dialog == nullptr || !dialog->isVisible())
+        // Once per showing: a dialog the action left open is not handled again.
+        if (running_ || dialog == nullptr || !dialog->isVisible() || dialog == handled_)
             return;
+        handled_ = dialog;
+        disconnect(finished_);
+        finished_ = connect(dialog, &QDialog::finished, this, [this] { handled_ = nullptr; });
         ++shown_;
         if (actions_.empty()) {
             dialog->reject();
@@ -76,6 +84,8 @@ private:
     QTimer poll_;
     int shown_ = 0;
     bool running_ = false;
+    Dialog* handled_ = nullptr;  // the dialog whose showing was handled, until it finishes
+    QMetaObject::Connection finished_;
 };
 
 using NameScript = DialogScript<CNameInputDlg>;
@@ -202,6 +212,57 @@ struct ProgressTrace {
     std::vector<int> values;
 };
 
+// The album file dialog shows name selected in its file list.
+bool ShowsSelected(QWidget& dialog, const QString& name) {
+    for (const QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
+        if (!view->isVisible() || view->selectionModel() == nullptr)
+            continue;
+        for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
+            if (index.data().toString() == name)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::uint8_t> Bytes(const fs::path& path) {
+    const std::string text = ReadText(path);
+    return {text.begin(), text.end()};
+}
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t{bytes[at + 3]} << 24;
+}
+
+// The faces of a user as the controller shows them, pixel for pixel.
+std::vector<std::vector<std::uint8_t>> Faces(CDemoController& controller, int id) {
+    std::vector<std::vector<std::uint8_t>> faces;
+    for (const CDemoController::ImageSlot& slot : controller.LoadUserImages(id)) {
+        if (slot.dataNumber >= 0) {
+            const std::uint8_t* pixels = slot.image.Plane(0);
+            faces.emplace_back(pixels, pixels + slot.image.Stride(0) * slot.image.Height());
+        }
+    }
+    return faces;
+}
+
+// Clicks "Delete all data" on the maintenance page of the settings dialog, then Cancel.
+DialogScript<CSettingDlg>::Action DeleteAllData() {
+    return [](CSettingDlg& settings) {
+        QTabWidget& tabs = *settings.Tabs();
+        tabs.setCurrentWidget(settings.MaintenancePage());
+        QCOMPARE(tabs.tabText(tabs.currentIndex()), QStringLiteral("Maintenance"));
+        CStateBmpButton* button = nullptr;
+        for (CStateBmpButton* candidate : settings.MaintenancePage()->findChildren<CStateBmpButton*>()) {
+            if (candidate->text() == QLatin1String("Delete all data"))
+                button = candidate;
+        }
+        QVERIFY(button != nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
+    };
+}
+
 }  // namespace
 
 class AlbumFlowsIntegration : public QObject {
@@ -237,6 +298,11 @@ private slots:
         QCOMPARE(NamesIn(dialog->MainPage().ResultLog().UserList()),
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
         QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+        // Greek and Japanese do not fit the ANSI code page: the file is UTF-16 with its mark.
+        const std::string info = ReadText("DB/RegistData/000/UserInfo.dat");
+        QVERIFY(info.size() > 2 && info.compare(0, 2, "\xFF\xFE") == 0);
+        QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(info.data() + 2), (info.size() - 2) / 2)
+                    .contains(kGreek));
 
         // Register: no face, two faces, then one face in view.
         ClickRow(users.List(), 0);
@@ -276,6 +342,8 @@ private slots:
         QCOMPARE(Rows(users), (QStringList{kGreek + "/3", "Bob/0"}));
         ClickRow(users.List(), 0);
         QCOMPARE(strip.ShownCount(), 3);
+        ClickFace(strip, 1);
+        QVERIFY(!qzm_test::SaveScreenshot(*dialog, QStringLiteral("album_page_flows")).isEmpty());
 
         // Delete the middle face, then all of them.
         demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk, MsgAnswer::kYes, MsgAnswer::kOk});
@@ -369,6 +437,19 @@ private slots:
         QTest::mouseClick(&users.DeleteUserButton(), Qt::LeftButton);
         QCOMPARE(Rows(users), (QStringList{"Ben/1", "Dee/2"}));
 
+        // A registration the module refuses stores nothing.
+        ClickRow(users.List(), 1);
+        demo.Host().SetFaults(Refusing(kCmdRegister, 0xC2));
+        demo.messenger.Script({MsgAnswer::kOk});
+        QTest::mouseClick(&users.RegisterButton(), Qt::LeftButton);
+        demo.Host().SetFaults({});
+        QCOMPARE(demo.messenger.Messages().back().id, 2083);
+        QCOMPARE(
+            demo.messenger.Messages().back().text,
+            QStringLiteral("Registration unsuccessful.\nThe module refused the command. (error code C2)"));
+        QCOMPARE(Rows(users), (QStringList{"Ben/1", "Dee/2"}));
+        QCOMPARE(strip.ShownCount(), 2);
+
         // Delete All refused by the module keeps everyone; then it goes through.
         demo.Host().SetFaults(Refusing(kCmdDeleteAll, 0xC2));
         demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk});
@@ -421,6 +502,278 @@ private slots:
         // The selection stayed on the full user.
         QCOMPARE(users.SelectedUser(), 0);
         QVERIFY(!users.RegisterButton().isEnabled());
+    }
+
+    // Save to a file, delete all users, open the file again: users, counts and faces are back in
+    // the list, the store and the module. The file dialogs start at the last file with it selected
+    // and leave the working folder as it was; saving over a file asks first.
+    void albumFileRoundTrip() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        Prepare(demo, {{kGreek.toStdString(), 2}, {"Bob", 1}});
+        auto dialog = OpenAlbumPage(demo);
+        QVERIFY(dialog);
+        CRegistDlg& page = dialog->AlbumPage();
+        CRegUserDlg& users = page.UserPanel();
+        const auto greekFaces = Faces(*demo.controller, 0);
+        QCOMPARE(greekFaces.size(), std::size_t{2});
+        const QString working = QDir::currentPath();
+        QVERIFY(QDir().mkpath(QStringLiteral("albums")));
+        const QString file = working + QStringLiteral("/albums/a.qzc");
+        ProgressTrace progress(dialog->ProgressDialog());
+
+        QStringList seen;
+        FileScript files{ChooseFile(file, &seen)};
+        demo.messenger.Script({MsgAnswer::kOk});
+        QTest::mouseClick(&page.SaveButton(), Qt::LeftButton);
+        QCOMPARE(seen, (QStringList{"save", working, working + "/QZMAlbum.qzc"}));
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5032});
+        QCOMPARE(demo.messenger.Messages()[0].text, QStringLiteral("Album saved."));
+        QCOMPARE(progress.Max(), 100);
+        QCOMPARE(QDir::currentPath(), working);
+        QVERIFY(ReadText("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
+                std::string::npos);
+        // Album, then the users in list order, the name as typed in UTF-16.
+        const std::vector<std::uint8_t> saved = Bytes(file.toStdString());
+        const std::uint32_t albumSize = Le32(saved, 0);
+        QCOMPARE(saved.size(), albumSize + 16 + 264 * 2 + 4144 * 3);
+        QCOMPARE(Le32(saved, 8 + albumSize), std::uint32_t{2});
+        const auto* name = reinterpret_cast<const char16_t*>(saved.data() + 16 + albumSize + 4);
+        QCOMPARE(QString::fromUtf16(name, kGreek.size()), kGreek);
+        QVERIFY(LiveImageRuns(demo));
+
+        // Everything deleted.
+        demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk});
+        QTest::mouseClick(&users.DeleteAllButton(), Qt::LeftButton);
+        QCOMPARE(Rows(users), QStringList{});
+        QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{0});
+
+        // Open, not saving first: the open dialog starts in albums with a.qzc selected.
+        bool selectedInList = false;
+        seen.clear();
+        files.Add([&](COrgFileDlg& open) {
+            selectedInList =
+                QTest::qWaitFor([&] { return ShowsSelected(open, QStringLiteral("a.qzc")); }, 5000);
+            ChooseFile(file, &seen)(open);
+        });
+        progress.values.clear();
+        demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kOk});
+        QTest::mouseClick(&page.OpenButton(), Qt::LeftButton);
+        QCOMPARE(seen, (QStringList{"open", working + "/albums", file}));
+        QVERIFY(selectedInList);
+        std::vector<int> ids = demo.MessageIds();
+        QCOMPARE(std::vector<int>(ids.end() - 2, ids.end()), (std::vector<int>{5030, 5031}));
+        QCOMPARE(demo.messenger.Messages()[ids.size() - 2].buttons, MsgButtons::kYesNoCancel);
+        QCOMPARE(progress.Max(), 100);
+        QCOMPARE(QDir::currentPath(), working);
+        QCOMPARE(Rows(users), (QStringList{kGreek + "/2", "Bob/1"}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
+        QCOMPARE(page.ImagePage().ShownCount(), 0);
+        QCOMPARE(StoredUsers(*demo.controller), (QStringList{kGreek + ":2", "Bob:1"}));
+        QCOMPARE(NamesIn(dialog->MainPage().ResultLog().UserList()),
+                 (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
+        QCOMPARE(NamesIn(dialog->MainPage().ImagePage().UserList()),
+                 (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
+        QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{3});
+        QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+        ClickRow(users.List(), 0);
+        QCOMPARE(page.ImagePage().ShownCount(), 2);
+        QVERIFY(Faces(*demo.controller, 0) == greekFaces);
+        QVERIFY(LiveImageRuns(demo));
+        QCOMPARE(dialog->ProgressDialog().findChild<QLabel*>()->text(), QStringLiteral("Loading a.qzc."));
+
+        // Open, saving first: the save dialog, then the open dialog in the folder of the file just
+        // saved with that file selected.
+        const QString second = working + QStringLiteral("/albums/b.qzc");
+        seen.clear();
+        selectedInList = false;
+        files.Add(ChooseFile(second, &seen));
+        files.Add([&](COrgFileDlg& open) {
+            selectedInList =
+                QTest::qWaitFor([&] { return ShowsSelected(open, QStringLiteral("b.qzc")); }, 5000);
+            ChooseFile(file, &seen)(open);
+        });
+        demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk, MsgAnswer::kOk});
+        QTest::mouseClick(&page.OpenButton(), Qt::LeftButton);
+        QCOMPARE(seen, (QStringList{"save", working + "/albums", file, "open", working + "/albums", second}));
+        QVERIFY(selectedInList);
+        ids = demo.MessageIds();
+        QCOMPARE(std::vector<int>(ids.end() - 3, ids.end()), (std::vector<int>{5030, 5032, 5031}));
+        QCOMPARE(Bytes(second.toStdString()), Bytes(file.toStdString()));
+        QCOMPARE(Rows(users), (QStringList{kGreek + "/2", "Bob/1"}));
+        QVERIFY(ReadText("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
+                std::string::npos);
+
+        // Saving over the file asks first; No keeps the dialog, which is then cancelled.
+        int asked = 0;
+        DialogScript<QMessageBox> overwrite{[&](QMessageBox& box) {
+            ++asked;
+            box.button(QMessageBox::No)->click();
+        }};
+        files.Add([&](COrgFileDlg& save) {
+            ChooseFile(file)(save);
+            QVERIFY(save.isVisible());
+            save.reject();
+        });
+        const std::size_t before = demo.messenger.Messages().size();
+        QTest::mouseClick(&page.SaveButton(), Qt::LeftButton);
+        QCOMPARE(asked, 1);
+        QCOMPARE(demo.messenger.Messages().size(), before);
+        QCOMPARE(Bytes(file.toStdString()), saved);
+
+        // Open answered Yes, the save dialog cancelled: no open dialog follows. Cancel: nothing.
+        const int dialogsBefore = files.Shown();
+        files.Add([](COrgFileDlg& save) {
+            QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
+            save.reject();
+        });
+        demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kCancel});
+        QTest::mouseClick(&page.OpenButton(), Qt::LeftButton);
+        QTest::mouseClick(&page.OpenButton(), Qt::LeftButton);
+        QTest::qWait(100);
+        QCOMPARE(files.Shown(), dialogsBefore + 1);
+        ids = demo.MessageIds();
+        QCOMPARE(std::vector<int>(ids.begin() + before, ids.end()), (std::vector<int>{5030, 5030}));
+        QCOMPARE(QDir::currentPath(), working);
+        QCOMPARE(demo.messenger.Unscripted(), 0);
+        QVERIFY(files.Done());
+    }
+
+    // A load the module refuses shows 5033 with the full path and its code, a broken file 5033
+    // with 20 (nothing received); either way the store, RegistCount and the album backup stay.
+    void refusedLoadsKeepTheStore() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        Prepare(demo, {{"Ann", 1}});
+        const std::string file = (fs::current_path() / "a.qzc").string();
+        QVERIFY(demo.controller->SaveAlbumToFile(file).ok());
+        Prepare(demo, {{"Zed", 2}});
+        auto dialog = OpenAlbumPage(demo);
+        QVERIFY(dialog);
+        CRegistDlg& page = dialog->AlbumPage();
+        const std::string broken = (fs::current_path() / "broken.qzc").string();
+        std::vector<std::uint8_t> bytes = Bytes(file);
+        bytes.resize(bytes.size() - 100);
+        std::ofstream(broken, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        const std::string backup = ReadText("DB/qzcxx.qzb");
+
+        struct Case {
+            std::string path;
+            std::optional<std::uint8_t> refusal;
+            QString code;
+        };
+        for (const Case& test : {Case{file, 0xC4, "C4"}, Case{broken, std::nullopt, "20"}}) {
+            if (test.refusal)
+                demo.Host().SetFaults(Refusing(kCmdLoadAlbum, *test.refusal));
+            FileScript files{ChooseFile(QString::fromStdString(test.path))};
+            demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kOk});
+            QTest::mouseClick(&page.OpenButton(), Qt::LeftButton);
+            demo.Host().SetFaults({});
+            const auto& shown = demo.messenger.Messages().back();
+            QCOMPARE(shown.id, 5033);
+            QVERIFY2(shown.text.startsWith(QStringLiteral("Cannot open %1. (error code %2)")
+                                               .arg(QString::fromStdString(test.path), test.code)),
+                     qPrintable(shown.text));
+            QCOMPARE(shown.icon, MsgIcon::kWarning);
+            QCOMPARE(Rows(page.UserPanel()), (QStringList{"Ann/1", "Zed/2"}));
+            QCOMPARE(StoredUsers(*demo.controller), (QStringList{"Ann:1", "Zed:2"}));
+            QCOMPARE(ReadText("DB/qzcxx.qzb"), backup);
+            QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+            QVERIFY(fs::exists("DB/RegistData/001/01"));
+            QVERIFY(files.Done());
+        }
+        QCOMPARE(demo.messenger.Unscripted(), 0);
+    }
+
+    // A module without album commands: "Open" and "Save" disabled, and the settings dialog has the
+    // maintenance page, whose "Delete all data" empties the PC's store whether the module answers
+    // or not.
+    void deleteAllDataFromMaintenance_data() {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("message");
+        QTest::newRow("module answers") << false << 2090;
+        QTest::newRow("module silent") << true << 2091;
+    }
+    void deleteAllDataFromMaintenance() {
+        QFETCH(bool, silent);
+        QFETCH(int, message);
+        DemoHarness demo(ModuleIdentity::Basic());
+        QVERIFY(demo.Connect());
+        Prepare(demo, {{"Ann", 1}, {"Ben", 0}});
+        auto dialog = OpenAlbumPage(demo);
+        QVERIFY(dialog);
+        CRegistDlg& page = dialog->AlbumPage();
+        QVERIFY(!page.OpenButton().isEnabled());
+        QVERIFY(!page.SaveButton().isEnabled());
+        QCOMPARE(Rows(page.UserPanel()), (QStringList{"Ann/1", "Ben/0"}));
+        QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
+
+        if (silent) {
+            ModuleFaults faults;
+            faults.silent = true;
+            faults.onlyCommand = kCmdDeleteAll;
+            demo.Host().SetFaults(faults);
+        }
+        DialogScript<CSettingDlg> settings{DeleteAllData()};
+        demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk});
+        QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
+        demo.Host().SetFaults({});
+        QVERIFY(settings.Done());
+        QCOMPARE(demo.MessageIds(), (std::vector<int>{5021, message}));
+        QCOMPARE(demo.messenger.Messages()[0].buttons, MsgButtons::kYesNo);
+        QCOMPARE(demo.messenger.Messages()[1].icon, silent ? MsgIcon::kWarning : MsgIcon::kInformation);
+        QVERIFY(demo.controller->UserList().empty());
+        QVERIFY(!fs::exists("DB/RegistData/000"));
+        QVERIFY(ReadText("Application.ini").find("RegistCount=0") != std::string::npos);
+        // (The emulator carries out a command it does not answer, so only the answering module
+        // shows whether it forgot.)
+        if (!silent)
+            QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{0});
+        QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
+        QCOMPARE(Rows(page.UserPanel()), QStringList{});
+        QCOMPARE(Buttons(page.UserPanel()), (QList<bool>{true, false, false, false, false}));
+        QVERIFY(dialog->MainPage().ResultLog().UserList().empty());
+        QVERIFY(LiveImageRuns(demo));
+    }
+
+    // Closing the window while an album file is being saved: the save ends and is reported first,
+    // then the window closes with the module's album backed up.
+    void closingWaitsForTheAlbumJob() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        Prepare(demo, {{"Ann", 2}});
+        auto dialog = OpenAlbumPage(demo);
+        QVERIFY(dialog);
+        const QString file = QDir::current().filePath(QStringLiteral("slow.qzc"));
+        // The live image has stopped once the file dialog is up; the module then answers at
+        // 1200 baud, so the album takes more than a second to arrive.
+        FileScript files{[&](COrgFileDlg& save) {
+            demo.Host().SetPacing(1200);
+            ChooseFile(file)(save);
+        }};
+        std::size_t messagesAtClose = 99;
+        connect(dialog.get(), &CQZMDemoDlg::Closed, this,
+                [&] { messagesAtClose = demo.messenger.Messages().size(); });
+        bool stayedUp = false;
+        DialogScript<CProgressDlg> whileSaving{[&](CProgressDlg& progress) {
+            QCOMPARE(progress.findChild<QLabel*>()->text(), QStringLiteral("Saving slow.qzc."));
+            dialog->close();
+            QTest::qWait(300);
+            stayedUp = progress.isVisible() && dialog->isVisible() && !dialog->WaitDialog().isVisible() &&
+                       messagesAtClose == 99;
+        }};
+        QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
+        demo.messenger.Script({MsgAnswer::kOk});
+        QTest::mouseClick(&dialog->AlbumPage().SaveButton(), Qt::LeftButton);
+        QVERIFY(closed.count() == 1 || closed.wait(kWaitMs));
+        QVERIFY(stayedUp);
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5032});
+        QCOMPARE(messagesAtClose, std::size_t{1});
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(fs::exists(file.toStdString()));
+        QVERIFY(fs::exists("DB/qzcxx.qzb"));
+        QVERIFY(!fs::exists("DBBack"));
     }
 };
 
