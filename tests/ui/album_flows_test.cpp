@@ -1,6 +1,6 @@
 // The album page's flows as a user walks them through the real main window against the emulated
 // module: users, names, registrations, deleting faces and users, album files, the maintenance
-// page, and closing while an album file loads. Checks what the user sees (rows, counts, faces,
+// page, and closing while an album file is saved. Checks what the user sees (rows, counts, faces,
 // messages) and what ends up on disk and in the module.
 #include <QAbstractItemView>
 #include <QApplication>
