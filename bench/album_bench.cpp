@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "files/file_operate.h"
-#include "files/text_codec.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
+
+#include "album_file_bytes.h"
 
 using namespace qzm;
 namespace fs = std::filesystem;
@@ -41,42 +42,9 @@ private:
     fs::path path_;
 };
 
-void Put32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-void PutText(std::vector<std::uint8_t>& bytes, const std::string& text, std::size_t fieldBytes) {
-    const std::string units = Utf8ToUtf16LeBytes(text);
-    bytes.insert(bytes.end(), units.begin(), units.end());
-    bytes.insert(bytes.end(), fieldBytes - units.size(), 0);
-}
-
 // An album file as the program writes it, with a 1000-byte album.
 std::vector<std::uint8_t> AlbumFile(int users, int dataPerUser) {
-    std::vector<std::uint8_t> bytes;
-    Put32(bytes, 1000);
-    bytes.insert(bytes.end(), {1, 0, 0, 0});
-    bytes.insert(bytes.end(), 1000, 0x33);
-    Put32(bytes, static_cast<std::uint32_t>(users));
-    Put32(bytes, static_cast<std::uint32_t>(users));
-    for (int id = 0; id < users; ++id) {
-        Put32(bytes, static_cast<std::uint32_t>(id));
-        PutText(bytes, "USER" + std::to_string(id + 1), 256);
-        Put32(bytes, static_cast<std::uint32_t>(dataPerUser));
-        for (int n = 0; n < dataPerUser; ++n) {
-            Put32(bytes, static_cast<std::uint32_t>(n));
-            PutText(bytes, "2024/05/17", 32);
-            Put32(bytes, 64);
-            Put32(bytes, 64);
-            Put32(bytes, 0x21000044);
-            for (int i = 0; i < 4096; ++i) {
-                bytes.push_back(static_cast<std::uint8_t>(i + id + n));
-            }
-        }
-    }
-    return bytes;
+    return AlbumFileBytes(std::vector<std::uint8_t>(1000, 0x33), users, dataPerUser);
 }
 
 void BM_ReadAlbumFile(benchmark::State& state) {

@@ -49,6 +49,7 @@ public:
     void SetCoordinateSpace(int width, int height);
     // Registered users, for the names of recognised faces.
     void SetUserList(std::vector<UserName> users);
+    const std::vector<UserName>& UserList() const { return resultDC_.UserList(); }
 
     // "Display image", checked at start; the owner publishes it for the execution worker.
     bool DisplayImageChecked() const { return displayImage_->isChecked(); }

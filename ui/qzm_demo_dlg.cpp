@@ -87,7 +87,8 @@ public:
         }
     }
     ~PausedMode() {
-        if (!paused_ || dlg_.mode_ != mode_ || dlg_.closing_)
+        // Not when the window is about to close: it would only be stopped again.
+        if (!paused_ || dlg_.mode_ != mode_ || dlg_.closing_ || dlg_.closeWanted_)
             return;
         (mode_ == kModeContinuous ? dlg_.executionLoop_ : dlg_.previewLoop_)->Start();
     }
@@ -98,6 +99,20 @@ private:
     CQZMDemoDlg& dlg_;
     const int mode_;
     bool paused_ = false;
+};
+
+class CQZMDemoDlg::Serving {
+public:
+    explicit Serving(CQZMDemoDlg& dlg) : dlg_(dlg) { ++dlg_.serving_; }
+    ~Serving() {
+        if (--dlg_.serving_ == 0 && dlg_.closeWanted_)
+            QTimer::singleShot(0, &dlg_, &CQZMDemoDlg::CloseWindow);
+    }
+    Serving(const Serving&) = delete;
+    Serving& operator=(const Serving&) = delete;
+
+private:
+    CQZMDemoDlg& dlg_;
 };
 
 CQZMDemoDlg::CQZMDemoDlg(CDemoController& controller, CMessenger& messenger, CDeviceWorker& worker,
@@ -211,6 +226,7 @@ bool CQZMDemoDlg::AlbumPageShown() const {
 void CQZMDemoDlg::OnRequest(int message, qintptr parameter) {
     if (closing_)
         return;
+    const Serving serving(*this);
     switch (message) {
         case WM_EXEC_ONCE:
             return OnExecOnce();
@@ -255,6 +271,7 @@ void CQZMDemoDlg::showEvent(QShowEvent* event) {
 }
 
 void CQZMDemoDlg::RunStartup() {
+    const Serving serving(*this);
     std::string firmware;
     int width = 0;  // the page keeps its own coordinate space when the module does not tell
     int height = 0;
@@ -335,6 +352,12 @@ void CQZMDemoDlg::closeEvent(QCloseEvent* event) {
 void CQZMDemoDlg::CloseWindow() {
     if (closing_)
         return;
+    // Never under a running request (an album file job, a dialog the user has open): the close
+    // waits for its end instead of taking the module away from it.
+    if (serving_ > 0) {
+        closeWanted_ = true;
+        return;
+    }
     if (executionLoop_->Running())
         StopExecution();
     if (previewLoop_->Running())
@@ -480,6 +503,7 @@ void CQZMDemoDlg::ShowRate() {
 // ---- pages, settings, log menu, logo --------------------------------------------------------------
 
 void CQZMDemoDlg::ShowAlbumPage() {
+    const Serving serving(*this);
     if (albumButton_->State() == 1)
         return;
     mainButton_->SetState(0);
@@ -494,6 +518,7 @@ void CQZMDemoDlg::ShowAlbumPage() {
 }
 
 void CQZMDemoDlg::ShowMainPage() {
+    const Serving serving(*this);
     if (mainButton_->State() == 1)
         return;
     mainButton_->SetState(1);
@@ -555,6 +580,7 @@ void CQZMDemoDlg::OnShowLogMenu(qintptr packedPoint) {
 }
 
 void CQZMDemoDlg::OnLogoClicked() {
+    const Serving serving(*this);
     PausedMode paused(*this);
     std::string firmware;
     const DeviceOutcome version =

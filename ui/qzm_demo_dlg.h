@@ -87,6 +87,9 @@ private:
     // Stops the running request of the current mode while it lives and restarts it after, so that
     // another device operation can run meanwhile.
     class PausedMode;
+    // Marks the window thread as serving one of the user's requests (or the start-up) while it
+    // lives; a close asked for meanwhile runs once the outermost one has ended.
+    class Serving;
 
     void BuildWindow();
     void OnRequest(int message, qintptr parameter);
@@ -157,8 +160,10 @@ private:
     std::string firmware_;
     bool connected_ = false;
     bool started_ = false;
-    bool closing_ = false;  // the close sequence is running
-    bool closed_ = false;   // it has ended: the next close request is let through
+    bool closing_ = false;      // the close sequence is running
+    bool closed_ = false;       // it has ended: the next close request is let through
+    int serving_ = 0;           // requests being served, nested ones counted (Serving)
+    bool closeWanted_ = false;  // a close came while a request was served
 
     // Window thread only.
     int mode_ = kModeIdle;

@@ -52,6 +52,7 @@ public:
 
     // Registered users, for the names of recognised faces.
     void SetUserList(std::vector<UserName> users) { users_ = std::move(users); }
+    const std::vector<UserName>& UserList() const { return users_; }
     // The debug and error logs every block also goes to; not owned, may be null.
     void SetDebugLog(CDemoLogger* logger) { debugLog_ = logger; }
 
