@@ -9,24 +9,6 @@
 
 #include "ui_test_support.h"
 
-#if defined(__SANITIZE_THREAD__)
-// Qt is not built with the thread sanitizer, and its own threads (the test watchdog, the image
-// thread pool) synchronise through locks the sanitizer cannot see. Accesses made by Qt itself are
-// left out; every access made by our code is still checked.
-extern "C" const char* __tsan_default_options() {
-    return "ignore_noninstrumented_modules=1";
-}
-
-// A queued call's functor (CDeviceWorker hands every result to the window thread in one) is
-// destroyed by whichever thread lets go of it last: the window thread after the call, or the worker
-// right after posting it. Qt orders the two with its own atomic reference count, which the
-// sanitizer cannot see, so a destruction on the worker looks like a race with the call that just
-// ran on the window thread.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:~QFunctorSlotObject\n";
-}
-#endif
-
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
