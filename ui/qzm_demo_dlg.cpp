@@ -1,11 +1,14 @@
 #include "ui/qzm_demo_dlg.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImageWriter>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -52,6 +55,7 @@ enum : int {
     kTextSaveAlbumQuestion = 5030,
     kTextLoading = 5035,
     kTextSaving = 5036,
+    kTextCannotWrite = 5041,
     kTextFirmwareVersion = 5050,
     kTextPleaseWait = 5200,
     kTextRunning = 5201,
@@ -224,6 +228,8 @@ void CQZMDemoDlg::OnRequest(int message, qintptr parameter) {
             return settings_->SetExecValues(controller_.DefaultSettings());
         case WM_SHOW_LOG_MENU:
             return OnShowLogMenu(parameter);
+        case WM_SAVE_IMAGE:
+            return OnSaveImage(static_cast<int>(parameter));
         case WM_USER_EDIT:
             return OnUserEdit(static_cast<int>(parameter));
         case WM_NAME_CHECK:
@@ -552,6 +558,37 @@ void CQZMDemoDlg::OnOpenSettings() {
 void CQZMDemoDlg::OnShowLogMenu(qintptr packedPoint) {
     const bool busy = executionLoop_->Running() || previewLoop_->Running();
     mainPage_->ResultLog().ShowLogMenu(QPoint(ScreenPointX(packedPoint), ScreenPointY(packedPoint)), busy);
+}
+
+void CQZMDemoDlg::OnSaveImage(int which) {
+    // What is seen now: continuous execution goes on behind the file dialog.
+    CImageDlg& page = mainPage_->ImagePage();
+    const QImage picture = which == kSaveWithResults ? page.ShownPicture() : page.Frame();
+    if (picture.isNull())
+        return;
+    const CSettingsStore& settings = controller_.Settings();
+    QString folder = imageFolder_;
+    if (folder.isEmpty())
+        folder = QString::fromStdString(settings.ReadPrevImageFolder());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name =
+        (which == kSaveWithResults ? QStringLiteral("qzm-result-") : QStringLiteral("qzm-frame-")) + stamp +
+        QStringLiteral(".png");
+    const QString path = ChooseImageFile(folder, name, this);
+    if (path.isEmpty())
+        return;
+    QImageWriter writer(path, "png");
+    if (!writer.write(picture)) {
+        messenger_.ShowMessage(kTextCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path,
+                               writer.errorString());
+        return;
+    }
+    imageFolder_ = QFileInfo(path).absolutePath();
+    settings.WritePrevImageFolder(imageFolder_.toStdString());
 }
 
 void CQZMDemoDlg::OnLogoClicked() {

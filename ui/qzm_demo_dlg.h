@@ -116,6 +116,8 @@ private:
     void ShowAlbumPage();
     void OnOpenSettings();
     void OnShowLogMenu(qintptr packedPoint);
+    // The image page's frame, or its picture with the results, into a PNG file the user chooses.
+    void OnSaveImage(int which);
     void OnLogoClicked();
 
     // Users, registrations and album files.
@@ -166,6 +168,7 @@ private:
     bool executeErrorFlag_ = false;
     int executeErrorCode_ = 0;
     int editingUser_ = -1;  // the user whose name the name dialog edits; -1: a new user
+    QString imageFolder_;   // where the last picture was saved in this run
     std::deque<std::chrono::steady_clock::time_point> recentResults_;
 
     mutable std::mutex choiceMutex_;  // guards choice_: published by the window thread, read by workers
