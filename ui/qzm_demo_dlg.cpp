@@ -1,5 +1,6 @@
 #include "ui/qzm_demo_dlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -204,6 +206,29 @@ void CQZMDemoDlg::BuildWindow() {
     // Room for the log's widest lines beside the picture and the panel.
     resize(layout->sizeHint().expandedTo(QSize(kDefaultWidth, 0)));
     UpdateTitle(false);
+    AddShortcuts();
+}
+
+void CQZMDemoDlg::AddShortcuts() {
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    const std::pair<CStateBmpButton*, QKeySequence> keys[] = {
+        {panel.ExecuteOnceButton(), QKeySequence(Qt::Key_F5)},
+        {panel.ContinuousButton(), QKeySequence(Qt::Key_F6)},
+        {mainButton_, QKeySequence(Qt::CTRL | Qt::Key_1)},
+        {albumButton_, QKeySequence(Qt::CTRL | Qt::Key_2)},
+    };
+    for (const auto& [button, key] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, button, [this, button = button] {
+            // Only where a click would reach the button: shown, enabled and not behind a modal
+            // dialog (the wait dialog runs its own event loop, in which the key would arrive).
+            QWidget* modal = QApplication::activeModalWidget();
+            if (button->isVisible() && button->isEnabled() && (modal == nullptr || modal == this))
+                button->click();
+        });
+        button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(button->toolTip(), key.toString(QKeySequence::NativeText)));
+    }
 }
 
 bool CQZMDemoDlg::AlbumPageShown() const {

@@ -89,6 +89,8 @@ private:
     class PausedMode;
 
     void BuildWindow();
+    // F5 execute once, F6 continuous on/off, Ctrl+1 and Ctrl+2 the pages; shown in the tooltips.
+    void AddShortcuts();
     void OnRequest(int message, qintptr parameter);
 
     // Start and end.

@@ -41,6 +41,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Enter presses the button like Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QImage Cell(const QImage& bitmap, int row) const;
