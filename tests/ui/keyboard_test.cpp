@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -20,10 +21,12 @@
 #include "ui/execute_dlg.h"
 #include "ui/image_dlg.h"
 #include "ui/regist_dlg.h"
+#include "ui/regist_img_page.h"
 #include "ui/result_log_dlg.h"
 #include "ui/setting_dlg.h"
 #include "ui/state_bmp_button.h"
 #include "ui/wait_dlg.h"
+#include "ui/window_messages.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -265,6 +268,38 @@ private slots:
         QTest::keyClick(panel.ContinuousButton(), Qt::Key_Enter);
         QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
         QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
+    }
+
+    // The face strip: the arrow keys select the faces shown, skipping empty cells, and stop at the
+    // ends. The log: the menu key asks for the log menu, as a right click does.
+    void arrowsSelectFacesAndTheMenuKeyOpensTheLogMenu() {
+        CRegistImgPage strip;
+        std::array<CDemoController::ImageSlot, 10> faces;
+        for (const int cell : {1, 3}) {
+            faces[cell].dataNumber = cell;
+            faces[cell].image.Allocate(64, nullptr, 64, kFormatGrey8, 1);
+        }
+        strip.ShowImages(faces);
+        QWidget& view = strip.StripView();
+        QCOMPARE(view.focusPolicy(), Qt::TabFocus);
+        std::vector<int> selected;
+        for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Left}) {
+            QTest::keyClick(&view, key);
+            selected.push_back(strip.SelectedDataNumber());
+        }
+        QCOMPARE(selected, (std::vector<int>{1, 3, 3, 1, 1}));
+        QVERIFY(strip.DeleteButton().isEnabled());
+
+        DemoHarness demo;
+        CResultLogDlg log(demo.controller->Settings());
+        QSignalSpy requests(&log, &CResultLogDlg::Request);
+        QContextMenuEvent mouse(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QApplication::sendEvent(log.LogView(), &mouse);
+        QCOMPARE(requests.count(), 0);  // the right click's own release asks for it
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QApplication::sendEvent(log.LogView(), &key);
+        QCOMPARE(requests.count(), 1);
+        QCOMPARE(requests.at(0).at(0).toInt(), int(WM_SHOW_LOG_MENU));
     }
 };
 
