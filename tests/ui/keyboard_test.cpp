@@ -293,10 +293,10 @@ private slots:
         DemoHarness demo;
         CResultLogDlg log(demo.controller->Settings());
         QSignalSpy requests(&log, &CResultLogDlg::Request);
-        QContextMenuEvent mouse(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QContextMenuEvent mouse(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         QApplication::sendEvent(log.LogView(), &mouse);
         QCOMPARE(requests.count(), 0);  // the right click's own release asks for it
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
         QApplication::sendEvent(log.LogView(), &key);
         QCOMPARE(requests.count(), 1);
         QCOMPARE(requests.at(0).at(0).toInt(), int(WM_SHOW_LOG_MENU));
