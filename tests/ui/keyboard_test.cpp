@@ -181,6 +181,7 @@ private slots:
         QStringList general;
         QStringList device;
         WhenSettingsShown(settings, [&] {
+            Activate(settings);  // shown is not yet active on a loaded machine
             QTabBar* bar = settings.Tabs()->tabBar();
             general = TabChain(*bar);
             settings.Tabs()->setCurrentIndex(1);
