@@ -170,6 +170,10 @@ private slots:
         mainPage << kFunctionNames;
         mainPage << QStringList{"Settings", "Result log"};
         QCOMPARE(TabChain(dialog->MainButton()), mainPage);
+        dialog->MainPage().ImagePage().Picture().setFocus(Qt::TabFocusReason);
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("keyboard_focus_picture"));
+        panel.ContinuousButton()->setFocus(Qt::TabFocusReason);
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("keyboard_focus_button"));
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
         QVERIFY(Activate(*dialog));
