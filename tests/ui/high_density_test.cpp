@@ -21,6 +21,7 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
+using qzm_test::WhenSettingsShown;
 
 namespace {
 
@@ -68,18 +69,6 @@ std::map<int, int> RunLengths(const QImage& image, const OverlayColour& colour) 
         }
     }
     return runs;
-}
-
-void WhenSettingsShown(CSettingDlg& settings, std::function<void()> action) {
-    auto* poll = new QTimer(&settings);
-    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
-        if (!settings.isVisible() || settings.OkButton() == nullptr)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        action();
-    });
-    poll->start(20);
 }
 
 }  // namespace

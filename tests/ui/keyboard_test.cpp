@@ -31,6 +31,7 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
+using qzm_test::WhenSettingsShown;
 
 namespace {
 
@@ -96,18 +97,6 @@ bool Activate(QWidget& window) {
 void Press(QWidget& window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QVERIFY(Activate(window));
     QTest::keyClick(&window, key, modifiers);
-}
-
-// Runs action on the window thread as soon as the settings dialog is up.
-void WhenSettingsShown(CSettingDlg& settings, std::function<void()> action) {
-    auto* poll = new QTimer(&settings);
-    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
-        if (!settings.isVisible() || settings.OkButton() == nullptr)
-            return;
-        poll->deleteLater();
-        action();
-    });
-    poll->start(20);
 }
 
 const QStringList kFunctionNames = {"Human Body", "Hand", "Face",  "Direction",  "Age",
