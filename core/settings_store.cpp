@@ -89,6 +89,16 @@ int CSettingsStore::WritePrevSelectFile(const std::string& path) const {
     return CFileOperate::WriteIniString(kApplication, "PrevSelectFile", ApplicationIniPath(), path);
 }
 
+std::string CSettingsStore::ReadPrevImageFolder() const {
+    std::string folder;
+    CFileOperate::ReadIniString(kApplication, "PrevImageFolder", "", ApplicationIniPath(), folder);
+    return folder;
+}
+
+int CSettingsStore::WritePrevImageFolder(const std::string& folder) const {
+    return CFileOperate::WriteIniString(kApplication, "PrevImageFolder", ApplicationIniPath(), folder);
+}
+
 int CSettingsStore::ReadCameraAngle() const {
     return ReadInt(SettingsIniPath(), "Camera", "CameraAngle", 0);
 }

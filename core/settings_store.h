@@ -41,6 +41,8 @@ public:
     int ReadLimitLogBlock() const;           // 150
     std::string ReadPrevSelectFile() const;  // "./QZMAlbum.qzc"
     int WritePrevSelectFile(const std::string& path) const;
+    std::string ReadPrevImageFolder() const;  // ""; where the last picture of the image page was saved
+    int WritePrevImageFolder(const std::string& folder) const;
 
     // Settings.ini.
     int ReadCameraAngle() const;  // 0; index 0..3 = 0, 90, 180, 270 degrees

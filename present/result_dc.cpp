@@ -60,15 +60,18 @@ CResultDC::~CResultDC() {
     Release();
 }
 
-int CResultDC::Create(int width, int height, QImage::Format format) {
-    if (!surface_.isNull() || width <= 0 || height <= 0) {
+int CResultDC::Create(int width, int height, QImage::Format format, qreal devicePixelRatio) {
+    if (!surface_.isNull() || width <= 0 || height <= 0 || !(devicePixelRatio > 0)) {
         return 0;
     }
-    surface_ = QImage(width, height, format);
+    surface_ = QImage(qRound(width * devicePixelRatio), qRound(height * devicePixelRatio), format);
+    surface_.setDevicePixelRatio(devicePixelRatio);
     if (surface_.isNull() || !painter_.begin(&surface_)) {
         surface_ = QImage();
         return 0;
     }
+    width_ = width;
+    height_ = height;
     painter_.setBackgroundMode(Qt::TransparentMode);
     return 1;
 }
@@ -79,6 +82,8 @@ void CResultDC::Release() {
     }
     surface_ = QImage();
     frame_ = QImage();
+    width_ = 0;
+    height_ = 0;
 }
 
 int CResultDC::DrawImage(const CImageData& image) {
@@ -129,12 +134,12 @@ int CResultDC::CopyToImage(CImageData* image) const {
     if (format == 0) {
         return surface_.depth();
     }
-    if (image->Allocate(Width(), nullptr, Height(), format, 1) != 0) {
+    if (image->Allocate(surface_.width(), nullptr, surface_.height(), format, 1) != 0) {
         return -1;
     }
     const std::size_t rowBytes = static_cast<std::size_t>(image->Stride(0));
     std::uint8_t* target = image->Plane(0);
-    for (int row = 0; row < Height(); ++row) {
+    for (int row = 0; row < surface_.height(); ++row) {
         std::memcpy(target + row * rowBytes, surface_.constScanLine(row), rowBytes);
     }
     return 0;

@@ -33,8 +33,11 @@ public:
 
     // Creates the width x height surface (contents undefined until filled) and starts painting on
     // it. Returns 1, or 0 when the surface already exists or the size is not positive. The format
-    // decides what CopyToImage produces.
-    int Create(int width, int height, QImage::Format format = QImage::Format_RGB32);
+    // decides what CopyToImage produces. With a device pixel ratio above 1 the surface holds that
+    // many pixels per unit in each direction, so that it is shown unscaled on a dense screen: every
+    // size and position given to the surface stays in units of width x height, the painter scales.
+    int Create(int width, int height, QImage::Format format = QImage::Format_RGB32,
+               qreal devicePixelRatio = 1.0);
     // Ends painting and frees the surface; Create may follow again.
     void Release();
 
@@ -44,7 +47,8 @@ public:
     // and scale and offset kept for an empty image, another format or no surface.
     int DrawImage(const CImageData& image);
 
-    // Copies the surface into the image as packed rows, top row first: format 0x49050565 for a
+    // Copies the surface, one image pixel per surface pixel (device pixels at a ratio above 1),
+    // into the image as packed rows, top row first: format 0x49050565 for a
     // 16-bit (RGB16) surface, 0x45068888 for 24 bits (BGR888), 0x41088888 for 32 bits (RGB32,
     // ARGB32). Returns 0; the surface's bit depth, nothing copied, for any other surface format; -1
     // without a surface or when the image cannot be allocated.
@@ -66,8 +70,10 @@ public:
     // keep a frame while drawing goes on.
     QPainter& Painter() { return painter_; }
     const QImage& Surface() const { return surface_; }
-    int Width() const { return surface_.width(); }
-    int Height() const { return surface_.height(); }
+    // In units, as given to Create.
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    qreal DevicePixelRatio() const { return surface_.isNull() ? 1.0 : surface_.devicePixelRatio(); }
 
 protected:
     void DrawOutline(const RectOutline& outline);
@@ -79,6 +85,8 @@ protected:
 private:
     QImage surface_;
     QImage frame_;  // DrawImage's top-down copy of the last image, reused between frames
+    int width_ = 0;
+    int height_ = 0;
     double scale_ = 1.0;
     int offsetX_ = 0;
     int offsetY_ = 0;

@@ -21,17 +21,17 @@ constexpr int kRunButtonHeight = 32;
 }  // namespace
 
 CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
+    // Made in the order of the layout, which the keyboard's focus follows.
     once_ = new CStateBmpButton(tr("Execute once"), this);
     continuous_ = new CStateBmpButton(tr("Continuous"), this);
-    settings_ = new CStateBmpButton(tr("Settings"), this);
     ApplySkin(*once_, SkinKind::kPanelButton);
     ApplySkin(*continuous_, SkinKind::kPanelButton);
-    ApplySkin(*settings_, SkinKind::kButton);
     for (CStateBmpButton* button : {once_, continuous_})
         button->setMinimumHeight(kRunButtonHeight);
     once_->setToolTip(tr("Run detection once"));
     continuous_->setToolTip(tr("Run detection again and again until pressed again"));
-    settings_->setToolTip(tr("Connection, detection settings and maintenance"));
+    rate_ = new QLabel(this);
+    rate_->setAccessibleName(tr("Results per second"));
 
     auto* sizeLabel = new QLabel(tr("Transfer image size:"), this);
     imageSize_ = new COrgComboBox(this);
@@ -41,8 +41,9 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
         imageSize_->addItem(UiText(item.textId), item.code);
 
     functions_ = new CExecFuncSelectDlg(this);
-    rate_ = new QLabel(this);
-    rate_->setAccessibleName(tr("Results per second"));
+    settings_ = new CStateBmpButton(tr("Settings"), this);
+    ApplySkin(*settings_, SkinKind::kButton);
+    settings_->setToolTip(tr("Connection, detection settings and maintenance"));
 
     connect(once_, &CStateBmpButton::clicked, this, [this] {
         continuous_->SetState(0);

@@ -1,5 +1,6 @@
 #include "ui/image_dlg.h"
 
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QPainter>
 #include <QThread>
@@ -10,6 +11,7 @@
 #include "ui/page_keys.h"
 #include "ui/skins.h"
 #include "ui/ui_text.h"
+#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -28,15 +30,57 @@ const char* const kTextDisplayOnOff = "Display ON/OFF";
 const char* const kTextDisplayImage = "Display image";
 const char* const kTextZoom = "Zoom";
 const char* const kTextFullSize = "100%";
+const char* const kTextPicture = "Picture";
+const char* const kTextSaveImage = "Save image...";
+const char* const kTextSaveWithResults = "Save image with results...";
 constexpr int kFullSizePercent = 100;
 
 }  // namespace
 
+// The surface at its place on the page. It takes focus from the keyboard, so that its menu opens
+// with the menu key as well as with a right click.
+class CImageDlg::CPictureView : public QWidget {
+public:
+    explicit CPictureView(CImageDlg& page) : QWidget(&page), page_(page) {
+        setAccessibleName(QString::fromUtf8(kTextPicture));
+        setFocusPolicy(Qt::TabFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        page_.PrepareSurface(devicePixelRatioF());
+        if (page_.surfaceStale_) {
+            page_.RenderSurface();
+        }
+        QPainter painter(this);
+        painter.drawImage(rect(), page_.resultDC_.Surface());
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        page_.BuildPictureMenu()->exec(event->globalPos());
+    }
+    // The page draws the focus mark around the picture.
+    void focusInEvent(QFocusEvent* event) override {
+        QWidget::focusInEvent(event);
+        page_.update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QWidget::focusOutEvent(event);
+        page_.update();
+    }
+
+private:
+    CImageDlg& page_;
+};
+
 CImageDlg::CImageDlg(QWidget* parent) : QWidget(parent) {
     displayStates_.fill(1);
-    resultDC_.Create(kSurfaceSize, kSurfaceSize);
+    resultDC_.Create(kSurfaceSize, kSurfaceSize, QImage::Format_RGB32, devicePixelRatioF());
     CreateControls();
     LayOut();
+}
+
+QWidget& CImageDlg::Picture() const {
+    return *picture_;
 }
 
 void CImageDlg::CreateControls() {
@@ -61,6 +105,7 @@ void CImageDlg::CreateControls() {
     horizontalScroll_->hide();
     verticalScroll_ = new QScrollBar(Qt::Vertical, this);
     verticalScroll_->hide();
+    picture_ = new CPictureView(*this);
 
     for (int i = 0; i < kFunctionCount; ++i) {
         auto* toggle = new CStateBmpButton(FunctionCaption(i), this);
@@ -91,6 +136,7 @@ void CImageDlg::LayOut() {
     // The picture, centred over the toggles.
     const int pictureTop = kMargin + topRow + kGap;
     pictureArea_ = QRect(kMargin + (rowWidth - kSurfaceSize) / 2, pictureTop, kSurfaceSize, kSurfaceSize);
+    picture_->setGeometry(pictureArea_);
     horizontalScroll_->setGeometry(pictureArea_.left(), pictureArea_.bottom() + 1, kSurfaceSize,
                                    horizontalScroll_->sizeHint().height());
     verticalScroll_->setGeometry(pictureArea_.right() + 1, pictureTop, verticalScroll_->sizeHint().width(),
@@ -163,7 +209,58 @@ void CImageDlg::OnToggle(int index) {
 
 void CImageDlg::Invalidate() {
     surfaceStale_ = true;
-    update(pictureArea_);
+    picture_->update();
+}
+
+QImage CImageDlg::Frame() const {
+    if (!ShowsFrame()) {
+        return {};
+    }
+    // The display image holds the grey values in all three channels, rows bottom-up.
+    const QImage stored(display_.Plane(0), display_.Width(), display_.Height(), display_.Stride(0),
+                        QImage::Format_BGR888);
+    return stored.mirrored().convertToFormat(QImage::Format_Grayscale8);
+}
+
+QImage CImageDlg::ShownPicture() {
+    if (!ShowsFrame()) {
+        return {};
+    }
+    PrepareSurface(picture_->devicePixelRatioF());
+    if (surfaceStale_) {
+        RenderSurface();
+    }
+    const std::optional<ImageFit> fit =
+        FitImage(kSurfaceSize, kSurfaceSize, display_.Width(), display_.Height());
+    if (!fit) {
+        return {};
+    }
+    const qreal ratio = resultDC_.DevicePixelRatio();
+    const QRectF area(fit->offsetX * ratio, fit->offsetY * ratio, fit->width * ratio, fit->height * ratio);
+    QImage shown = resultDC_.Surface().copy(area.toAlignedRect());
+    shown.setDevicePixelRatio(1.0);
+    return shown;
+}
+
+std::unique_ptr<QMenu> CImageDlg::BuildPictureMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    const std::pair<const char*, int> items[] = {{kTextSaveImage, kSaveFrame},
+                                                 {kTextSaveWithResults, kSaveWithResults}};
+    for (const auto& [text, which] : items) {
+        QAction* action = menu->addAction(QString::fromUtf8(text), this,
+                                          [this, which = which] { emit Request(WM_SAVE_IMAGE, which); });
+        action->setEnabled(ShowsFrame());
+    }
+    return menu;
+}
+
+void CImageDlg::PrepareSurface(qreal devicePixelRatio) {
+    if (resultDC_.DevicePixelRatio() == devicePixelRatio) {
+        return;
+    }
+    resultDC_.Release();
+    resultDC_.Create(kSurfaceSize, kSurfaceSize, QImage::Format_RGB32, devicePixelRatio);
+    surfaceStale_ = true;
 }
 
 void CImageDlg::RenderSurface() {
@@ -179,9 +276,9 @@ double CImageDlg::DrawPicture() {
         return static_cast<double>(std::max(display_.Width(), display_.Height())) / coordinateWidth_;
     }
     resultDC_.SetScale(1.0);
-    const QImage& placeholder = NoImagePicture();
-    const OverlayRect at =
-        CentredPicture(kSurfaceSize, kSurfaceSize, placeholder.width(), placeholder.height());
+    const QImage& placeholder = NoImagePicture(resultDC_.DevicePixelRatio());
+    const QSize size = placeholder.deviceIndependentSize().toSize();
+    const OverlayRect at = CentredPicture(kSurfaceSize, kSurfaceSize, size.width(), size.height());
     resultDC_.Painter().drawImage(QPoint(at.x, at.y), placeholder);
     // Results without a frame go where a full-width frame would show them.
     return static_cast<double>(kSurfaceSize) / coordinateWidth_;
@@ -196,13 +293,14 @@ void CImageDlg::DrawOverlay(double factor) {
 }
 
 void CImageDlg::paintEvent(QPaintEvent*) {
-    if (surfaceStale_) {
-        RenderSurface();
-    }
     QPainter painter(this);
-    painter.setPen(kPictureFrame);
-    painter.drawRect(pictureArea_.adjusted(-1, -1, 0, 0));
-    painter.drawImage(pictureArea_, resultDC_.Surface());
+    if (picture_->hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(QRectF(pictureArea_).adjusted(-1, -1, 1, 1));
+    } else {
+        painter.setPen(kPictureFrame);
+        painter.drawRect(pictureArea_.adjusted(-1, -1, 0, 0));
+    }
 }
 
 void CImageDlg::keyPressEvent(QKeyEvent* event) {

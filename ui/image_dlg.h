@@ -7,10 +7,12 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QRect>
 #include <QScrollBar>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,14 +60,26 @@ public:
     // Whether function index's overlay is wanted (toggle on); drawn only while its toggle is enabled.
     bool DisplayState(int index) const { return displayStates_.at(index); }
     CStateBmpButton* Toggle(int index) const { return toggles_.at(index); }
-    // Where the 320 x 320 picture is shown, in page coordinates.
+    // Where the 320 x 320 picture is shown, in page coordinates, and the control that shows it.
     QRect PictureArea() const { return pictureArea_; }
+    QWidget& Picture() const;
+
+    // Whether a frame is shown (not the placeholder).
+    bool ShowsFrame() const { return display_.Width() > 0; }
+    // The frame as the module sent it, upright, 8-bit grey; null while none is shown.
+    QImage Frame() const;
+    // The frame's part of the picture with the results drawn over it, as shown: in screen pixels,
+    // so twice the shown size on a screen of device pixel ratio 2; null while no frame is shown.
+    QImage ShownPicture();
+    // The picture's menu: save the frame, or the frame with the results; both raise WM_SAVE_IMAGE
+    // and are disabled while no frame is shown.
+    std::unique_ptr<QMenu> BuildPictureMenu();
 
     QSize sizeHint() const override { return pageSize_; }
 
 signals:
-    // Requests for the owner (WindowMessage codes); the page raises none of its own yet, the main
-    // page forwards it as it does for every child.
+    // Requests for the owner (WindowMessage codes): WM_SAVE_IMAGE from the picture's menu; the main
+    // page forwards them as it does for every child.
     void Request(int message, qintptr parameter);
     void DisplayImageChanged(bool checked);
 
@@ -74,6 +88,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    class CPictureView;
+
     void CreateControls();
     void LayOut();
     void OnToggle(int index);
@@ -82,6 +98,8 @@ private:
     bool TakeFrame(const CImageData& grey);
     void Invalidate();
 
+    // The surface at the screen's device pixel ratio, drawn again when it changed.
+    void PrepareSurface(qreal devicePixelRatio);
     // The surface in layers: grey ground, the frame or the placeholder, then the results.
     void RenderSurface();
     // Draws the frame or the placeholder and returns the factor from module coordinates to image
@@ -102,6 +120,7 @@ private:
     COrgComboBox* zoom_ = nullptr;
     QScrollBar* horizontalScroll_ = nullptr;
     QScrollBar* verticalScroll_ = nullptr;
+    CPictureView* picture_ = nullptr;
     std::array<CStateBmpButton*, kFunctionCount> toggles_{};
     QRect pictureArea_;
     QSize pageSize_;

@@ -56,4 +56,14 @@ QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* pa
     return dialog.selectedFiles().value(0);
 }
 
+QString ChooseImageFile(const QString& folder, const QString& fileName, QWidget* parent) {
+    COrgFileDlg dialog(true, QDir(folder).filePath(fileName), parent);
+    dialog.setNameFilters({QStringLiteral("PNG image (*.png)")});
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
 }  // namespace qzm

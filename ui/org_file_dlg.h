@@ -37,4 +37,9 @@ private:
 // same afterwards.
 QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* parent = nullptr);
 
+// Lets the user choose a PNG file to save a picture in, starting in folder with fileName proposed.
+// Returns the chosen absolute path (ending in ".png" when the user left out the extension), or ""
+// when the user cancelled. The working folder is the same afterwards.
+QString ChooseImageFile(const QString& folder, const QString& fileName, QWidget* parent = nullptr);
+
 }  // namespace qzm

@@ -1,5 +1,6 @@
 #include "ui/org_rich_edit.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -13,8 +14,15 @@ constexpr int kClickSlop = 5;
 
 COrgRichEdit::COrgRichEdit(QWidget* parent) : QTextEdit(parent) {
     setReadOnly(true);
-    // The log page shows its own menu on MenuRequested.
-    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void COrgRichEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The log page shows its own menu on MenuRequested: from the mouse once the button is released
+    // (see mouseReleaseEvent), from the keyboard at once.
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        emit MenuRequested(viewport()->mapToParent(cursorRect().bottomLeft()));
+    }
 }
 
 void COrgRichEdit::InsertText(const QString& text, int position, const QTextCharFormat* format) {

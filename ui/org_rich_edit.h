@@ -1,6 +1,6 @@
 // The read-only log text: formatted insertion at a position, removal of the last block from its
 // marker on, and a right click that asks for the log menu (only when the pointer stayed within 5
-// pixels of the press, so a right-drag is not a click).
+// pixels of the press, so a right-drag is not a click); the menu key asks for it too.
 #pragma once
 
 #include <QPoint>
@@ -28,10 +28,12 @@ public:
     bool DeleteLastBlock(const QString& marker);
 
 signals:
-    // A right click; point is the release point in this control's coordinates.
+    // A right click (point: the release point) or the menu key (point: the caret), in this
+    // control's coordinates.
     void MenuRequested(QPoint point);
 
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

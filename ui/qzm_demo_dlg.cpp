@@ -1,11 +1,16 @@
 #include "ui/qzm_demo_dlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImageWriter>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -52,6 +57,7 @@ enum : int {
     kTextSaveAlbumQuestion = 5030,
     kTextLoading = 5035,
     kTextSaving = 5036,
+    kTextCannotWrite = 5041,
     kTextFirmwareVersion = 5050,
     kTextPleaseWait = 5200,
     kTextRunning = 5201,
@@ -215,6 +221,29 @@ void CQZMDemoDlg::BuildWindow() {
     // Room for the log's widest lines beside the picture and the panel.
     resize(layout->sizeHint().expandedTo(QSize(kDefaultWidth, 0)));
     UpdateTitle(false);
+    AddShortcuts();
+}
+
+void CQZMDemoDlg::AddShortcuts() {
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    const std::pair<CStateBmpButton*, QKeySequence> keys[] = {
+        {panel.ExecuteOnceButton(), QKeySequence(Qt::Key_F5)},
+        {panel.ContinuousButton(), QKeySequence(Qt::Key_F6)},
+        {mainButton_, QKeySequence(Qt::CTRL | Qt::Key_1)},
+        {albumButton_, QKeySequence(Qt::CTRL | Qt::Key_2)},
+    };
+    for (const auto& [button, key] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, button, [this, button = button] {
+            // Only where a click would reach the button: shown, enabled and not behind a modal
+            // dialog (the wait dialog runs its own event loop, in which the key would arrive).
+            QWidget* modal = QApplication::activeModalWidget();
+            if (button->isVisible() && button->isEnabled() && (modal == nullptr || modal == this))
+                button->click();
+        });
+        button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(button->toolTip(), key.toString(QKeySequence::NativeText)));
+    }
 }
 
 bool CQZMDemoDlg::AlbumPageShown() const {
@@ -240,6 +269,8 @@ void CQZMDemoDlg::OnRequest(int message, qintptr parameter) {
             return settings_->SetExecValues(controller_.DefaultSettings());
         case WM_SHOW_LOG_MENU:
             return OnShowLogMenu(parameter);
+        case WM_SAVE_IMAGE:
+            return OnSaveImage(static_cast<int>(parameter));
         case WM_USER_EDIT:
             return OnUserEdit(static_cast<int>(parameter));
         case WM_NAME_CHECK:
@@ -577,6 +608,37 @@ void CQZMDemoDlg::OnOpenSettings() {
 void CQZMDemoDlg::OnShowLogMenu(qintptr packedPoint) {
     const bool busy = executionLoop_->Running() || previewLoop_->Running();
     mainPage_->ResultLog().ShowLogMenu(QPoint(ScreenPointX(packedPoint), ScreenPointY(packedPoint)), busy);
+}
+
+void CQZMDemoDlg::OnSaveImage(int which) {
+    // What is seen now: continuous execution goes on behind the file dialog.
+    CImageDlg& page = mainPage_->ImagePage();
+    const QImage picture = which == kSaveWithResults ? page.ShownPicture() : page.Frame();
+    if (picture.isNull())
+        return;
+    const CSettingsStore& settings = controller_.Settings();
+    QString folder = imageFolder_;
+    if (folder.isEmpty())
+        folder = QString::fromStdString(settings.ReadPrevImageFolder());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name =
+        (which == kSaveWithResults ? QStringLiteral("qzm-result-") : QStringLiteral("qzm-frame-")) + stamp +
+        QStringLiteral(".png");
+    const QString path = ChooseImageFile(folder, name, this);
+    if (path.isEmpty())
+        return;
+    QImageWriter writer(path, "png");
+    if (!writer.write(picture)) {
+        messenger_.ShowMessage(kTextCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path,
+                               writer.errorString());
+        return;
+    }
+    imageFolder_ = QFileInfo(path).absolutePath();
+    settings.WritePrevImageFolder(imageFolder_.toStdString());
 }
 
 void CQZMDemoDlg::OnLogoClicked() {

@@ -92,6 +92,8 @@ private:
     class Serving;
 
     void BuildWindow();
+    // F5 execute once, F6 continuous on/off, Ctrl+1 and Ctrl+2 the pages; shown in the tooltips.
+    void AddShortcuts();
     void OnRequest(int message, qintptr parameter);
 
     // Start and end.
@@ -119,6 +121,8 @@ private:
     void ShowAlbumPage();
     void OnOpenSettings();
     void OnShowLogMenu(qintptr packedPoint);
+    // The image page's frame, or its picture with the results, into a PNG file the user chooses.
+    void OnSaveImage(int which);
     void OnLogoClicked();
 
     // Users, registrations and album files.
@@ -171,6 +175,7 @@ private:
     bool executeErrorFlag_ = false;
     int executeErrorCode_ = 0;
     int editingUser_ = -1;  // the user whose name the name dialog edits; -1: a new user
+    QString imageFolder_;   // where the last picture was saved in this run
     std::deque<std::chrono::steady_clock::time_point> recentResults_;
 
     mutable std::mutex choiceMutex_;  // guards choice_: published by the window thread, read by workers

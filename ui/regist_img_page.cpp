@@ -1,5 +1,6 @@
 #include "ui/regist_img_page.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -49,11 +50,13 @@ QImage PaintHighlightMark() {
 
 }  // namespace
 
-// The visible part of the strip inside a bump edge; a click (button up) selects a face.
+// The visible part of the strip inside a bump edge; a click (button up) selects a face, and so do
+// the left and right arrow keys once the strip has the focus.
 class CRegistImgPage::CStripView : public QWidget {
 public:
     explicit CStripView(CRegistImgPage& page) : QWidget(&page), page_(page) {
         setAccessibleName(QStringLiteral("Registered images"));
+        setFocusPolicy(Qt::TabFocus);
     }
 
 protected:
@@ -69,6 +72,18 @@ protected:
         const QRect inner = outer.adjusted(1, 1, -1, -1);
         DrawEdge(painter, outer, colors.color(QPalette::Light), colors.color(QPalette::Shadow));
         DrawEdge(painter, inner, colors.color(QPalette::Dark), colors.color(QPalette::Midlight));
+        if (hasFocus()) {
+            painter.setPen(QPen(colors.color(QPalette::Highlight), 2));
+            painter.drawRect(QRectF(inside).adjusted(1, 1, -1, -1));
+        }
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+            page_.SelectNext(event->key() == Qt::Key_Right ? 1 : -1);
+            return;
+        }
+        QWidget::keyPressEvent(event);
     }
 
     void mouseReleaseEvent(QMouseEvent* event) override {
@@ -215,6 +230,29 @@ void CRegistImgPage::UpdateScrollBar() {
     scroll_->setRange(0, std::max(0, hidden));
     scroll_->setVisible(hidden > 0);
     view_->update();
+}
+
+void CRegistImgPage::SelectNext(int step) {
+    // From the selected face (or from outside the strip when none is) to the next one shown.
+    int cell = selected_ >= 0 ? selected_ : (step > 0 ? -1 : cellCount_);
+    for (cell += step; cell >= 0 && cell < cellCount_; cell += step) {
+        if (!cells_[static_cast<std::size_t>(cell)].face.isNull()) {
+            break;
+        }
+    }
+    if (cell < 0 || cell >= cellCount_) {
+        return;
+    }
+    selected_ = cell;
+    delete_->setEnabled(true);
+    // Scrolled so that the whole face is in view.
+    const QRect face = CellRect(cell);
+    if (face.left() - kCellLeft < scroll_->value()) {
+        scroll_->setValue(face.left() - kCellLeft);
+    } else if (face.right() + 1 + kCellLeft > scroll_->value() + VisibleWidth()) {
+        scroll_->setValue(face.right() + 1 + kCellLeft - VisibleWidth());
+    }
+    Redraw();
 }
 
 void CRegistImgPage::SelectAt(QPoint viewPoint) {

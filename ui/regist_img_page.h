@@ -1,6 +1,6 @@
 // The strip of a user's registered faces under the album page: up to ten 64 x 64 cells side by
-// side on white, a click selects one face for "Delete", and "Delete All" asks for all of them. The
-// strip scrolls sideways when the page is narrower than the faces shown.
+// side on white, a click (or an arrow key) selects one face for "Delete", and "Delete All" asks for all of
+// them. The strip scrolls sideways when the page is narrower than the faces shown.
 #pragma once
 
 #include <QImage>
@@ -72,6 +72,8 @@ private:
     void Redraw();
     void UpdateScrollBar();
     void SelectAt(QPoint viewPoint);
+    // Selects the next face shown in the direction of step (+1 right, -1 left), if there is one.
+    void SelectNext(int step);
     int VisibleWidth() const;
 
     const int cellCount_;

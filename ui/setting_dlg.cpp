@@ -78,7 +78,9 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
     auto* column = new QVBoxLayout(frame_);
     column->setSpacing(kGap);
 
-    connect_ = new CConnectSettingDlg(form, frame_);
+    // A tab's page is made without a parent: the tabs take it in the order of the tabs, and the
+    // keyboard's focus goes from the tabs into the page shown, then to the buttons.
+    connect_ = new CConnectSettingDlg(form, form == SettingForm::kStartup ? frame_ : nullptr);
     connect_->setAccessibleName(UiText(kTabDevice));
     if (form == SettingForm::kStartup) {
         // The connection page alone, without tabs.
@@ -95,6 +97,7 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
         connect(exec_, &CExecSettingDlg::Request, this, &CSettingDlg::Request);
 
         tabs_ = new QTabWidget(frame_);
+        tabs_->setAccessibleName(windowTitle());
         const std::pair<QWidget*, int> pages[] = {
             {general_, kTabGeneral}, {connect_, kTabDevice}, {exec_, kTabExecution}};
         for (const auto& [page, textId] : pages) {

@@ -132,15 +132,17 @@ Skin PaintSkin(const std::vector<Look>& states) {
 
 constexpr int kNoImageStringId = 2022;  // "No image"
 
-QImage PaintNoImagePicture() {
-    QImage picture(320, 176, QImage::Format_ARGB32_Premultiplied);
+QImage PaintNoImagePicture(qreal devicePixelRatio) {
+    QImage picture(qRound(320 * devicePixelRatio), qRound(176 * devicePixelRatio),
+                   QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
     // A dark card, so that it reads as "the picture goes here" on the grey picture area.
-    const QRectF card = QRectF(picture.rect()).adjusted(6.5, 6.5, -6.5, -6.5);
+    const QRectF card = QRectF(QPointF(0, 0), picture.deviceIndependentSize()).adjusted(6.5, 6.5, -6.5, -6.5);
     QLinearGradient ground(0, card.top(), 0, card.bottom());
     ground.setColorAt(0, QColor(0x3d, 0x47, 0x56));
     ground.setColorAt(1, QColor(0x26, 0x2d, 0x37));
@@ -177,9 +179,14 @@ QImage PaintNoImagePicture() {
 
 }  // namespace
 
-const QImage& NoImagePicture() {
-    static const QImage picture = PaintNoImagePicture();
-    return picture;
+const QImage& NoImagePicture(qreal devicePixelRatio) {
+    // One per ratio the screens have shown; window thread only.
+    static std::map<qreal, QImage> pictures;
+    auto found = pictures.find(devicePixelRatio);
+    if (found == pictures.end()) {
+        found = pictures.emplace(devicePixelRatio, PaintNoImagePicture(devicePixelRatio)).first;
+    }
+    return found->second;
 }
 
 const Skin& SkinOf(SkinKind kind) {

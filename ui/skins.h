@@ -33,8 +33,9 @@ const Skin& SkinOf(SkinKind kind);
 // Gives the button the skin, the key colour, the state count and readable text colours.
 void ApplySkin(CStateBmpButton& button, SkinKind kind);
 
-// The image page's picture while it has no frame to show: 320 x 176, a dark card with a crossed-out
-// camera and "No image", transparent around the card's rounded corners.
-const QImage& NoImagePicture();
+// The image page's picture while it has no frame to show: 320 x 176 (in device-independent pixels,
+// painted at the given device pixel ratio), a dark card with a crossed-out camera and "No image",
+// transparent around the card's rounded corners.
+const QImage& NoImagePicture(qreal devicePixelRatio = 1.0);
 
 }  // namespace qzm

@@ -1,5 +1,6 @@
 #include "ui/state_bmp_button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -59,6 +60,17 @@ void CStateBmpButton::SetState(int state) {
 QSize CStateBmpButton::sizeHint() const {
     const QFontMetrics metrics(font());
     return {metrics.horizontalAdvance(text()) + 24, std::max(24, metrics.height() + 8)};
+}
+
+void CStateBmpButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        if (!event->isAutoRepeat()) {
+            click();
+        }
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 QImage CStateBmpButton::Cell(const QImage& bitmap, int row) const {

@@ -44,6 +44,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // The checked state follows SetState only, so a click never changes it behind the owner's back.
     void nextCheckState() override {}
+    // Enter presses the button like Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QImage Cell(const QImage& bitmap, int row) const;

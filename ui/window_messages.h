@@ -25,6 +25,7 @@ enum WindowMessage : int {
     WM_ALBUM_FILE = 0x3910,        // 0 open, 1 save
     WM_RESULT_LOG_ADD = 0x3A00,    // result log: format and insert the stored result
     WM_SHOW_LOG_MENU = 0x3A10,     // result log: show the log menu at a screen point
+    WM_SAVE_IMAGE = 0x3A20,        // image page: save the frame (0) or the frame with the results (1)
     WM_DELETE_ALL_DATA = 0x3B00,   // maintenance page: delete all data in module and program
 };
 
@@ -32,6 +33,7 @@ enum WindowMessage : int {
 enum UserEdit : int { kUserAdd = 0, kUserRename = 1, kUserDelete = 2, kUserDeleteAll = 3 };
 enum ImageDelete : int { kImageDeleteSelected = 0, kImageDeleteAll = 1 };
 enum AlbumFileRequest : int { kAlbumOpen = 0, kAlbumSave = 1 };
+enum ImageSave : int { kSaveFrame = 0, kSaveWithResults = 1 };
 
 // The screen point of WM_SHOW_LOG_MENU: x in the high 32 bits, y in the low 32 bits, so that
 // negative and large coordinates of several screens come through whole.

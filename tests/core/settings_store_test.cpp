@@ -28,6 +28,7 @@ TEST_F(SettingsStoreTest, NoFilesGiveTheDefaults) {
     EXPECT_EQ(store_.ReadLimitLogBlock(), 150);
     EXPECT_EQ(store_.ReadExecuteImage(), 1);
     EXPECT_EQ(store_.ReadPrevSelectFile(), "./QZMAlbum.qzc");
+    EXPECT_EQ(store_.ReadPrevImageFolder(), "");
     EXPECT_EQ(store_.ReadMaxBlockNum(), 0);
     EXPECT_EQ(store_.ReadMaxFileNum(), 0);
     EXPECT_FALSE(store_.DebugIniExists());
@@ -115,6 +116,7 @@ TEST_F(SettingsStoreTest, WritesReadBackAndKeepTheOtherKeys) {
     ASSERT_EQ(store_.WritePortSettings("/dev/ttyUSB1", 115200), 0);
     ASSERT_EQ(store_.WritePrevSelectFile("/home/u/Alb\xC3\xBCm.qzc"), 0);
     ASSERT_EQ(store_.WriteRegistCount(12), 0);
+    ASSERT_EQ(store_.WritePrevImageFolder("/home/u/Bilder"), 0);
     ASSERT_EQ(store_.WritePortSettings("/dev/ttyUSB0", 921600), 0);  // rewrites in place
     const int thresholds[4] = {100, 200, 300, 0};
     ASSERT_EQ(store_.WriteThresholds(thresholds), 0);
@@ -126,9 +128,11 @@ TEST_F(SettingsStoreTest, WritesReadBackAndKeepTheOtherKeys) {
     EXPECT_EQ(port, "/dev/ttyUSB0");
     EXPECT_EQ(baud, 921600);
     EXPECT_EQ(store_.ReadPrevSelectFile(), "/home/u/Alb\xC3\xBCm.qzc");
-    EXPECT_EQ(ReadBytes("Application.ini"),
-              "[Application]\r\nCOMPortName=/dev/ttyUSB0\r\nBaudRate=921600\r\n"
-              "PrevSelectFile=/home/u/Alb\xC3\xBCm.qzc\r\nRegistCount=12\r\n");
+    EXPECT_EQ(store_.ReadPrevImageFolder(), "/home/u/Bilder");
+    EXPECT_EQ(
+        ReadBytes("Application.ini"),
+        "[Application]\r\nCOMPortName=/dev/ttyUSB0\r\nBaudRate=921600\r\n"
+        "PrevSelectFile=/home/u/Alb\xC3\xBCm.qzc\r\nRegistCount=12\r\nPrevImageFolder=/home/u/Bilder\r\n");
     EXPECT_EQ(ReadBytes("Settings.ini"),
               "[Threshold]\r\nBody=100\r\nHand=200\r\nFace=300\r\nRecognition=0\r\n"
               "[FaceAngle]\r\nYawAngle=2\r\nRollAngle=1\r\n");

@@ -186,6 +186,40 @@ TEST_F(OverlayDrawing, SmallFrameFaceLandsAtQuarterFactorWithAxesRightAndUp) {
     EXPECT_EQ(CountPixels(dc_.Surface(), [](const OverlayColour& c) { return c == kDirectionZColour; }), 0);
 }
 
+// For a dense screen: the same drawing in twice the pixels each way, lines two pixels wide instead
+// of an enlarged picture of one-pixel lines.
+TEST(OverlaySurface, DevicePixelRatioTwoDrawsInTwiceThePixels) {
+    CQZMResultDC dc;
+    ASSERT_EQ(dc.Create(320, 320, QImage::Format_RGB32, 2.0), 1);
+    EXPECT_EQ((std::vector{dc.Width(), dc.Height(), dc.Surface().width(), dc.Surface().height()}),
+              (std::vector{320, 320, 640, 640}));
+    EXPECT_EQ(dc.DevicePixelRatio(), 2.0);
+    dc.Painter().fillRect(0, 0, 320, 320, QColor(128, 128, 128));
+    ASSERT_EQ(dc.DrawImage(DisplayImage(ModuleFrame(160, 120, [](int, int) { return 90; }))), 0);
+    EXPECT_EQ((std::vector{dc.Scale(), double(dc.OffsetX()), double(dc.OffsetY())}),
+              (std::vector{2.0, 0.0, 40.0}));
+    CExecResult result;
+    result.faces.push_back(FaceAt(320, 240, 120));
+    bool flags[kFunctionCount] = {};
+    flags[kFunctionFace] = true;
+    dc.DrawResults(flags, 160.0 / 640, result);
+
+    // The box's left side at x = 130: two pixels wide.
+    const QImage& shot = dc.Surface();
+    const OverlayColour frame{90, 90, 90};
+    const int leftEdge = At(shot, 259, 320) == kFaceColour ? 259 : 260;
+    EXPECT_EQ((std::vector{At(shot, leftEdge - 1, 320), At(shot, leftEdge, 320), At(shot, leftEdge + 1, 320),
+                           At(shot, leftEdge + 2, 320)}),
+              (std::vector{frame, kFaceColour, kFaceColour, frame}));
+    // Four sides of 60 units, each unit two by two pixels: four times what ratio 1 draws.
+    EXPECT_EQ(CountPixels(shot, [](const OverlayColour& c) { return c == kFaceColour; }), 4 * 4 * 60);
+
+    CImageData copy;
+    ASSERT_EQ(dc.CopyToImage(&copy), 0);
+    EXPECT_EQ((std::vector{copy.Width(), copy.Height()}), (std::vector{640, 640}));
+    EXPECT_EQ(dc.Create(320, 320, QImage::Format_RGB32, 0.0), 0);
+}
+
 TEST_F(OverlayDrawing, BlinkBarsFillFromTheCentreInsideWhiteFrames) {
     ShowPlainFrame();
     CExecResult result;

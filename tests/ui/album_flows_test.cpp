@@ -113,8 +113,7 @@ FileScript::Action ChooseFile(const QString& path, QStringList* seen = nullptr) 
             *seen << (dialog.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
                   << dialog.directory().absolutePath() << dialog.selectedFiles().value(0);
         }
-        dialog.selectFile(path);
-        static_cast<QDialog&>(dialog).accept();  // QFileDialog's accept, which asks before overwriting
+        qzm_test::TypeFileNameAndAccept(dialog, path);
     };
 }
 

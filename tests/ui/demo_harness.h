@@ -5,8 +5,10 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -18,6 +20,7 @@
 #include "test_folder.h"
 #include "ui/device_worker.h"
 #include "ui/qzm_demo_dlg.h"
+#include "ui/setting_dlg.h"
 
 namespace qzm_test {
 
@@ -41,6 +44,20 @@ private:
     qzm::CPtyModuleHost host_;
     const std::string link_;
 };
+
+// Runs action on the window thread as soon as the settings dialog is up (it makes its buttons when it
+// opens). The poll stops first: the action may run an event loop, in which it would fire again.
+inline void WhenSettingsShown(qzm::CSettingDlg& settings, std::function<void()> action) {
+    auto* poll = new QTimer(&settings);
+    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
+        if (!settings.isVisible() || settings.OkButton() == nullptr)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start(20);
+}
 
 inline std::string ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

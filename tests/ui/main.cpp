@@ -1,7 +1,9 @@
 // Runs the registered Qt Test classes one after the other in one application.
 //   qzm_ui_tests [--unit | --integration] [--class NAME] [Qt Test options]
-// --integration picks the classes whose name contains "Integration", --unit the others. The exit
-// code is the number of failed test functions.
+// --integration picks the classes whose name contains "Integration", --unit the others. Classes
+// whose name starts with "HighDensity" need the screen's scale factor set before the application
+// starts (QT_SCALE_FACTOR=2) and run only when named with --class. The exit code is the number of
+// failed test functions.
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
@@ -37,8 +39,9 @@ int main(int argc, char** argv) {
     for (const auto& testClass : qzm_test::RegisteredTestClasses()) {
         const QString name = QString::fromStdString(testClass.name);
         const bool integration = name.contains(QLatin1String("Integration"));
+        const bool ownRun = name.startsWith(QLatin1String("HighDensity"));
         if ((kind == Kind::kUnit && integration) || (kind == Kind::kIntegration && !integration) ||
-            (!onlyClass.isEmpty() && name != onlyClass)) {
+            (!onlyClass.isEmpty() && name != onlyClass) || (onlyClass.isEmpty() && ownRun)) {
             continue;
         }
         const auto object = testClass.make();

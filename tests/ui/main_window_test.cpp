@@ -21,6 +21,7 @@
 using namespace qzm;
 using qzm_test::DemoHarness;
 using qzm_test::ReadText;
+using qzm_test::WhenSettingsShown;
 
 namespace {
 
@@ -33,18 +34,6 @@ QString LogText(CQZMDemoDlg& dialog) {
 bool WaitForExecutions(CQZMDemoDlg& dialog, int count) {
     QSignalSpy shown(&dialog, &CQZMDemoDlg::ExecutionShown);
     return QTest::qWaitFor([&] { return shown.count() >= count; }, kWaitMs);
-}
-
-// Runs action on the window thread as soon as the settings dialog is up.
-void WhenSettingsShown(CSettingDlg& settings, std::function<void()> action) {
-    auto* poll = new QTimer(&settings);
-    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
-        if (!settings.isVisible() || settings.OkButton() == nullptr)
-            return;
-        poll->deleteLater();
-        action();
-    });
-    poll->start(20);
 }
 
 ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {

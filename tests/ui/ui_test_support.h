@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QFileDialog>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -34,6 +35,10 @@ QImage Grab(QWidget& widget);
 
 // Sends a mouse event of type to the widget at pos with the given button held.
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos);
+
+// Chooses path in a file dialog and accepts it, typing it into the name field where that has the
+// focus (whether it does depends on the window being active).
+void TypeFileNameAndAccept(QFileDialog& dialog, const QString& path);
 
 }  // namespace qzm_test
 

@@ -1,0 +1,161 @@
+// The windows on a dense screen, device pixel ratio 2: twice the pixels in each direction, drawn at
+// that resolution rather than enlarged. The ratio is fixed when the application starts, so CTest
+// runs this class in a run of the binary of its own under QT_SCALE_FACTOR=2 (--class
+// HighDensityIntegration). Screenshots: high_density_main.png, high_density_album.png,
+// high_density_settings.png.
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "demo_harness.h"
+#include "present/overlay_geometry.h"
+#include "ui/exec_func_select_dlg.h"
+#include "ui/execute_dlg.h"
+#include "ui/image_dlg.h"
+#include "ui/regist_dlg.h"
+#include "ui/result_log_dlg.h"
+#include "ui/setting_dlg.h"
+#include "ui/state_bmp_button.h"
+#include "ui_test_support.h"
+
+using namespace qzm;
+using qzm_test::DemoHarness;
+using qzm_test::WhenSettingsShown;
+
+namespace {
+
+constexpr int kRatio = 2;
+
+// The widget as the screen shows it, one image pixel per device pixel.
+QImage Shot(QWidget& widget) {
+    QPixmap pixmap = widget.grab();
+    pixmap.setDevicePixelRatio(1);
+    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The part of shot that shows child (in device pixels).
+QImage PartOf(const QImage& shot, QWidget& window, QWidget& child) {
+    const QRect logical(child.mapTo(&window, QPoint(0, 0)), child.size());
+    return shot.copy(QRect(logical.topLeft() * kRatio, logical.size() * kRatio));
+}
+
+// Drawn at the device resolution: an image merely enlarged from half the size is made of uniform
+// 2 x 2 blocks; edges, text and lines drawn for the dense screen break that somewhere.
+bool DrawnAtDeviceResolution(const QImage& image) {
+    for (int y = 0; y + 1 < image.height(); y += 2) {
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const QRgb c = image.pixel(x, y);
+            if (image.pixel(x + 1, y) != c || image.pixel(x, y + 1) != c || image.pixel(x + 1, y + 1) != c)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Lengths of the horizontal runs of colour in image, counted per length.
+std::map<int, int> RunLengths(const QImage& image, const OverlayColour& colour) {
+    const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);
+    std::map<int, int> runs;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x <= image.width(); ++x) {
+            if (x < image.width() && image.pixel(x, y) == wanted) {
+                ++run;
+            } else if (run > 0) {
+                ++runs[run];
+                run = 0;
+            }
+        }
+    }
+    return runs;
+}
+
+}  // namespace
+
+class HighDensityIntegration : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QCOMPARE(qApp->devicePixelRatio(), qreal(kRatio)); }
+
+    // After an execution with every function: the main window, its skins, logo, picture and
+    // overlay at twice the pixels; the face's box lines two device pixels wide, as one unit is.
+    void mainWindowAfterAnExecution() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        CImageDlg& page = dialog->MainPage().ImagePage();
+        QVERIFY(page.ShowsFrame());
+        QTRY_VERIFY(dialog->MainPage().ResultLog().LogView()->toPlainText().contains("Face count:1"));
+
+        const QImage shot = Shot(*dialog);
+        QCOMPARE(shot.size(), dialog->size() * kRatio);
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("high_density_main"));
+
+        // The picture on the screen is the surface pixel for pixel, and the surface was drawn at
+        // the screen's resolution: labels and diagonal axes break the 2 x 2 blocks.
+        const QImage picture = PartOf(shot, *dialog, page.Picture());
+        const QImage shown = page.ShownPicture();
+        QCOMPARE(shown.size(), QSize(320, 240) * kRatio);
+        QCOMPARE(picture.copy(QRect(QPoint(0, 40 * kRatio), shown.size())),
+                 shown.convertToFormat(QImage::Format_RGB32));
+        QVERIFY(DrawnAtDeviceResolution(shown));
+        // Vertical lines of the face's box: runs of exactly two device pixels across them.
+        const std::map<int, int> runs = RunLengths(shown, kFaceColour);
+        QVERIFY(runs.count(kRatio) > 0 && runs.at(kRatio) >= 40);
+        QCOMPARE(runs.count(1), std::size_t{0});
+
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{panel.ExecuteOnceButton(), panel.SettingsButton(),
+                                             page.Toggle(kFunctionFace), &dialog->MainButton()}) {
+            QVERIFY2(DrawnAtDeviceResolution(PartOf(shot, *dialog, *widget)),
+                     qPrintable(widget->accessibleName()));
+        }
+        const QRect logo = dialog->LogoRect();
+        QVERIFY(DrawnAtDeviceResolution(shot.copy(QRect(logo.topLeft() * kRatio, logo.size() * kRatio))));
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+
+    // The placeholder before the first frame, the album page and the settings dialog.
+    void placeholderAlbumPageAndSettings() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CImageDlg& page = dialog->MainPage().ImagePage();
+        QVERIFY(DrawnAtDeviceResolution(PartOf(Shot(*dialog), *dialog, page.Picture())));
+
+        QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
+        QVERIFY(dialog->AlbumPage().isVisible());
+        const QImage album = Shot(*dialog);
+        QCOMPARE(album.size(), dialog->size() * kRatio);
+        QVERIFY(DrawnAtDeviceResolution(PartOf(album, *dialog, dialog->AlbumPage().OpenButton())));
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("high_density_album"));
+        QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
+
+        CSettingDlg& settings = dialog->SettingsDialog();
+        QSize shotSize;
+        QSize settingsSize;
+        bool okSharp = false;
+        WhenSettingsShown(settings, [&] {
+            const QImage shot = Shot(settings);
+            shotSize = shot.size();
+            settingsSize = settings.size();
+            okSharp = DrawnAtDeviceResolution(PartOf(shot, settings, *settings.OkButton()));
+            qzm_test::SaveScreenshot(settings, QStringLiteral("high_density_settings"));
+            QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
+        QCOMPARE(shotSize, settingsSize * kRatio);
+        QVERIFY(okSharp);
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+};
+
+QZM_UI_TEST_CLASS(HighDensityIntegration)
+#include "high_density_test.moc"

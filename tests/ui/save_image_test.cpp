@@ -1,0 +1,139 @@
+// Saving what the image page shows: the picture's menu, the file dialog and the PNG files, against
+// the emulated module.
+#include <QApplication>
+#include <QFileDialog>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include "demo_harness.h"
+#include "present/overlay_geometry.h"
+#include "ui/exec_func_select_dlg.h"
+#include "ui/execute_dlg.h"
+#include "ui/image_dlg.h"
+#include "ui/state_bmp_button.h"
+#include "ui_test_support.h"
+
+using namespace qzm;
+using qzm_test::DemoHarness;
+using qzm_test::ReadText;
+
+namespace {
+
+// Runs action on the window thread once a widget of type T is the active modal or popup widget.
+template <class T>
+void WhenShown(QObject* owner, std::function<void(T&)> action) {
+    auto* poll = new QTimer(owner);
+    QObject::connect(poll, &QTimer::timeout, [poll, action] {
+        QWidget* up = QApplication::activePopupWidget();
+        if (up == nullptr)
+            up = QApplication::activeModalWidget();
+        auto* shown = qobject_cast<T*>(up);
+        if (shown == nullptr || !shown->isVisible())
+            return;
+        // Stopped first: the action may run a dialog's event loop, in which the timer would fire.
+        poll->stop();
+        poll->deleteLater();
+        action(*shown);
+    });
+    poll->start(20);
+}
+
+// Where a file dialog started and what it proposed; it then saves to the given path.
+struct FileDialogSeen {
+    QString folder;
+    QString name;
+};
+
+void SaveThroughDialog(QObject* owner, const QString& path, FileDialogSeen* seen) {
+    WhenShown<QFileDialog>(owner, [path, seen](QFileDialog& dialog) {
+        const QFileInfo proposed(dialog.selectedFiles().value(0));
+        *seen = {dialog.directory().absolutePath(), proposed.fileName()};
+        qzm_test::TypeFileNameAndAccept(dialog, path);
+    });
+}
+
+int CountColour(const QImage& image, const OverlayColour& colour) {
+    const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == wanted ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+class SaveImageIntegration : public QObject {
+    Q_OBJECT
+
+private slots:
+    // From the picture's menu (opened with the menu key) the frame alone, then the frame with the
+    // results; the second dialog starts where the first saved, and the folder is kept in
+    // Application.ini for the next start.
+    void savesTheFrameAndTheResults() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CImageDlg& page = dialog->MainPage().ImagePage();
+        const std::unique_ptr<QMenu> placeholderMenu = page.BuildPictureMenu();
+        for (QAction* action : placeholderMenu->actions())
+            QVERIFY(!action->isEnabled());  // the placeholder: nothing to save
+
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        QVERIFY(page.ShowsFrame());
+
+        const QString folder = QString::fromStdString((demo.folder.path() / "pictures").string());
+        QVERIFY(QDir().mkpath(folder));
+        FileDialogSeen first;
+        QStringList menuTexts;
+        WhenShown<QMenu>(this, [&](QMenu& menu) {
+            for (QAction* action : menu.actions()) {
+                menuTexts << action->text();
+                QVERIFY(action->isEnabled());
+            }
+            // As a click on the item: the menu closes, then the item acts.
+            SaveThroughDialog(this, folder + "/frame.png", &first);
+            menu.close();
+            menu.actions().at(0)->trigger();
+        });
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(10, 10),
+                              page.Picture().mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(&page.Picture(), &key);
+        QCOMPARE(menuTexts, (QStringList{"Save image...", "Save image with results..."}));
+        QVERIFY(QRegularExpression(QStringLiteral("^qzm-frame-\\d{8}-\\d{6}\\.png$"))
+                    .match(first.name)
+                    .hasMatch());
+
+        // As the module sent it: 320 x 240 grey, upright, no overlay.
+        const QImage frame(folder + "/frame.png");
+        QCOMPARE(frame.size(), QSize(320, 240));
+        QVERIFY(frame.isGrayscale());
+        QCOMPARE(frame.convertToFormat(QImage::Format_Grayscale8), page.Frame());
+        QCOMPARE(CountColour(frame, kFaceColour), 0);
+
+        FileDialogSeen second;
+        SaveThroughDialog(this, folder + "/results.png", &second);
+        page.BuildPictureMenu()->actions().at(1)->trigger();
+        QCOMPARE(second.folder, folder);
+        QVERIFY(second.name.startsWith("qzm-result-"));
+
+        // The frame's part of the picture as shown, with the face's box drawn over it.
+        const QImage results(folder + "/results.png");
+        QCOMPARE(results.size(), QSize(320, 240));
+        QVERIFY(CountColour(results, kFaceColour) > 40);
+        QCOMPARE(results.pixel(0, 0), frame.pixel(0, 0));
+
+        QVERIFY(ReadText("Application.ini").find("PrevImageFolder=" + folder.toStdString()) !=
+                std::string::npos);
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+};
+
+QZM_UI_TEST_CLASS(SaveImageIntegration)
+#include "save_image_test.moc"
