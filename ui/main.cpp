@@ -11,6 +11,7 @@
 #include "ui/artwork.h"
 #include "ui/messenger.h"
 #include "ui/qzm_demo_app.h"
+#include "ui/qzm_demo_dlg.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -38,6 +39,11 @@ int main(int argc, char* argv[]) {
     {
         // Gave up connecting (-1) or closed the main window: the program ends either way.
         qzm::CQZMDemoApp demo(*controller, messenger);
+        if (working.perUser) {
+            const QString folder = QString::fromStdString(working.folder);
+            QObject::connect(&demo, &qzm::CQZMDemoApp::MainDialogCreated,
+                             [folder](qzm::CQZMDemoDlg* dialog) { dialog->SetWorkingFolderShown(folder); });
+        }
         demo.Run();
     }
     // The port closes and the simulated module stops with the controller.

@@ -367,7 +367,17 @@ void CQZMDemoDlg::UpdateTitle(bool connected) {
     } else {
         title += QStringLiteral(" - ") + UiText(kTextNotConnected);
     }
+    if (!workingFolderShown_.isEmpty())
+        title += QStringLiteral(" [%1]").arg(workingFolderShown_);
     setWindowTitle(title);
+}
+
+void CQZMDemoDlg::SetWorkingFolderShown(const QString& folder) {
+    const QString home = QDir::homePath();
+    workingFolderShown_ = folder;
+    if (!home.isEmpty() && home != QStringLiteral("/") && folder.startsWith(home + QLatin1Char('/')))
+        workingFolderShown_ = QStringLiteral("~") + folder.mid(home.size());
+    UpdateTitle(connected_);
 }
 
 void CQZMDemoDlg::closeEvent(QCloseEvent* event) {

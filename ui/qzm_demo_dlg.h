@@ -41,6 +41,10 @@ public:
                 QWidget* parent = nullptr);
     ~CQZMDemoDlg() override;
 
+    // An installed program works in the user's data folder; the title then names it, so the user
+    // knows where settings, logs and registrations are kept. Empty (the default) names none.
+    void SetWorkingFolderShown(const QString& folder);
+
     int Mode() const { return mode_; }
     bool Connected() const { return connected_; }
     bool AlbumPageShown() const;
@@ -163,6 +167,7 @@ private:
 
     std::string firmware_;
     bool connected_ = false;
+    QString workingFolderShown_;
     bool started_ = false;
     bool closing_ = false;      // the close sequence is running
     bool closed_ = false;       // it has ended: the next close request is let through

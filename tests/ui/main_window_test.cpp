@@ -1,5 +1,6 @@
 // The program as a user drives it, against the emulated module: start-up, single and continuous
 // execution, the album page's live image, settings, faults of the module and closing.
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -62,6 +63,9 @@ private slots:
                 sawWindow = true;
                 QVERIFY(dialog->Connected());
                 QVERIFY(dialog->windowTitle().endsWith(" - Simulated module:921600baud - F/W 1.2.0.2048"));
+                // An installed program names the user's data folder it works in, home as "~".
+                dialog->SetWorkingFolderShown(QDir::homePath() + "/.local/share/qzm-demo");
+                QVERIFY(dialog->windowTitle().endsWith(" - F/W 1.2.0.2048 [~/.local/share/qzm-demo]"));
                 dialog->close();
             });
         });
