@@ -332,9 +332,7 @@ private slots:
 
         // The face the module recognises is labelled with the name as typed.
         QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
-        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
-        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
-        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        DemoHarness::ExecuteWithEveryFunction(*dialog);
         QTRY_VERIFY(
             dialog->MainPage().ResultLog().LogView()->toPlainText().contains(kGreek + " Confidence:"));
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);

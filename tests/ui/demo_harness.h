@@ -19,6 +19,8 @@
 #include "sim/pty_module_host.h"
 #include "test_folder.h"
 #include "ui/device_worker.h"
+#include "ui/exec_func_select_dlg.h"
+#include "ui/execute_dlg.h"
 #include "ui/qzm_demo_dlg.h"
 #include "ui/setting_dlg.h"
 
@@ -97,6 +99,13 @@ struct DemoHarness {
         if (!started.wait(15000))
             return nullptr;
         return dialog;
+    }
+
+    // Switches every function on in the panel and clicks "Execute once".
+    static void ExecuteWithEveryFunction(qzm::CQZMDemoDlg& dialog) {
+        qzm::CExecuteDlg& panel = dialog.MainPage().ExecutePanel();
+        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
     }
 
     // The ids of the messages shown so far.

@@ -114,9 +114,7 @@ private slots:
         QVERIFY(demo.Connect());
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
-        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
-        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
-        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        DemoHarness::ExecuteWithEveryFunction(*dialog);
         QVERIFY2(Unnamed(*dialog).isEmpty(), qPrintable(Unnamed(*dialog).join(", ")));
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
@@ -134,7 +132,7 @@ private slots:
             }
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
         });
-        QTest::mouseClick(panel.SettingsButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
         QVERIFY(demo.messenger.Messages().empty());
     }
@@ -148,9 +146,7 @@ private slots:
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
         QVERIFY(Activate(*dialog));
-        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
-        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
-        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);  // the display toggles in use
+        DemoHarness::ExecuteWithEveryFunction(*dialog);  // the display toggles in use
 
         QVERIFY(Activate(*dialog));
         QStringList mainPage = {"Main", "Album", "Display image", "Picture"};
@@ -161,6 +157,7 @@ private slots:
         QCOMPARE(TabChain(dialog->MainButton()), mainPage);
         dialog->MainPage().ImagePage().Picture().setFocus(Qt::TabFocusReason);
         qzm_test::SaveScreenshot(*dialog, QStringLiteral("keyboard_focus_picture"));
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
         panel.ContinuousButton()->setFocus(Qt::TabFocusReason);
         qzm_test::SaveScreenshot(*dialog, QStringLiteral("keyboard_focus_button"));
 

@@ -105,9 +105,7 @@ private slots:
         QVERIFY(demo.Connect());
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
-        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
-        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
-        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        DemoHarness::ExecuteWithEveryFunction(*dialog);
         QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
         // The log formats its blocks on the window thread, after the execution was handed over.
         QTRY_VERIFY(LogText(*dialog).contains("Execute Body:On Hand:On Face:On Dir.:On Age:On"));
@@ -116,6 +114,7 @@ private slots:
         QVERIFY(LogText(*dialog).contains("QZM-K Demo\t"));
         qzm_test::SaveScreenshot(*dialog, QStringLiteral("main_window"));
 
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
         CExecFuncSelectDlg& switches = panel.FunctionSelect();
         QTest::mouseClick(switches.Switch(kFunctionFace), Qt::LeftButton);
         QVERIFY(!switches.Switch(kFunctionAge)->isEnabled());

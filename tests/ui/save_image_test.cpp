@@ -83,9 +83,7 @@ private slots:
         for (QAction* action : placeholderMenu->actions())
             QVERIFY(!action->isEnabled());  // the placeholder: nothing to save
 
-        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
-        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
-        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        DemoHarness::ExecuteWithEveryFunction(*dialog);
         QVERIFY(page.ShowsFrame());
 
         const QString folder = QString::fromStdString((demo.folder.path() / "pictures").string());
