@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QTimer>
 #include <algorithm>
@@ -55,6 +56,10 @@ public:
             if (dialog == nullptr || !dialog->isVisible())
                 return;
             dialog->selectFile(path_);
+            // selectFile leaves the name field alone while it has the focus; there a user types.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (name != nullptr && name->hasFocus())
+                name->setText(path_);
             static_cast<QDialog*>(dialog)->accept();
         });
         poll_.start(5);

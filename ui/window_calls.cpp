@@ -9,8 +9,9 @@ void CWindowCalls::Post(std::function<void()> call) {
         std::lock_guard lock(mutex_);
         pending_.push_back(std::move(call));
     }
-    QMetaObject::invokeMethod(
-        this, [this] { RunPending(); }, Qt::QueuedConnection);
+    // Queued by name: Qt builds the queued call itself, so nothing of ours made on this thread is
+    // read by the window thread without the lock above.
+    QMetaObject::invokeMethod(this, "RunPending", Qt::QueuedConnection);
 }
 
 void CWindowCalls::RunPending() {

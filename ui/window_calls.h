@@ -11,6 +11,8 @@
 namespace qzm {
 
 class CWindowCalls : public QObject {
+    Q_OBJECT
+
 public:
     // Made on the window thread; the calls run there.
     CWindowCalls() = default;
@@ -19,7 +21,7 @@ public:
     void Post(std::function<void()> call);
 
 private:
-    void RunPending();
+    Q_INVOKABLE void RunPending();
 
     std::mutex mutex_;
     std::deque<std::function<void()>> pending_;  // guarded by mutex_
