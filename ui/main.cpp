@@ -16,7 +16,8 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qzm-demo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("QZM-K Demo"));
+    // Lets a Wayland desktop find the desktop entry, and with it the icon and the program's name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("qzm-demo"));
     QApplication::setWindowIcon(qzm::ProgramIcon());
     // Numbers in files and texts are written the same way whatever the user's language.
     std::setlocale(LC_NUMERIC, "C");

@@ -1,6 +1,5 @@
 #include "ui/messenger.h"
 
-#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace qzm {
@@ -53,8 +52,7 @@ MsgAnswer Answer(int button) {
 }  // namespace
 
 MsgAnswer CMessageBoxMessenger::Show(int, const QString& text, MsgIcon icon, MsgButtons buttons) {
-    QMessageBox box(BoxIcon(icon), QGuiApplication::applicationDisplayName(), text, BoxButtons(buttons),
-                    parent_.data());
+    QMessageBox box(BoxIcon(icon), QStringLiteral("QZM-K Demo"), text, BoxButtons(buttons), parent_.data());
     box.setAccessibleName(text);
     // Escape or closing the box answers with its Cancel, No or only button (QMessageBox's choice).
     return Answer(box.exec());

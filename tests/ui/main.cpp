@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("QZM-K Demo"));
 
     enum class Kind { kAll, kUnit, kIntegration } kind = Kind::kAll;
     QString onlyClass;
