@@ -287,7 +287,6 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
     EXPECT_FALSE(std::filesystem::exists("DB/RegistData.previous"));
 }
 
-
 // The port's own failure stays in the outcome, so the user is told what is wrong with the port.
 TEST_F(ControllerLineIntegration, ConnectKeepsThePortsOwnFailure) {
     CPtyModuleHost module{ModuleIdentity::Extended()};
