@@ -75,12 +75,14 @@ private:
 class PaintWatch : public QObject {
 public:
     explicit PaintWatch(CProgressDlg& dialog) : dialog_(dialog) {
-        connect(dialog.findChild<QProgressBar*>(), &QProgressBar::valueChanged, this, [this] {
+        connect(dialog.findChild<QProgressBar*>(), &QProgressBar::valueChanged, this, [this](int value) {
             if (!dialog_.isVisible())
                 return;
             const qint64 now = clock_.elapsed();
-            if (lastMove_ >= 0)
-                maxMoveGap_ = std::max(maxMoveGap_, now - lastMove_);
+            if (lastMove_ >= 0 && now - lastMove_ > maxMoveGap_) {
+                maxMoveGap_ = now - lastMove_;
+                maxMoveGapEndValue_ = value;
+            }
 
             lastMove_ = now;
             ++moves_;
@@ -102,6 +104,7 @@ public:
     }
     qint64 maxTickGap_ = 0;
     qint64 maxMoveGap_ = 0;
+    int maxMoveGapEndValue_ = 0;  // the bar's value when its longest still stretch ended
     int moves_ = 0;
 
 private:
@@ -139,6 +142,7 @@ void BM_LoadFullAlbumFromPage(benchmark::State& state) {
     state.counters["max_window_gap_ms"] = static_cast<double>(watch.maxTickGap_);
     state.counters["max_bar_gap_ms"] = static_cast<double>(watch.maxMoveGap_);
     state.counters["bar_moves"] = watch.moves_;
+    state.counters["longest_gap_ended_at"] = watch.maxMoveGapEndValue_;
 }
 BENCHMARK(BM_LoadFullAlbumFromPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
