@@ -12,9 +12,11 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "demo_harness.h"
 #include "ui/exec_func_select_dlg.h"
@@ -86,12 +88,12 @@ int main(int argc, char** argv) {
     // Continuous, unpaced: results per second and the window thread's responsiveness.
     QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
     QElapsedTimer tick;
-    qint64 worstLateMs = 0;
+    std::vector<qint64> lateMs;
     QTimer probe;
     probe.setInterval(20);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (tick.isValid())
-            worstLateMs = std::max(worstLateMs, tick.elapsed() - probe.interval());
+            lateMs.push_back(tick.elapsed() - probe.interval());
         tick.restart();
     });
     StartContinuous(*dialog);
@@ -102,10 +104,18 @@ int main(int argc, char** argv) {
     const auto results = shown.count();
     probe.stop();
     StopContinuous(*dialog);
+    // The worst delay and how often the window thread was late beyond 50 ms: on a machine whose
+    // cores the emulated module shares, the scheduler alone can hold the thread back now and then.
+    std::sort(lateMs.begin(), lateMs.end());
+    const qint64 worstLate = lateMs.empty() ? 0 : lateMs.back();
+    const qint64 p99Late = lateMs.empty() ? 0 : lateMs[lateMs.size() * 99 / 100];
+    const auto over50 = lateMs.end() - std::upper_bound(lateMs.begin(), lateMs.end(), qint64{50});
     std::printf(
         "continuous (unpaced, every function, 320x240): %.1f results per second shown (%lld in %.1f s); "
-        "window thread late by at most %lld ms\n",
-        results / seconds, static_cast<long long>(results), seconds, static_cast<long long>(worstLateMs));
+        "window thread late by at most %lld ms, 99th percentile %lld ms, %lld of %zu ticks late by more "
+        "than 50 ms\n",
+        results / seconds, static_cast<long long>(results), seconds, static_cast<long long>(worstLate),
+        static_cast<long long>(p99Late), static_cast<long long>(over50), lateMs.size());
 
     // Paced at 921 600 baud: each run takes the line time of the bytes it moves, and nothing more.
     constexpr double kBaud = 921600;
