@@ -108,24 +108,24 @@ UserMessage Information(int id) {
     return {{id, {}}, {}, MessageIcon::kInformation};
 }
 
-// Appends one printf conversion of the argument; "?" when it does not fit the conversion.
-void AppendConversion(std::string& out, const std::string& spec, char conversion,
+// Appends one printf directive of a message text ("%s", "%02X", ...) filled with the argument; "?"
+// when the argument does not suit the directive's conversion.
+void AppendConversion(std::string& out, const std::string& directive, char conversion,
                       const MessageText::Arg* arg) {
     const bool wantsText = conversion == 's';
     if (arg == nullptr || std::holds_alternative<std::string>(*arg) != wantsText) {
         out += '?';
         return;
     }
-    const int needed = wantsText
-                           ? std::snprintf(nullptr, 0, spec.c_str(), std::get<std::string>(*arg).c_str())
-                           : std::snprintf(nullptr, 0, spec.c_str(), std::get<int>(*arg));
+    const auto print = [&](char* buffer, std::size_t size) {
+        return wantsText ? std::snprintf(buffer, size, directive.c_str(), std::get<std::string>(*arg).c_str())
+                         : std::snprintf(buffer, size, directive.c_str(), std::get<int>(*arg));
+    };
+    const int needed = print(nullptr, 0);
     if (needed <= 0)
         return;
     std::string piece(static_cast<std::size_t>(needed) + 1, '\0');
-    if (wantsText)
-        std::snprintf(piece.data(), piece.size(), spec.c_str(), std::get<std::string>(*arg).c_str());
-    else
-        std::snprintf(piece.data(), piece.size(), spec.c_str(), std::get<int>(*arg));
+    print(piece.data(), piece.size());
     piece.resize(static_cast<std::size_t>(needed));
     out += piece;
 }
