@@ -98,7 +98,7 @@ void BM_InsertBlockWith150Present(benchmark::State& state) {
             if (repaint) {
                 QCoreApplication::processEvents();
             } else {
-                QCoreApplication::sendPostedEvents(&page, QEvent::MetaCall);
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
             }
         }
         if (page.BlockCount() != page.LimitLogBlock()) {

@@ -1,7 +1,6 @@
 #include "ui/result_log_dlg.h"
 
 #include <QFontDatabase>
-#include <QMetaObject>
 #include <QScrollBar>
 #include <QTextBlockFormat>
 #include <QTextCursor>
@@ -79,25 +78,10 @@ void CResultLogDlg::AddResult(const FunctionFlags& functions, const CExecResult*
     if (result == nullptr) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(queueMutex_);
-        queue_.push_back({functions, *result, status, returnCode, responseTimeMs});
-    }
-    // The call carries no data of ours: what crosses threads goes through the guarded queue.
-    QMetaObject::invokeMethod(this, "TakeQueuedResult", Qt::QueuedConnection);
-}
-
-void CResultLogDlg::TakeQueuedResult() {
-    PostedResult posted;
-    {
-        std::lock_guard<std::mutex> lock(queueMutex_);
-        if (queue_.empty()) {
-            return;
-        }
-        posted = std::move(queue_.front());
-        queue_.pop_front();
-    }
-    InsertResult(posted);
+    // The copy travels in the call, which is run and destroyed on the window thread.
+    calls_.Post([this, posted = PostedResult{functions, *result, status, returnCode, responseTimeMs}] {
+        InsertResult(posted);
+    });
 }
 
 void CResultLogDlg::InsertResult(const PostedResult& posted) {

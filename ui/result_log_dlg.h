@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "files/log_file.h"
 #include "present/result_text.h"
 #include "ui/org_rich_edit.h"
+#include "ui/window_calls.h"
 
 namespace qzm {
 
@@ -101,8 +101,6 @@ private:
     static constexpr int kFirstBlockPosition = 1;
     void ResetDocument();
 
-    // Takes the oldest result AddResult queued and inserts it; one call is posted per result.
-    Q_INVOKABLE void TakeQueuedResult();
     void InsertResult(const PostedResult& posted);
     // Puts a block at the top of the log and counts it.
     void InsertBlock(const std::string& text);
@@ -112,8 +110,7 @@ private:
     // Copies the range to the clipboard and leaves it selected.
     void CopyRange(QTextCursor range);
 
-    std::mutex queueMutex_;
-    std::deque<PostedResult> queue_;  // guarded by queueMutex_: results on their way to the window thread
+    CWindowCalls calls_;  // results on their way from workers to the window thread
 
     COrgRichEdit* log_ = nullptr;
     // UTF-16 length of every block shown, oldest first. The blocks lie in the text newest first,
