@@ -25,19 +25,14 @@ constexpr std::size_t kDateFieldBytes = 32;
 constexpr std::size_t kMaxDateUnits = 15;
 constexpr int kFaceSide = 64;
 constexpr std::size_t kFacePixelBytes = kFaceSide * kFaceSide;
+constexpr std::size_t kFacesPerFlush = 1000;
 constexpr char kRestoreStaging[] = "./DB.restoring";
 constexpr char kReplacedDb[] = "./DB.old";
-
-struct FileData {
-    int dataNumber = 0;
-    std::string date;
-    CImageData image;
-};
 
 struct FileUser {
     int id = 0;
     std::string name;
-    std::vector<FileData> data;
+    std::vector<RegisteredFace> data;
 };
 
 struct AlbumFileContent {
@@ -111,7 +106,7 @@ private:
 };
 
 bool ParseDataRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMaxDataPerUser>& seen,
-                     FileData& data) {
+                     RegisteredFace& data) {
     int width = 0;
     int height = 0;
     int format = 0;
@@ -144,7 +139,7 @@ bool ParseUserRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMa
     seen[user.id] = true;
     std::array<bool, CRegUserInfoMngr::kMaxDataPerUser> seenData{};
     user.data.resize(static_cast<std::size_t>(dataCount));
-    for (FileData& data : user.data) {
+    for (RegisteredFace& data : user.data) {
         if (!ParseDataRecord(reader, seenData, data)) {
             return false;
         }
@@ -183,20 +178,22 @@ int ParseAlbumFile(const std::vector<std::uint8_t>& bytes, AlbumFileContent& con
     return 0;
 }
 
-// Builds the file's users as a store in `staged`'s folder.
+// Builds the file's users as a store in `staged`'s folder. The files are flushed to the disk as
+// they go, a thousand faces at a time, while the bar still moves: the flush before the swap, with
+// the bar standing still, then has little left to do.
 int BuildStagedStore(CRegUserStore& store, const AlbumFileContent& content, CRegUserInfoMngr& staged) {
-    if (staged.SaveUserList() != 0) {
-        return -1;
-    }
+    const auto faceWritten = [&store] { store.AdvanceProgress(); };
+    std::size_t unflushedFaces = 0;
     for (const FileUser& user : content.users) {
-        if (staged.AddUser(user.id, user.name) != 0) {
+        if (staged.AddUserWithFaces(user.id, user.name, user.data, faceWritten) != 0) {
             return -1;
         }
-        for (const FileData& data : user.data) {
-            if (staged.AddDataWithDate(data.image, user.id, data.dataNumber, data.date) != 0) {
+        unflushedFaces += user.data.size();
+        if (unflushedFaces >= kFacesPerFlush) {
+            if (FlushFileSystemOf(staged.Folder()) != 0) {
                 return -1;
             }
-            store.AdvanceProgress();
+            unflushedFaces = 0;
         }
     }
     return 0;

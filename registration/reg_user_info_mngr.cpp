@@ -215,6 +215,10 @@ int CRegUserInfoMngr::SaveUserList() const {
     return WriteLines(folder_ + "/User.dat", lines);
 }
 
+int CRegUserInfoMngr::SaveUserListChange() const {
+    return writes_ == StoreWrites::kFlushOnReplace ? 0 : SaveUserList();
+}
+
 int CRegUserInfoMngr::SaveUserInfo(const CUserInfo& user) const {
     if (CFileOperate::CreateFolderTree(UserFolder(user.Id())) != 0) {
         return -1;
@@ -291,19 +295,37 @@ void CRegUserInfoMngr::RemoveDataFiles(int userId, int dataNumber) const {
 }
 
 int CRegUserInfoMngr::AddUser(int id, const std::string& name) {
+    return AddUserWithFaces(id, name, {}, {});
+}
+
+int CRegUserInfoMngr::AddUserWithFaces(int id, const std::string& name,
+                                       const std::vector<RegisteredFace>& faces,
+                                       const std::function<void()>& faceWritten) {
     if (!IsUserNumber(id) || userNumberUsed_[id] != 0 || Find(id) != nullptr || !IsStorableText(name)) {
         return -1;
     }
     auto user = std::make_unique<CUserInfo>(kMaxDataPerUser);
     user->SetId(id);
     user->SetName(name);
+    for (const RegisteredFace& face : faces) {
+        if (!IsStorableText(face.date) || face.image.PlaneSize(0) == 0 ||
+            user->AddEntry({face.dataNumber, face.date, face.image.Width(), face.image.Height()}) != 0 ||
+            WriteDataFiles(id, face.dataNumber, face.date, face.image) != 0) {
+            CFileOperate::DeleteFolderTree(UserFolder(id));
+            return -1;
+        }
+        if (faceWritten) {
+            faceWritten();
+        }
+    }
     if (SaveUserInfo(*user) != 0) {
+        CFileOperate::DeleteFolderTree(UserFolder(id));
         return -1;
     }
     users_.push_back(std::move(user));
     userNumberUsed_[id] = 1;
     userOrder_.push_back(id);
-    if (SaveUserList() != 0) {
+    if (SaveUserListChange() != 0) {
         // Not listed in User.dat, the user would vanish at the next start.
         users_.pop_back();
         userNumberUsed_[id] = 0;
@@ -386,7 +408,7 @@ int CRegUserInfoMngr::DeleteUser(int id) {
     const std::vector<int> previousOrder = userOrder_;
     userOrder_.erase(std::remove(userOrder_.begin(), userOrder_.end(), id), userOrder_.end());
     userNumberUsed_[id] = 0;
-    if (SaveUserList() != 0) {
+    if (SaveUserListChange() != 0) {
         userOrder_ = previousOrder;
         userNumberUsed_[id] = 1;
         return -1;
@@ -437,7 +459,7 @@ int CRegUserInfoMngr::DeleteAllUsers() {
     if (result == 0 && !userOrder_.empty()) {
         const std::vector<int> reserved = userOrder_;
         userOrder_.clear();
-        if (SaveUserList() != 0) {
+        if (SaveUserListChange() != 0) {
             userOrder_ = reserved;
             result = -1;
         } else {
@@ -490,7 +512,8 @@ int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged, CRegUserInfoMngr* p
     if (&staged == this || staged.folder_ == folder_ ||
         (previous != nullptr && (previous == this || previous == &staged || previous->folder_ == folder_ ||
                                  previous->folder_ == staged.folder_)) ||
-        (staged.writes_ == StoreWrites::kFlushOnReplace && FlushFileSystemOf(staged.folder_) != 0)) {
+        (staged.writes_ == StoreWrites::kFlushOnReplace &&
+         (staged.SaveUserList() != 0 || FlushFileSystemOf(staged.folder_) != 0))) {
         return -1;
     }
     std::error_code ec;

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,10 +88,18 @@ private:
     std::vector<std::uint8_t> slotUsed_;
 };
 
-// How a store's files reach the disk. The live store flushes every file as it is written, so no
-// change is lost; a replacement store being built writes without waiting and is flushed once by
-// ReplaceWith before it is swapped in.
+// How a store's files reach the disk. The live store writes and flushes every file as it changes,
+// so no change is lost. A replacement store being built writes its files without waiting for the
+// disk and its User.dat only once, when ReplaceWith flushes it before it is swapped in: nothing
+// reads it before, and User.dat would otherwise be rewritten for each of up to 500 users.
 enum class StoreWrites { kFlushEach, kFlushOnReplace };
+
+// A registered face as an album file brings it.
+struct RegisteredFace {
+    int dataNumber = 0;
+    std::string date;  // "%Y/%m/%d"
+    CImageData image;
+};
 
 class CRegUserInfoMngr {
 public:
@@ -114,6 +123,11 @@ public:
     // Adds a user without data. -1, nothing changed, when the number is outside 0..499 or taken,
     // the name is not valid UTF-8 or holds a line break, or a file cannot be written.
     int AddUser(int id, const std::string& name);
+    // Adds a user with its faces at once: each face's files (faceWritten is called after each),
+    // then the user's UserInfo.dat and User.dat once. -1, nothing changed, as for AddUser and
+    // AddDataWithDate.
+    int AddUserWithFaces(int id, const std::string& name, const std::vector<RegisteredFace>& faces,
+                         const std::function<void()>& faceWritten);
     // Registers an image under a free data number, dated today. The image and its MM.dat are
     // written before UserInfo.dat lists them, so a failed write never leaves a listed entry without
     // its files. -1, nothing changed, for an unknown user, a number outside 0..9 or in use, an
@@ -156,11 +170,11 @@ public:
     std::string StagingFolder() const { return folder_ + ".new"; }
     // Where a replaced store is kept while the module has not yet taken the replacement's album.
     std::string SetAsideFolder() const { return folder_ + ".previous"; }
-    // Flushes the other store's files to the disk, swaps its folder in for this store's folder and
-    // takes over its users. This store's folder and users go to `previous` when one is given (a
-    // store for SetAsideFolder()), else they are deleted once the new folder is in place. Load
-    // finishes a swap a crash broke off and drops a set-aside store. -1, the stores unchanged,
-    // when the flush or a rename fails.
+    // Writes the other store's User.dat when it waited for the swap, flushes its files to the disk,
+    // swaps its folder in for this store's folder and takes over its users. This store's folder and
+    // users go to `previous` when one is given (a store for SetAsideFolder()), else they are deleted
+    // once the new folder is in place. Load finishes a swap a crash broke off and drops a set-aside
+    // store. -1, this store unchanged, when a write, the flush or a rename fails.
     int ReplaceWith(CRegUserInfoMngr&& staged, CRegUserInfoMngr* previous = nullptr);
 
     // Reads an image file (12-byte header: width, height, format code, then the pixel bytes of the
@@ -175,6 +189,8 @@ private:
     void FinishInterruptedReplace() const;
     int WriteLines(const std::string& path, const std::vector<std::string>& lines) const;
     int WriteImageFile(const std::string& path, const CImageData& image) const;
+    // A change of User.dat: written at once, or at the swap (kFlushOnReplace).
+    int SaveUserListChange() const;
     int SaveUserInfo(const CUserInfo& user) const;
     int LoadUserInfo(int id, CUserInfo& user) const;
     int ReadDataFile(int userId, int dataNumber, UserDataEntry& entry) const;

@@ -16,7 +16,8 @@ constexpr int kMaxTextWidth = 880;
 constexpr int kBarGap = 2;
 constexpr int kBarHeight = 16;
 constexpr int kBottomMargin = 24;
-constexpr int kPollMs = 50;
+// About a frame: the bar follows the job as closely as the screen can show it.
+constexpr int kPollMs = 16;
 }  // namespace
 
 CProgressDlg::CProgressDlg(CDeviceWorker& worker, QWidget* parent)

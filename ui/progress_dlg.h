@@ -22,7 +22,7 @@ public:
     // Sets the bar to the integer part of percent (0.0 to 100.0).
     void SetPos(double percent);
     int Pos() const { return bar_->value(); }
-    // Read on the window thread about every 50 ms while the work runs; it must be safe to call
+    // Read on the window thread about every 16 ms while the work runs; it must be safe to call
     // while the work changes the value (an atomic, for instance).
     void SetProgressSource(std::function<double()> source) { source_ = std::move(source); }
 

@@ -311,6 +311,46 @@ TEST_F(UserStoreTest, ImageFilesAreCheckedBeforeUse) {
     }
 }
 
+// An album file's users are built as a separate store: a user with all its faces at once, User.dat
+// only at the swap. A face that cannot be written leaves the user out; a swap whose User.dat cannot
+// be written leaves the live store as it was.
+TEST_F(UserStoreTest, StoreBeingBuiltTakesUsersWithTheirFacesAndListsThemAtTheSwap) {
+    AddUserWithData(0, {0});
+    const auto before = SnapshotTree(kStore);
+    const std::vector<RegisteredFace> faces = {{4, "2024/03/04", MakeFace(4)},
+                                               {1, "2024/03/01", MakeFace(1)}};
+    int written = 0;
+    const auto count = [&written] { ++written; };
+    const auto build = [&](CRegUserInfoMngr& staged) {
+        ASSERT_EQ(staged.AddUserWithFaces(5, "f\xC3\xBCnf", faces, count), 0);
+        ASSERT_EQ(staged.AddUserWithFaces(7, "seven", {}, count), 0);
+        fs::create_directories("DB/RegistData.new/008/01/in the way");
+        EXPECT_EQ(staged.AddUserWithFaces(8, "eight", faces, count), -1);
+        EXPECT_FALSE(fs::exists("DB/RegistData.new/008"));
+        EXPECT_EQ(Ids(staged), (std::vector<int>{5, 7}));
+    };
+    CRegUserInfoMngr blocked(store_.StagingFolder(), StoreWrites::kFlushOnReplace);
+    build(blocked);
+    EXPECT_EQ(written, 3);
+    EXPECT_TRUE(fs::exists("DB/RegistData.new/005/UserInfo.dat"));
+    EXPECT_FALSE(fs::exists("DB/RegistData.new/User.dat"));
+    fs::create_directories("DB/RegistData.new/User.dat/in the way");
+    EXPECT_EQ(store_.ReplaceWith(std::move(blocked)), -1);
+    EXPECT_EQ(Ids(store_), std::vector<int>{0});
+    EXPECT_EQ(SnapshotTree(kStore), before);
+
+    fs::remove_all("DB/RegistData.new");
+    CRegUserInfoMngr staged(store_.StagingFolder(), StoreWrites::kFlushOnReplace);
+    build(staged);
+    ASSERT_EQ(store_.ReplaceWith(std::move(staged)), 0);
+    CRegUserInfoMngr reloaded;
+    ASSERT_EQ(reloaded.Load(), 0);
+    EXPECT_EQ(Ids(reloaded), (std::vector<int>{5, 7}));
+    EXPECT_EQ(DataNumbers(reloaded, 5), (std::vector<int>{4, 1}));
+    EXPECT_EQ(reloaded.GetUserList().front().name, "f\xC3\xBCnf");
+    EXPECT_EQ(ReadFileBytes(kStore / "User.dat"), "005\r\n007\r\n");
+}
+
 TEST_F(UserStoreTest, ReplacementStoreIsSwappedInAndABrokenSwapUndone) {
     AddUserWithData(0, {0});
     CRegUserInfoMngr staged(store_.StagingFolder());
