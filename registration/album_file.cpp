@@ -25,7 +25,7 @@ constexpr std::size_t kDateFieldBytes = 32;
 constexpr std::size_t kMaxDateUnits = 15;
 constexpr int kFaceSide = 64;
 constexpr std::size_t kFacePixelBytes = kFaceSide * kFaceSide;
-constexpr std::size_t kFacesPerFlush = 1000;
+constexpr std::size_t kFacesPerFlush = 250;
 constexpr char kRestoreStaging[] = "./DB.restoring";
 constexpr char kReplacedDb[] = "./DB.old";
 
@@ -35,6 +35,7 @@ struct FileUser {
     std::vector<RegisteredFace> data;
 };
 
+// The faces' pixels point into the file's bytes, which must outlive the content.
 struct AlbumFileContent {
     AlbumData album;
     int registCount = 0;
@@ -105,27 +106,25 @@ private:
     std::size_t position_ = 0;
 };
 
+// The face's pixels stay in the file's bytes.
 bool ParseDataRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMaxDataPerUser>& seen,
                      RegisteredFace& data) {
-    int width = 0;
-    int height = 0;
-    int format = 0;
     if (!reader.Int(data.dataNumber) || data.dataNumber < 0 ||
         data.dataNumber >= CRegUserInfoMngr::kMaxDataPerUser || seen[data.dataNumber] ||
-        !reader.Text(kDateFieldBytes, data.date) || !reader.Int(width) || !reader.Int(height) ||
-        !reader.Int(format)) {
+        !reader.Text(kDateFieldBytes, data.date) || !reader.Int(data.width) || !reader.Int(data.height) ||
+        !reader.Int(data.format)) {
         return false;
     }
     seen[data.dataNumber] = true;
     // The store holds registered faces only; a larger image could never be shown or saved again.
     std::size_t pixelBytes = 0;
-    if (PixelByteCount(width, height, format, pixelBytes) != 0 || pixelBytes == 0 ||
+    if (PixelByteCount(data.width, data.height, data.format, pixelBytes) != 0 || pixelBytes == 0 ||
         pixelBytes > kFacePixelBytes) {
         return false;
     }
     const std::uint8_t* pixels = reader.Take(pixelBytes);
-    const std::uint8_t* planes[CImageData::kPlaneCount] = {pixels, nullptr, nullptr};
-    return pixels != nullptr && data.image.Allocate(width, planes, height, format, 1) == 0;
+    data.pixels = {pixels, pixels != nullptr ? pixelBytes : 0};
+    return pixels != nullptr;
 }
 
 bool ParseUserRecord(FieldReader& reader, std::array<bool, CRegUserInfoMngr::kMaxUsers>& seen,
@@ -179,7 +178,7 @@ int ParseAlbumFile(const std::vector<std::uint8_t>& bytes, AlbumFileContent& con
 }
 
 // Builds the file's users as a store in `staged`'s folder. The files are flushed to the disk as
-// they go, a thousand faces at a time, while the bar still moves: the flush before the swap, with
+// they go, 250 faces at a time, while the bar still moves: the flush before the swap, with
 // the bar standing still, then has little left to do.
 int BuildStagedStore(CRegUserStore& store, const AlbumFileContent& content, CRegUserInfoMngr& staged) {
     const auto faceWritten = [&store] { store.AdvanceProgress(); };
@@ -312,7 +311,6 @@ int CAlbumFileLoad::ApplySteps(const std::string& path, AlbumData& album) {
         ParseAlbumFile(bytes, content) != 0) {
         return -1;
     }
-    bytes = {};
     previousBackup_.reset();
     std::error_code ec;
     if (fs::exists(kAlbumBackupPath, ec)) {

@@ -270,18 +270,17 @@ int CRegUserInfoMngr::ReadDataFile(int userId, int dataNumber, UserDataEntry& en
     return 0;
 }
 
-int CRegUserInfoMngr::WriteDataFiles(int userId, int dataNumber, const std::string& date,
-                                     const CImageData& image) const {
+int CRegUserInfoMngr::WriteDataFiles(int userId, const RegisteredFace& face) const {
     if (CFileOperate::CreateFolderTree(UserFolder(userId)) != 0) {
         return -1;
     }
-    const std::string path = DataPath(userId, dataNumber);
-    if (WriteImageFile(path, image) != 0) {
+    const std::string path = DataPath(userId, face.dataNumber);
+    if (WriteImageFile(path, face) != 0) {
         return -1;
     }
-    if (WriteLines(path + ".dat", {std::to_string(dataNumber), date, std::to_string(image.Width()),
-                                   std::to_string(image.Height())}) != 0) {
-        RemoveDataFiles(userId, dataNumber);
+    if (WriteLines(path + ".dat", {std::to_string(face.dataNumber), face.date, std::to_string(face.width),
+                                   std::to_string(face.height)}) != 0) {
+        RemoveDataFiles(userId, face.dataNumber);
         return -1;
     }
     return 0;
@@ -308,9 +307,9 @@ int CRegUserInfoMngr::AddUserWithFaces(int id, const std::string& name,
     user->SetId(id);
     user->SetName(name);
     for (const RegisteredFace& face : faces) {
-        if (!IsStorableText(face.date) || face.image.PlaneSize(0) == 0 ||
-            user->AddEntry({face.dataNumber, face.date, face.image.Width(), face.image.Height()}) != 0 ||
-            WriteDataFiles(id, face.dataNumber, face.date, face.image) != 0) {
+        if (!IsStorableText(face.date) || face.pixels.empty() ||
+            user->AddEntry({face.dataNumber, face.date, face.width, face.height}) != 0 ||
+            WriteDataFiles(id, face) != 0) {
             CFileOperate::DeleteFolderTree(UserFolder(id));
             return -1;
         }
@@ -347,7 +346,7 @@ int CRegUserInfoMngr::AddDataWithDate(const CImageData& image, int userId, int d
         user->IsSlotUsed(dataNumber) || !IsStorableText(date) || image.PlaneSize(0) == 0) {
         return -1;
     }
-    if (WriteDataFiles(userId, dataNumber, date, image) != 0) {
+    if (WriteDataFiles(userId, RegisteredFace::Of(dataNumber, date, image)) != 0) {
         return -1;
     }
     user->AddEntry({dataNumber, date, image.Width(), image.Height()});
@@ -547,15 +546,13 @@ int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged, CRegUserInfoMngr* p
     return 0;
 }
 
-int CRegUserInfoMngr::WriteImageFile(const std::string& path, const CImageData& image) const {
+int CRegUserInfoMngr::WriteImageFile(const std::string& path, const RegisteredFace& face) const {
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(kImageHeaderSize + image.PlaneSize(0));
-    AppendLe32(bytes, image.Width());
-    AppendLe32(bytes, image.Height());
-    AppendLe32(bytes, image.Format());
-    if (image.PlaneSize(0) > 0) {
-        bytes.insert(bytes.end(), image.Plane(0), image.Plane(0) + image.PlaneSize(0));
-    }
+    bytes.reserve(kImageHeaderSize + face.pixels.size());
+    AppendLe32(bytes, face.width);
+    AppendLe32(bytes, face.height);
+    AppendLe32(bytes, face.format);
+    bytes.insert(bytes.end(), face.pixels.begin(), face.pixels.end());
     if (writes_ == StoreWrites::kFlushEach) {
         return CFileOperate::WriteWholeFile(path, bytes);
     }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -94,11 +95,20 @@ private:
 // reads it before, and User.dat would otherwise be rewritten for each of up to 500 users.
 enum class StoreWrites { kFlushEach, kFlushOnReplace };
 
-// A registered face as an album file brings it.
+// A registered face to be stored. The pixels (the image's first plane, as its image file keeps
+// them) are not copied: whoever made the face keeps them, an image or an album file's bytes.
 struct RegisteredFace {
     int dataNumber = 0;
     std::string date;  // "%Y/%m/%d"
-    CImageData image;
+    int width = 0;
+    int height = 0;
+    int format = 0;
+    std::span<const std::uint8_t> pixels;
+
+    static RegisteredFace Of(int dataNumber, const std::string& date, const CImageData& image) {
+        return {dataNumber,     date,           image.Width(),
+                image.Height(), image.Format(), {image.Plane(0), image.PlaneSize(0)}};
+    }
 };
 
 class CRegUserInfoMngr {
@@ -188,13 +198,13 @@ private:
     CUserInfo* Find(int id) const;
     void FinishInterruptedReplace() const;
     int WriteLines(const std::string& path, const std::vector<std::string>& lines) const;
-    int WriteImageFile(const std::string& path, const CImageData& image) const;
+    int WriteImageFile(const std::string& path, const RegisteredFace& face) const;
     // A change of User.dat: written at once, or at the swap (kFlushOnReplace).
     int SaveUserListChange() const;
     int SaveUserInfo(const CUserInfo& user) const;
     int LoadUserInfo(int id, CUserInfo& user) const;
     int ReadDataFile(int userId, int dataNumber, UserDataEntry& entry) const;
-    int WriteDataFiles(int userId, int dataNumber, const std::string& date, const CImageData& image) const;
+    int WriteDataFiles(int userId, const RegisteredFace& face) const;
     void RemoveDataFiles(int userId, int dataNumber) const;
     void Clear();
 

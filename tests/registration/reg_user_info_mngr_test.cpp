@@ -317,8 +317,10 @@ TEST_F(UserStoreTest, ImageFilesAreCheckedBeforeUse) {
 TEST_F(UserStoreTest, StoreBeingBuiltTakesUsersWithTheirFacesAndListsThemAtTheSwap) {
     AddUserWithData(0, {0});
     const auto before = SnapshotTree(kStore);
-    const std::vector<RegisteredFace> faces = {{4, "2024/03/04", MakeFace(4)},
-                                               {1, "2024/03/01", MakeFace(1)}};
+    const CImageData four = MakeFace(4);
+    const CImageData one = MakeFace(1);
+    const std::vector<RegisteredFace> faces = {RegisteredFace::Of(4, "2024/03/04", four),
+                                               RegisteredFace::Of(1, "2024/03/01", one)};
     int written = 0;
     const auto count = [&written] { ++written; };
     const auto build = [&](CRegUserInfoMngr& staged) {
