@@ -286,6 +286,18 @@ int CRegUserInfoMngr::WriteDataFiles(int userId, const RegisteredFace& face) con
     return 0;
 }
 
+int CRegUserInfoMngr::AddFace(CUserInfo& user, const RegisteredFace& face) const {
+    if (!IsStorableText(face.date) || face.pixels.empty() ||
+        user.AddEntry({face.dataNumber, face.date, face.width, face.height}) != 0) {
+        return -1;
+    }
+    if (WriteDataFiles(user.Id(), face) != 0) {
+        user.RemoveEntry(face.dataNumber);
+        return -1;
+    }
+    return 0;
+}
+
 void CRegUserInfoMngr::RemoveDataFiles(int userId, int dataNumber) const {
     std::error_code ec;
     const std::string path = DataPath(userId, dataNumber);
@@ -307,9 +319,7 @@ int CRegUserInfoMngr::AddUserWithFaces(int id, const std::string& name,
     user->SetId(id);
     user->SetName(name);
     for (const RegisteredFace& face : faces) {
-        if (!IsStorableText(face.date) || face.pixels.empty() ||
-            user->AddEntry({face.dataNumber, face.date, face.width, face.height}) != 0 ||
-            WriteDataFiles(id, face) != 0) {
+        if (AddFace(*user, face) != 0) {
             CFileOperate::DeleteFolderTree(UserFolder(id));
             return -1;
         }
@@ -342,14 +352,9 @@ int CRegUserInfoMngr::AddData(const CImageData& image, int userId, int dataNumbe
 int CRegUserInfoMngr::AddDataWithDate(const CImageData& image, int userId, int dataNumber,
                                       const std::string& date) {
     CUserInfo* user = Find(userId);
-    if (user == nullptr || dataNumber < 0 || dataNumber >= user->SlotCount() ||
-        user->IsSlotUsed(dataNumber) || !IsStorableText(date) || image.PlaneSize(0) == 0) {
+    if (user == nullptr || AddFace(*user, RegisteredFace::Of(dataNumber, date, image)) != 0) {
         return -1;
     }
-    if (WriteDataFiles(userId, RegisteredFace::Of(dataNumber, date, image)) != 0) {
-        return -1;
-    }
-    user->AddEntry({dataNumber, date, image.Width(), image.Height()});
     if (SaveUserInfo(*user) != 0) {
         user->RemoveEntry(dataNumber);
         RemoveDataFiles(userId, dataNumber);

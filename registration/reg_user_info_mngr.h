@@ -205,6 +205,9 @@ private:
     int LoadUserInfo(int id, CUserInfo& user) const;
     int ReadDataFile(int userId, int dataNumber, UserDataEntry& entry) const;
     int WriteDataFiles(int userId, const RegisteredFace& face) const;
+    // Lists the face in the user's entries and writes its files; -1, nothing changed, for a number
+    // outside the slots or in use, a date that cannot be stored, no pixels or a failed write.
+    int AddFace(CUserInfo& user, const RegisteredFace& face) const;
     void RemoveDataFiles(int userId, int dataNumber) const;
     void Clear();
 
