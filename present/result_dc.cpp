@@ -239,7 +239,7 @@ void CQZMResultDC::DrawFace(const bool flags[kFunctionCount], const OverlayMappi
     DrawLabels(FaceLabels(flags, face, users_), mapping, detection);
 }
 
-const CQZMResultDC::PreparedLabel& CQZMResultDC::Prepared(const std::string& text) {
+CQZMResultDC::PreparedLabel CQZMResultDC::Prepared(const std::string& text) {
     auto found = labels_.find(text);
     if (found != labels_.end()) {
         return found->second;
@@ -266,13 +266,13 @@ void CQZMResultDC::DrawLabels(const std::vector<LabelLine>& lines, const Overlay
         labelFont_ = painter_.font();
     }
     const int height = painter_.fontMetrics().height();
-    std::vector<const PreparedLabel*> prepared;
+    std::vector<PreparedLabel> prepared;
     std::vector<TextExtent> extents;
     prepared.reserve(lines.size());
     extents.reserve(lines.size());
     for (const LabelLine& line : lines) {
-        prepared.push_back(&Prepared(line.text));
-        extents.push_back({prepared.back()->width, height});
+        prepared.push_back(Prepared(line.text));
+        extents.push_back({prepared.back().width, height});
     }
     const std::vector<LabelPlacement> placements = PlaceLabels(detection, extents, mapping, Width());
     const QColor background(0, 0, 0, kLabelBackgroundAlpha);
@@ -283,7 +283,7 @@ void CQZMResultDC::DrawLabels(const std::vector<LabelLine>& lines, const Overlay
         }
         // Left-aligned at the top of its box; the surface cuts what runs over its edge.
         painter_.setPen(ToQColor(lines[i].colour));
-        painter_.drawStaticText(place.box.x, place.box.y, prepared[i]->text);
+        painter_.drawStaticText(place.box.x, place.box.y, prepared[i].text);
     }
 }
 

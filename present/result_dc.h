@@ -115,13 +115,14 @@ private:
 
     // A label text laid out in the surface font, with its width. The same few texts come back in
     // every frame and laying text out is most of an overlay's cost, so they are kept while the
-    // font stays the same.
+    // font stays the same. Handed out as a copy (the layout is shared, not copied): a later
+    // insertion may empty the cache while a face's earlier lines are still to be drawn.
     struct PreparedLabel {
         QStaticText text;
         int width = 0;
     };
     static constexpr std::size_t kMaxPreparedLabels = 512;
-    const PreparedLabel& Prepared(const std::string& text);
+    PreparedLabel Prepared(const std::string& text);
 
     QPen bodyPen_;
     QPen handPen_;

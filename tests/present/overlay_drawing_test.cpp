@@ -299,6 +299,49 @@ TEST_F(OverlayDrawing, LabelsDimTheirBoxCutAtTheEdgeAndShowNamesAsTyped) {
     EXPECT_EQ(CountPixels(dc_.Surface(), NearDimmed), 0);
 }
 
+// A long session with a large album brings hundreds of label texts (names, ages). The cache of
+// laid-out labels is emptied when it is full, which may happen between two lines of one face: the
+// lines laid out before must still be drawn from live memory (the address sanitizer reports it
+// otherwise), and a face drawn afterwards looks as on a fresh surface.
+TEST_F(OverlayDrawing, LabelsSurviveTheirCacheBeingEmptiedWithinAFace) {
+    std::vector<UserName> users;
+    for (int id = 0; id < 900; ++id) {
+        users.push_back({id, "User " + std::to_string(id)});
+    }
+    dc_.SetUserList(users);
+    bool flags[kFunctionCount] = {};
+    flags[kFunctionRecognition] = flags[kFunctionAge] = flags[kFunctionGender] = true;
+    auto face = [](int userId, int age) {
+        CFaceResult f = FaceAt(320, 300, 120);
+        f.recognition.valid = f.age.valid = 1;
+        f.recognition.userId = userId;
+        f.age.age = age;
+        return f;
+    };
+    // The first face brings three new texts (name, age, gender), every later one two (name, age):
+    // the 256th face's age finds the cache full after its name went in.
+    for (int frame = 0; frame < 3; ++frame) {
+        CExecResult result;
+        for (int i = 0; i < 300; ++i) {
+            result.faces.push_back(face(frame * 300 + i, 1000 * (frame + 1) + i));
+        }
+        ShowPlainFrame();
+        dc_.DrawResults(flags, 0.5, result);
+    }
+
+    CExecResult last;
+    last.faces = {face(7, 33)};
+    ShowPlainFrame();
+    dc_.DrawResults(flags, 0.5, last);
+    CQZMResultDC fresh;
+    ASSERT_EQ(fresh.Create(320, 320), 1);
+    fresh.Painter().fillRect(0, 0, 320, 320, QColor(128, 128, 128));
+    fresh.SetUserList(users);
+    ASSERT_EQ(fresh.DrawImage(DisplayImage(ModuleFrame(320, 240, [](int, int) { return 128; }))), 0);
+    fresh.DrawResults(flags, 0.5, last);
+    EXPECT_EQ(dc_.Surface(), fresh.Surface());
+}
+
 TEST_F(OverlayDrawing, RecordsWithoutPositionDrawAtMinusOne) {
     // No image yet: scale 1.0, offset (0, 0), factor 1.0, so -1 lies just off the surface.
     CExecResult result;
