@@ -24,6 +24,7 @@ enum : int {
 };
 
 constexpr int kNotPossible = -128;
+constexpr int kBlinkBarWidth = 5;  // frame columns x to x + 4
 constexpr int kNoRegisteredData = -127;
 constexpr int kNoMatch = -1;
 constexpr double kPi = 3.141592653589793;
@@ -155,7 +156,7 @@ std::optional<GazeLines> GazeGeometry(const CQZMDetectRes& face, const CQZMGazeR
 }
 
 std::optional<std::array<BlinkBar, 2>> BlinkGeometry(const CQZMDetectRes& face, const CQZMBlinkRes& blink,
-                                                     const OverlayMapping& m) {
+                                                     const OverlayMapping& m, const OverlayRect& picture) {
     if (blink.IsValid() && (blink.left == kNotPossible || blink.right == kNotPossible)) {
         return std::nullopt;
     }
@@ -164,7 +165,15 @@ std::optional<std::array<BlinkBar, 2>> BlinkGeometry(const CQZMDetectRes& face, 
     const int half = Trunc(face.size * m.s) / 2;
     const int middle = Trunc(m.s * ((box.top + box.bottom) / 2)) + m.offsetY;
     const int frameTop = Trunc(box.top * m.s) + m.offsetY;
-    const int xs[2] = {m.offsetX + Trunc(m.s * box.left) - 5, Trunc(box.right * m.s) + m.offsetX + 4};
+    int xs[2] = {m.offsetX + Trunc(m.s * box.left) - 5, Trunc(box.right * m.s) + m.offsetX + 4};
+    // The frame spans half the face from its top; the bar, rising from the middle, moves with it.
+    int shift = 0;
+    if (face.IsValid()) {
+        for (int& x : xs) {
+            x = KeepInside(x, kBlinkBarWidth, picture.x, picture.width);
+        }
+        shift = KeepInside(frameTop, half + 1, picture.y, picture.height) - frameTop;
+    }
 
     std::array<BlinkBar, 2> bars;
     for (std::size_t side = 0; side < 2; ++side) {
@@ -172,8 +181,8 @@ std::optional<std::array<BlinkBar, 2>> BlinkGeometry(const CQZMDetectRes& face, 
         const std::int64_t height = static_cast<std::int64_t>((1000 - degrees[side]) / 10) * half / 100;
         const int h = static_cast<int>(height);
         const int x = xs[side];
-        bars[side].bar = {x, middle - h, 4, h};
-        bars[side].frame = Outline(x, frameTop, x + 4, frameTop + half);
+        bars[side].bar = {x, middle + shift - h, 4, h};
+        bars[side].frame = Outline(x, frameTop + shift, x + 4, frameTop + shift + half);
     }
     return bars;
 }
@@ -232,8 +241,12 @@ std::vector<LabelLine> FaceLabels(const bool flags[kFunctionCount], const CFaceR
     return lines;
 }
 
+int KeepInside(int start, int length, int low, int room) {
+    return std::max(low, std::min(start, low + room - length));
+}
+
 std::vector<LabelPlacement> PlaceLabels(const CQZMDetectRes& face, std::span<const TextExtent> extents,
-                                        const OverlayMapping& m, int surfaceWidth) {
+                                        const OverlayMapping& m, const OverlayRect& picture) {
     if (extents.empty()) {
         return {};
     }
@@ -245,14 +258,19 @@ std::vector<LabelPlacement> PlaceLabels(const CQZMDetectRes& face, std::span<con
     }
     const int count = static_cast<int>(extents.size());
     const DetectBox box = face.Box();
-    const int left = Trunc(box.left * m.s) + m.offsetX;
+    int left = Trunc(box.left * m.s) + m.offsetX;
     int top = Trunc(m.s * box.top) + m.offsetY - maxHeight * count - 4;
+    if (face.IsValid()) {
+        left = KeepInside(left, maxWidth, picture.x, picture.width);
+        top = KeepInside(top, maxHeight * count, picture.y, picture.height);
+    }
 
     std::vector<LabelPlacement> placements;
     placements.reserve(extents.size());
     for (const TextExtent& extent : extents) {
-        placements.push_back({{left, top, maxWidth, maxHeight},
-                              {left, top, std::min(extent.width, surfaceWidth - left), extent.height}});
+        placements.push_back(
+            {{left, top, maxWidth, maxHeight},
+             {left, top, std::min(extent.width, picture.x + picture.width - left), extent.height}});
         top += maxHeight;
     }
     return placements;

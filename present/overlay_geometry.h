@@ -142,9 +142,12 @@ struct BlinkBar {
 };
 
 // Left and right bars beside the face; empty when the blink could not be estimated (-128). A blink
-// record that is not valid counts as degrees -1, -1.
+// record that is not valid counts as degrees -1, -1. Beside a face at the picture's edge a bar moves
+// in (or down, or up) so that it stays inside the picture; a face without a position is left as
+// it is.
 std::optional<std::array<BlinkBar, 2>> BlinkGeometry(const CQZMDetectRes& face, const CQZMBlinkRes& blink,
-                                                     const OverlayMapping& mapping);
+                                                     const OverlayMapping& mapping,
+                                                     const OverlayRect& picture);
 
 // One text label above a face, UTF-8.
 struct LabelLine {
@@ -165,16 +168,21 @@ struct TextExtent {
 };
 
 // Where one label goes: its text box (every box as wide as the widest text and as high as the
-// highest) and the blended background behind the text, cut at the surface's right edge.
+// highest) and the blended background behind the text, cut at the picture's right edge.
 struct LabelPlacement {
     OverlayRect box;
     OverlayRect background;  // width 0 or less: nothing blended
 };
 
 // Stacks the labels so that the last one ends 4 pixels above the face rectangle, left-aligned with
-// it; a face without a position stacks above (-1, -1).
+// it. A stack that would leave the picture (a face near its top or side) moves down or in so that
+// it stays inside; a face without a position stacks above (-1, -1).
 std::vector<LabelPlacement> PlaceLabels(const CQZMDetectRes& face, std::span<const TextExtent> extents,
-                                        const OverlayMapping& mapping, int surfaceWidth);
+                                        const OverlayMapping& mapping, const OverlayRect& picture);
+
+// Moves a span of the given length, starting at start, into [low, low + room): a span longer
+// than the room starts at low.
+int KeepInside(int start, int length, int low, int room);
 
 // Where a background picture goes on a surface: centred, at its own size; the surface cuts off
 // what does not fit.

@@ -72,6 +72,7 @@ int CResultDC::Create(int width, int height, QImage::Format format, qreal device
     }
     width_ = width;
     height_ = height;
+    picture_ = {0, 0, width, height};
     painter_.setBackgroundMode(Qt::TransparentMode);
     return 1;
 }
@@ -123,6 +124,7 @@ int CResultDC::DrawImage(const CImageData& image) {
     scale_ = fit->scale;
     offsetX_ = fit->offsetX;
     offsetY_ = fit->offsetY;
+    picture_ = {fit->offsetX, fit->offsetY, fit->width, fit->height};
     return 0;
 }
 
@@ -226,7 +228,7 @@ void CQZMResultDC::DrawFace(const bool flags[kFunctionCount], const OverlayMappi
         }
     }
     if (flags[kFunctionBlink]) {
-        if (const auto bars = BlinkGeometry(detection, face.blink, mapping)) {
+        if (const auto bars = BlinkGeometry(detection, face.blink, mapping, PictureArea())) {
             for (const BlinkBar& bar : *bars) {
                 if (bar.bar.height > 0) {
                     painter_.fillRect(ToQRect(bar.bar), ToQColor(kBlinkBarColour));
@@ -274,7 +276,7 @@ void CQZMResultDC::DrawLabels(const std::vector<LabelLine>& lines, const Overlay
         prepared.push_back(Prepared(line.text));
         extents.push_back({prepared.back().width, height});
     }
-    const std::vector<LabelPlacement> placements = PlaceLabels(detection, extents, mapping, Width());
+    const std::vector<LabelPlacement> placements = PlaceLabels(detection, extents, mapping, PictureArea());
     const QColor background(0, 0, 0, kLabelBackgroundAlpha);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const LabelPlacement& place = placements[i];

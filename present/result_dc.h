@@ -58,13 +58,19 @@ public:
     // module coordinates to image pixels. Values of -1 are drawn as they are.
     void DrawRect(int left, int top, int right, int bottom, double factor);
 
-    // The image-to-surface scale, for drawing results without an image (the placeholder is 1.0).
-    void SetScale(double scale) { scale_ = scale; }
+    // The image-to-surface scale, for drawing results without an image (the placeholder is 1.0);
+    // labels and bars may then use the whole surface.
+    void SetScale(double scale) {
+        scale_ = scale;
+        picture_ = {0, 0, width_, height_};
+    }
     double Scale() const { return scale_; }
     int OffsetX() const { return offsetX_; }
     int OffsetY() const { return offsetY_; }
     // Module coordinates to surface pixels at the current scale and offset.
     OverlayMapping Mapping(double factor) const { return {scale_ * factor, offsetX_, offsetY_}; }
+    // Where the last image was drawn (the whole surface before any): labels and bars stay inside.
+    const OverlayRect& PictureArea() const { return picture_; }
 
     // Valid between Create and Release. The surface is painted in place: take QImage::copy() to
     // keep a frame while drawing goes on.
@@ -90,6 +96,7 @@ private:
     double scale_ = 1.0;
     int offsetX_ = 0;
     int offsetY_ = 0;
+    OverlayRect picture_;
 };
 
 // The result overlay: rectangles for bodies, hands and faces, and per face the direction axes, gaze

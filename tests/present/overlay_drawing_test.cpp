@@ -248,13 +248,13 @@ TEST_F(OverlayDrawing, BlinkBarsFillFromTheCentreInsideWhiteFrames) {
               (std::vector{kBlinkBarColour, kBlinkBarColour, white}));
 }
 
-TEST_F(OverlayDrawing, LabelsDimTheirBoxCutAtTheEdgeAndShowNamesAsTyped) {
+TEST_F(OverlayDrawing, LabelsDimTheirBoxStayInsideAndShowNamesAsTyped) {
     ShowPlainFrame();
     const QFontMetrics metrics = dc_.Painter().fontMetrics();
     const std::string greek = "Ζωή";
     dc_.SetUserList({{4, "Alexandrina Montgomery-Whitfield"}, {5, greek}});
     CExecResult result;
-    result.faces = {FaceAt(320, 240, 120), FaceAt(620, 240, 120)};
+    result.faces = {FaceAt(320, 240, 120), FaceAt(620, 400, 120)};
     result.faces[0].recognition.valid = result.faces[1].recognition.valid = 1;
     result.faces[0].recognition.userId = 5;
     result.faces[1].recognition.userId = 4;
@@ -272,11 +272,14 @@ TEST_F(OverlayDrawing, LabelsDimTheirBoxCutAtTheEdgeAndShowNamesAsTyped) {
         EXPECT_EQ(At(130 + width, y), kGrey) << y;
     }
     EXPECT_EQ(At(130, 126), kGrey);  // the 4-pixel gap
-    // The long name from x 280 runs to the surface edge, dimmed all the way.
-    for (int x = 280; x < 320; ++x) {
-        EXPECT_NE(At(x, top), kGrey) << x;
+    // The long name of the face at x 280 moves in from the picture's right edge, dimmed all the way.
+    const int longTop = 210 - 4 - metrics.height();
+    const int longLeft = 320 - metrics.horizontalAdvance(QStringLiteral("Alexandrina Montgomery-Whitfield"));
+    ASSERT_LT(longLeft, 280);
+    for (int x = longLeft; x < 320; ++x) {
+        EXPECT_NE(At(x, longTop), kGrey) << x;
     }
-    EXPECT_EQ(At(279, top), kGrey);
+    EXPECT_EQ(At(longLeft - 1, longTop), kGrey);
     EXPECT_GT(CountPixels(dc_.Surface(), NearDimmed), 0);
 
     // A larger font gives larger boxes at once.

@@ -13,6 +13,7 @@ using namespace qzm;
 namespace {
 
 constexpr OverlayMapping kHalf{0.5, 0, 40};
+constexpr OverlayRect kPicture{0, 40, 320, 240};
 
 CQZMDetectRes Detect(int x, int y, int size) {
     CQZMDetectRes r;
@@ -95,26 +96,61 @@ TEST(OverlayGeometry, PlacesInvalidRectanglesGazeLinesAndBlinkBars) {
     EXPECT_FALSE(GazeGeometry(face, gaze, kHalf).has_value());
 
     // Half the face is 30 pixels: a blink record that is not valid (degrees -1) fills it.
-    EXPECT_EQ((*BlinkGeometry(face, CQZMBlinkRes{}, kHalf))[0].bar, (OverlayRect{125, 130, 4, 30}));
+    EXPECT_EQ((*BlinkGeometry(face, CQZMBlinkRes{}, kHalf, kPicture))[0].bar, (OverlayRect{125, 130, 4, 30}));
     CQZMBlinkRes blink;
     blink.valid = 1;
     blink.left = 500;
     blink.right = -128;
-    EXPECT_FALSE(BlinkGeometry(face, blink, kHalf).has_value());
+    EXPECT_FALSE(BlinkGeometry(face, blink, kHalf, kPicture).has_value());
 }
 
 TEST(OverlayGeometry, StacksLabelsAboveTheFaceAndCutsTheirBackgroundAtTheEdge) {
     const TextExtent extents[] = {{50, 13}, {30, 15}};
     // Two boxes of the widest and highest text, ending 4 pixels above the face top 130.
-    const auto placed = PlaceLabels(Detect(320, 240, 120), extents, kHalf, 320);
+    const auto placed = PlaceLabels(Detect(320, 240, 120), extents, kHalf, kPicture);
     ASSERT_EQ(placed.size(), 2u);
     EXPECT_EQ(placed[0].box, (OverlayRect{130, 96, 50, 15}));
     EXPECT_EQ(placed[0].background, (OverlayRect{130, 96, 50, 13}));
     EXPECT_EQ(placed[1].background, (OverlayRect{130, 111, 30, 15}));
-    EXPECT_EQ(PlaceLabels(Detect(320, 240, 120), extents, kHalf, 160)[0].background.width, 30);
+    // A text wider than the picture starts at its left edge, its background cut at the right one.
+    EXPECT_EQ(PlaceLabels(Detect(320, 240, 120), extents, kHalf, {0, 40, 40, 240})[0].background,
+              (OverlayRect{0, 96, 40, 13}));
     // A face without a position stacks above (-1, -1).
-    EXPECT_EQ(PlaceLabels(CQZMDetectRes{}, extents, {1.0, 0, 0}, 320)[0].box, (OverlayRect{-1, -35, 50, 15}));
-    EXPECT_TRUE(PlaceLabels(Detect(320, 240, 120), {}, kHalf, 320).empty());
+    EXPECT_EQ(PlaceLabels(CQZMDetectRes{}, extents, {1.0, 0, 0}, {0, 0, 320, 320})[0].box,
+              (OverlayRect{-1, -35, 50, 15}));
+    EXPECT_TRUE(PlaceLabels(Detect(320, 240, 120), {}, kHalf, kPicture).empty());
+}
+
+// Near the picture's edges the label stack (50 x 30 here) moves down or in and the blink bars move
+// in or down, instead of being drawn where nobody sees them.
+TEST(OverlayGeometry, LabelsAndBlinkBarsStayInsideThePicture) {
+    const TextExtent extents[] = {{50, 13}, {30, 15}};
+    struct Case {
+        const char* where;
+        CQZMDetectRes face;
+        OverlayPoint stack;
+        int leftBarX, rightBarX, frameTop;
+    };
+    const Case cases[] = {
+        {"middle", Detect(320, 240, 60), {145, 111}, 140, 179, 145},
+        {"top", Detect(320, 10, 60), {145, 40}, 140, 179, 40},
+        {"left", Detect(10, 240, 60), {0, 111}, 0, 24, 145},
+        {"right", Detect(630, 240, 60), {270, 111}, 295, 315, 145},
+        {"top left corner", Detect(0, 0, 40), {0, 40}, 0, 14, 40},
+    };
+    for (const Case& c : cases) {
+        const auto placed = PlaceLabels(c.face, extents, kHalf, kPicture);
+        EXPECT_EQ(placed[0].box.x, c.stack.x) << c.where;
+        EXPECT_EQ(placed[0].box.y, c.stack.y) << c.where;
+        EXPECT_EQ(placed[1].box.y, c.stack.y + 15) << c.where;
+        const auto bars = BlinkGeometry(c.face, CQZMBlinkRes{}, kHalf, kPicture);
+        ASSERT_TRUE(bars.has_value());
+        EXPECT_EQ((*bars)[0].bar.x, c.leftBarX) << c.where;
+        EXPECT_EQ((*bars)[1].bar.x, c.rightBarX) << c.where;
+        EXPECT_EQ((*bars)[0].frame[0].y, c.frameTop) << c.where;
+        // The bar rises from the face's middle to the frame's top, whichever way it moved.
+        EXPECT_EQ((*bars)[0].bar.y, c.frameTop) << c.where;
+    }
 }
 
 TEST(OverlayGeometry, LabelTextsAndColours) {
