@@ -86,15 +86,19 @@ MessageText FileDetail(const DeviceOutcome& o) {
     return {kMsgCannotWrite, {o.file, Reason(o.fileText)}};
 }
 
+// Which reasons a message leaves out because its own text already says them.
+enum class Said { kNothing, kExchange, kResponseCode };
+
 // The first reason that applies: the port, a PC file, the module's refusal, the exchange. The
-// exchange is left out where the message already says it (withExchange false) and for -1, which
-// is a refusal of the PC side that the message itself names.
-MessageText Detail(const DeviceOutcome& o, bool withExchange) {
+// exchange is left out where the message already says it and for -1, which is a refusal of the PC
+// side that the message itself names; the refusal where the text shows the response code.
+MessageText Detail(const DeviceOutcome& o, Said said) {
     MessageText detail = PortDetail(o);
     if (detail.id == 0)
         detail = FileDetail(o);
-    if (detail.id == 0 && o.Refused())
+    if (detail.id == 0 && o.Refused() && said != Said::kResponseCode)
         detail = {kMsgModuleRefused, {int{o.response}}};
+    const bool withExchange = said != Said::kExchange;
     if (detail.id == 0 && withExchange && o.result != kProtocolOk && o.result != kProtocolNoConnection)
         detail = ExchangeText(o.result);
     return detail;
@@ -165,9 +169,12 @@ std::string MessageText::Format() const {
 
 std::string UserMessage::Format() const {
     std::string out = text.Format();
-    if (detail.id != 0)
-        out += (out.empty() ? "" : "\n") + detail.Format();
-    return out;
+    if (detail.id == 0)
+        return out;
+    const std::size_t questionAt = asksQuestion ? out.rfind('\n') : std::string::npos;
+    if (questionAt != std::string::npos)
+        return out.substr(0, questionAt) + "\n" + detail.Format() + out.substr(questionAt);
+    return out + (out.empty() ? "" : "\n") + detail.Format();
 }
 
 UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const std::string& albumPath) {
@@ -181,7 +188,7 @@ UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const 
         case Op::kSettings:
             if (o.ok())
                 return {};
-            return Warning({kMsgNotResponding, {}}, Detail(o, false));
+            return Warning({kMsgNotResponding, {}}, Detail(o, Said::kExchange));
         case Op::kExecution:
             if (o.ok())
                 return {};
@@ -205,24 +212,27 @@ UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const 
                 return Information(kMsgDeleteCompleted);
             if (o.moduleChanged && !o.file.empty())
                 return Warning({kMsgPcDiffers, {o.file, Reason(o.fileText)}});
-            return Warning({kMsgDeleteFailed, {}}, Detail(o, true));
+            return Warning({kMsgDeleteFailed, {}}, Detail(o, Said::kNothing));
         case Op::kAlbumLoad:
             if (o.ok())
                 return Information(kMsgAlbumLoaded);
-            return Warning({kMsgCannotOpenAlbum, {albumPath, response}}, Detail(o, true));
+            return Warning({kMsgCannotOpenAlbum, {albumPath, response}}, Detail(o, Said::kResponseCode));
         case Op::kAlbumSave:
             if (o.ok())
                 return Information(kMsgAlbumSaved);
-            return Warning({kMsgCannotSaveAlbum, {albumPath, response}}, Detail(o, true));
+            return Warning({kMsgCannotSaveAlbum, {albumPath, response}}, Detail(o, Said::kResponseCode));
         case Op::kStartupRestore:
             if (o.ok())
                 return {};
             // Asked with Yes and No: try again?
-            return {{kMsgCannotLoadBackup, {response}}, Detail(o, true), MessageIcon::kInformation};
+            return {{kMsgCannotLoadBackup, {response}},
+                    Detail(o, Said::kResponseCode),
+                    MessageIcon::kInformation,
+                    true};
         case Op::kCloseBackup:
             if (o.ok())
                 return {};
-            return Warning({kMsgCannotSaveBackup, {response}}, Detail(o, true));
+            return Warning({kMsgCannotSaveBackup, {response}}, Detail(o, Said::kResponseCode));
     }
     return {};
 }

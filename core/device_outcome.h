@@ -71,8 +71,10 @@ struct UserMessage {
     MessageText text;    // id 0: nothing to show
     MessageText detail;  // the reason in the module's or the system's words; id 0: none
     MessageIcon icon = MessageIcon::kInformation;
+    // The text's last line is the question the user answers (Yes or No): it stays last.
+    bool asksQuestion = false;
 
-    // The text, then the detail on a line of its own.
+    // The text, then the detail on a line of its own (before the question of one that asks).
     std::string Format() const;
 };
 

@@ -133,11 +133,17 @@ TEST(DeviceOutcomeTest, EveryOutcomeHasItsMessage) {
          kWarn},
         {Exchange(kProtocolNotSupported, 0x20), Op::kAlbumSave,
          "Cannot save /home/u/a.qzc. (error code 20)\nThe module does not support this command.", kWarn},
-        // The backups at connection start and end.
+        // A text that shows the response code is not followed by the code again.
+        {Exchange(kProtocolOk, 0xC4), Op::kAlbumLoad, "Cannot open /home/u/a.qzc. (error code C4)", kWarn},
+        // The backups at connection start and end; the question asked stays last, after the reason.
         {Exchange(kProtocolTimeout, 0x20), Op::kStartupRestore,
-         "Cannot load the Album. (error code 20)\nTry again?\n" + kNotResponding, kInfo},
-        {Exchange(kProtocolOk, 0x05), Op::kCloseBackup,
-         "Cannot save the Album. (error code 05)\nThe module refused the command. (error code 05)", kWarn},
+         "Cannot load the Album. (error code 20)\n" + kNotResponding + "\nTry again?", kInfo},
+        {Exchange(kProtocolOk, 0xC4), Op::kStartupRestore,
+         "Cannot load the Album. (error code C4)\nTry again?", kInfo},
+        {Lost(kProtocolTimeout), Op::kStartupRestore,
+         "Cannot load the Album. (error code 00)\nThe serial port /dev/ttyUSB0 was disconnected.\nTry again?",
+         kInfo},
+        {Exchange(kProtocolOk, 0x05), Op::kCloseBackup, "Cannot save the Album. (error code 05)", kWarn},
         {FileFailed(kProtocolOk, 0, "./DB/qzcxx.qzb", "File too large"), Op::kCloseBackup,
          "Cannot save the Album. (error code 00)\nCannot write ./DB/qzcxx.qzb (File too large).", kWarn},
     };
