@@ -476,8 +476,10 @@ std::vector<UserName> CDemoController::UserNames() const {
 
 std::array<CDemoController::ImageSlot, 10> CDemoController::LoadUserImages(int id) {
     std::lock_guard lock(storeMutex_);
-    for (ImageSlot& slot : imageSlots_)
+    for (ImageSlot& slot : imageSlots_) {
         slot.dataNumber = -1;
+        slot.readable = true;
+    }
     CUserInfo user;
     if (users_->GetUserInfo(id, user) != 0)
         return imageSlots_;
@@ -485,19 +487,18 @@ std::array<CDemoController::ImageSlot, 10> CDemoController::LoadUserImages(int i
     for (const UserDataEntry& entry : user.Entries()) {
         if (next == imageSlots_.size())
             break;
+        ImageSlot& slot = imageSlots_[next++];
+        slot.dataNumber = entry.dataNumber;
         CImageData grey;
         grey.Allocate(64, nullptr, 64, kFormatGrey8, 1);
-        if (users_->GetRegisteredImage(id, entry.dataNumber, grey) != 0)
-            break;
         CImageData display;
         display.Allocate(64, nullptr, 64, kFormatBgr24, 1);
-        CImgConv converter(grey.Width(), grey.Height(), grey.Format(), display.Format());
+        const CImgConv converter(grey.Width(), grey.Height(), grey.Format(), display.Format());
         IMGCONVINFO target = display.Info();
-        if (converter.Convert(grey.Info(), &target, false) != 0)
-            break;
-        imageSlots_[next].image.Copy(display);
-        imageSlots_[next].dataNumber = entry.dataNumber;
-        ++next;
+        slot.readable = users_->GetRegisteredImage(id, entry.dataNumber, grey) == 0 &&
+                        converter.Convert(grey.Info(), &target, false) == 0;
+        if (slot.readable)
+            slot.image.Copy(display);
     }
     return imageSlots_;
 }

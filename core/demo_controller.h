@@ -37,6 +37,9 @@ public:
     struct ImageSlot {
         int dataNumber = -1;  // -1 = empty
         CImageData image;
+        // False for a registered face whose image file could not be read: the slot keeps its data
+        // number (so it can be deleted and counts as taken) but no picture.
+        bool readable = true;
     };
 
     explicit CDemoController(PortEnumerationRoots roots = {});
@@ -83,7 +86,8 @@ public:
     std::vector<UserSummary> UserList() const;
     std::vector<UserName> UserNames() const;
     // Fills the image slots with the user's registered faces, in the store's order, and hands out
-    // a copy of them.
+    // a copy of them. A face whose file cannot be read takes its slot marked unreadable; the faces
+    // after it are read all the same.
     std::array<ImageSlot, 10> LoadUserImages(int id);
     // Registers the face in view in the user's first free data number (given back in dataNumber);
     // result -1 when the user is unknown or has no free number.

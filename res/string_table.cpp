@@ -75,6 +75,9 @@ constexpr StringEntry kStrings[] = {
     {2081, "Registration failed:\nFace not found."},
     {2082, "Registration failed:\nMultiple faces in image."},
     {2083, "Registration unsuccessful."},
+    {2084,
+     "%d of the registered faces of %s cannot be read from the PC's files.\n"
+     "They are crossed out: delete them and register them again."},
     {2090, "Delete completed."},
     {2091, "Failed to delete."},
     {2092, "Some users couldn't be deleted."},

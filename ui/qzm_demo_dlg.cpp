@@ -43,6 +43,7 @@ enum : int {
     kTextTitleFirmware = 102,
     kTextNotConnected = 110,
     kTextFunctionFirst = 1001,
+    kTextFacesUnreadable = 2084,
     kTextDeleteCompleted = 2090,
     kTextDeleteFailed = 2091,
     kTextDeleteUsersQuestion = 2100,
@@ -836,6 +837,15 @@ void CQZMDemoDlg::ShowUserImages(int userId) {
     const auto images = controller_.LoadUserImages(userId);
     albumPage_->ImagePage().ShowImages(images);
     albumPage_->UserPanel().SetDataCount(userId, albumPage_->ImagePage().ShownCount());
+    const auto unreadable = std::count_if(images.begin(), images.end(), [](const auto& slot) {
+        return slot.dataNumber != -1 && !slot.readable;
+    });
+    if (unreadable > 0) {
+        CUserInfo user;
+        controller_.FetchUserInfo(userId, &user);
+        messenger_.ShowMessage(kTextFacesUnreadable, MsgIcon::kWarning, MsgButtons::kOk,
+                               static_cast<int>(unreadable), user.Name());
+    }
 }
 
 void CQZMDemoDlg::OnDeleteImages(int which) {

@@ -37,6 +37,21 @@ QImage FaceImage(const CImageData& image) {
     return QImage(plane, image.Width(), image.Height(), image.Stride(0), format).copy();
 }
 
+// Stands for a registered face whose image file cannot be read: grey, crossed out, so the user
+// sees where it is and can select and delete it.
+QImage PaintUnreadableFace() {
+    QImage face(CRegistImgPage::kCellSide, CRegistImgPage::kCellSide, QImage::Format_RGB32);
+    face.fill(QColor(0xdd, 0xdd, 0xdd));
+    QPainter painter(&face);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x99, 0x99, 0x99), 1));
+    painter.drawRect(QRectF(face.rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.setPen(QPen(QColor(0xc0, 0x1c, 0x28), 4, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(16, 16), QPointF(48, 48));
+    painter.drawLine(QPointF(48, 16), QPointF(16, 48));
+    return face;
+}
+
 // Our own mark of a selected face: a white border inside the cell; the rest is key colour, so the
 // highlight's fill shows there.
 QImage PaintHighlightMark() {
@@ -169,7 +184,8 @@ void CRegistImgPage::ShowImages(std::span<const CDemoController::ImageSlot> imag
         Cell& cell = cells_[static_cast<std::size_t>(i)];
         cell = Cell{};
         if (i < static_cast<int>(images.size()) && images[i].dataNumber != -1) {
-            cell.face = FaceImage(images[i].image);
+            static const QImage unreadable = PaintUnreadableFace();
+            cell.face = images[i].readable ? FaceImage(images[i].image) : unreadable;
             if (!cell.face.isNull()) {
                 cell.dataNumber = images[i].dataNumber;
                 ++shownCount_;

@@ -33,8 +33,9 @@ public:
     ~CRegistImgPage() override;
 
     // Shows a user's faces: entry i in cell i, entries with data number -1 left empty (the
-    // controller's image slots, 64 x 64, 24-bit or 8-bit grey, rows top down). Copies what it
-    // shows; clears the selection; "Delete All" is enabled when a face is shown.
+    // controller's image slots, 64 x 64, 24-bit or 8-bit grey, rows top down), an unreadable one
+    // crossed out (it can be selected and deleted). Copies what it shows; clears the selection;
+    // "Delete All" is enabled when a face is shown.
     void ShowImages(std::span<const CDemoController::ImageSlot> images);
     // Shows no face; both buttons disabled.
     void Clear();

@@ -469,6 +469,43 @@ private slots:
         QCOMPARE(demo.messenger.Unscripted(), 0);
     }
 
+    // A face file that cannot be read hides nothing: the faces after it are shown, the broken one
+    // crossed out and named in a message; the count stays true, so a full user stays full, and the
+    // broken face can be selected and deleted.
+    void unreadableFaceIsShownCrossedOut() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        Prepare(demo, {{"Full", 10}, {"Three", 3}});
+        fs::remove("DB/RegistData/000/03");
+        std::ofstream("DB/RegistData/001/00", std::ios::trunc) << "no image";
+        auto dialog = OpenAlbumPage(demo);
+        QVERIFY(dialog);
+        CRegUserDlg& users = dialog->AlbumPage().UserPanel();
+        CRegistImgPage& strip = dialog->AlbumPage().ImagePage();
+
+        demo.messenger.Script({MsgAnswer::kOk, MsgAnswer::kOk});
+        ClickRow(users.List(), 0);
+        QCOMPARE(strip.ShownCount(), 10);
+        QCOMPARE(Rows(users).front(), QStringLiteral("Full/10"));
+        QVERIFY(!users.RegisterButton().isEnabled());
+        ClickRow(users.List(), 1);
+        QCOMPARE(strip.ShownCount(), 3);
+        QCOMPARE(demo.MessageIds(), (std::vector<int>{2084, 2084}));
+        QCOMPARE(demo.messenger.Messages()[1].text,
+                 QStringLiteral("1 of the registered faces of Three cannot be read from the PC's files.\n"
+                                "They are crossed out: delete them and register them again."));
+        QVERIFY(!qzm_test::SaveScreenshot(strip, QStringLiteral("album_unreadable_face")).isEmpty());
+
+        demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk});
+        ClickFace(strip, 0);
+        QCOMPARE(strip.SelectedDataNumber(), 0);
+        QTest::mouseClick(&strip.DeleteButton(), Qt::LeftButton);
+        QCOMPARE(strip.ShownCount(), 2);
+        QCOMPARE(Rows(users).back(), QStringLiteral("Three/2"));
+        QCOMPARE(demo.MessageIds().back(), 2090);
+        QCOMPARE(StoredUsers(*demo.controller), (QStringList{"Full:10", "Three:2"}));
+    }
+
     // The tenth registration through the page disables "Register"; the 500th user disables
     // "Add User".
     void limits() {
