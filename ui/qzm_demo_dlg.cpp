@@ -885,10 +885,10 @@ void CQZMDemoDlg::OnAlbumFile(int request) {
     if (saveFirst == MsgAnswer::kCancel)
         return;
     if (saveFirst == MsgAnswer::kYes) {
+        // The album the user asked to keep is never replaced unless it was kept.
         const std::string path = choose(true);
-        if (path.empty())
+        if (path.empty() || !RunAlbumJob(false, path).ok())
             return;
-        RunAlbumJob(false, path);
     }
     const std::string path = choose(false);
     if (!path.empty())

@@ -674,7 +674,8 @@ private slots:
     }
 
     // A load the module refuses shows 5033 with the full path and its code, a broken file 5033
-    // with 20 (nothing received); either way the store, RegistCount and the album backup stay.
+    // with 20 (nothing received); either way the store, RegistCount and the album backup stay. A
+    // failed save before an open ends the open.
     void refusedLoadsKeepTheStore() {
         DemoHarness demo;
         QVERIFY(demo.Connect());
@@ -717,6 +718,19 @@ private slots:
             QVERIFY(fs::exists("DB/RegistData/001/01"));
             QVERIFY(files.Done());
         }
+
+        // "Save the current Album?" answered Yes and the save failing: the request ends there, no
+        // open dialog follows, and the album the user wanted kept stays.
+        demo.Host().SetFaults(Refusing(kCmdSaveAlbum, 0x05));
+        FileScript files{ChooseFile(QString::fromStdString((fs::current_path() / "kept.qzc").string()))};
+        demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk});
+        QTest::mouseClick(&page.OpenButton(), Qt::LeftButton);
+        demo.Host().SetFaults({});
+        QTest::qWait(100);
+        QCOMPARE(files.Shown(), 1);
+        QCOMPARE(demo.MessageIds().back(), 5034);
+        QCOMPARE(Rows(page.UserPanel()), (QStringList{"Ann/1", "Zed/2"}));
+        QCOMPARE(StoredUsers(*demo.controller), (QStringList{"Ann:1", "Zed:2"}));
         QCOMPARE(demo.messenger.Unscripted(), 0);
     }
 
