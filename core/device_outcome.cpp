@@ -35,6 +35,7 @@ enum MessageId : int {
     kMsgCannotWrite = 5041,
     kMsgCannotLoadBackup = 5211,
     kMsgCannotSaveBackup = 5212,
+    kMsgStartupCheckNotRun = 5213,
 };
 
 // The system gave no words for it.
@@ -229,6 +230,10 @@ UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const 
                     Detail(o, Said::kResponseCode),
                     MessageIcon::kInformation,
                     true};
+        case Op::kStartupCheck:
+            if (o.ok())
+                return {};
+            return Warning({kMsgStartupCheckNotRun, {}}, Detail(o, Said::kNothing));
         case Op::kCloseBackup:
             if (o.ok())
                 return {};

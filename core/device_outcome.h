@@ -52,6 +52,7 @@ enum class DeviceOperation {
     kAlbumLoad,       // album file to the module
     kAlbumSave,       // the module's album to an album file
     kStartupRestore,  // the album backup sent at connection start
+    kStartupCheck,    // the check at connection start as a whole, when it could not run
     kCloseBackup,     // the module's album saved as the backup at connection end
 };
 

@@ -178,6 +178,9 @@ constexpr StringEntry kStrings[] = {
     // Album backup at connection start and at exit.
     {5211, "Cannot load the Album. (error code %02X)\nTry again?"},
     {5212, "Cannot save the Album. (error code %02X)"},
+    {5213,
+     "The start-up check could not run: the module's registrations were not compared with the PC's, "
+     "and the album backup is kept as it is."},
     // Execute error with debug logging on: code, working folder, error log path below it.
     {9000,
      "An error occured with the execute command. (Error code: %02X)\n\n"

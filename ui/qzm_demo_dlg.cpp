@@ -319,6 +319,8 @@ void CQZMDemoDlg::RunStartup() {
     mainPage_->ImagePage().SetCoordinateSpace(width, height);
     if (connected_)
         StartupCheck();
+    else
+        messenger_.ShowUserMessage(MessageFor(version, DeviceOperation::kStartupCheck));
     emit StartupFinished();
 }
 
@@ -339,8 +341,10 @@ void CQZMDemoDlg::StartupCheck() {
                 controller_.BackupRegistrations();
             return outcome;
         });
-        if (restored.ok())
+        if (restored.ok()) {
+            moduleInLine_ = true;
             break;
+        }
         const UserMessage message = MessageFor(restored, DeviceOperation::kStartupRestore);
         if (messenger_.ShowUserMessage(message, MsgButtons::kYesNo) != MsgAnswer::kYes)
             break;
@@ -348,14 +352,22 @@ void CQZMDemoDlg::StartupCheck() {
     bool differ = false;
     const DeviceOutcome checked =
         RunWaiting(*wait_, kTextRunning, [&] { return controller_.CheckRegistrations(&differ); });
-    if (!checked.ok() || !differ)
+    if (!checked.ok()) {
+        if (!moduleInLine_)
+            messenger_.ShowUserMessage(MessageFor(checked, DeviceOperation::kStartupCheck));
         return;
+    }
+    if (!differ) {
+        moduleInLine_ = true;
+        return;
+    }
     if (messenger_.ShowMessage(kTextMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
     const DeviceOutcome removed =
         RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
+    moduleInLine_ = moduleInLine_ || removed.ok();
     RefreshUserLists();
 }
 
@@ -405,7 +417,10 @@ void CQZMDemoDlg::CloseWindow() {
     if (previewLoop_->Running())
         StopLiveImage();
     closing_ = true;
-    if (deviceType_ == CQZMDevice::kExtendedDevice) {
+    // Only a module brought in line with the PC in this run gives the backup the next start
+    // restores: one that was never checked may hold anything (an empty album after a power cycle)
+    // and would replace the registrations the backup keeps.
+    if (deviceType_ == CQZMDevice::kExtendedDevice && moduleInLine_) {
         // The module's album becomes the backup the next start restores; when it cannot be read,
         // the PC goes back to the registrations of this start, which match the last backup.
         const DeviceOutcome saved =
@@ -414,8 +429,8 @@ void CQZMDemoDlg::CloseWindow() {
             messenger_.ShowUserMessage(MessageFor(saved, DeviceOperation::kCloseBackup));
             RunWaiting(*wait_, kTextTerminating, [this] { controller_.RestoreRegistrations(); });
         }
-        controller_.DiscardRegistrationBackup();
     }
+    controller_.DiscardRegistrationBackup();
     closed_ = true;
     emit Closed();
     done(0);
@@ -812,8 +827,10 @@ void CQZMDemoDlg::DeleteAllUsers() {
     const DeviceOutcome removed =
         RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
-    if (removed.ok())
+    if (removed.ok()) {
+        moduleInLine_ = true;  // both are empty
         albumPage_->UserPanel().Reset();
+    }
     RefreshUserLists();
 }
 
@@ -907,6 +924,7 @@ DeviceOutcome CQZMDemoDlg::RunAlbumJob(bool load, const std::string& path) {
         progress_->SetPos(100);
     const std::string fullPath = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
     if (load && outcome.ok()) {
+        moduleInLine_ = true;  // both hold the file's registrations
         albumPage_->UserPanel().Reset();
         RefreshUserLists();
         albumPage_->ImagePage().Clear();
@@ -923,6 +941,7 @@ void CQZMDemoDlg::OnDeleteAllData() {
     const DeviceOutcome cleared =
         RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.ClearAllData(); });
     messenger_.ShowUserMessage(MessageFor(cleared, DeviceOperation::kDeletion));
+    moduleInLine_ = moduleInLine_ || cleared.ok();
     // The PC's registrations are gone whatever the module answered.
     albumPage_->UserPanel().Reset();
     RefreshUserLists();

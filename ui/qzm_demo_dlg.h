@@ -167,6 +167,9 @@ private:
 
     std::string firmware_;
     bool connected_ = false;
+    // The module was brought in line with the PC's registrations in this run (the start-up check,
+    // or an action that set both alike): only then does closing replace the album backup.
+    bool moduleInLine_ = false;
     QString workingFolderShown_;
     bool started_ = false;
     bool closing_ = false;      // the close sequence is running

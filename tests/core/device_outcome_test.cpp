@@ -144,6 +144,11 @@ TEST(DeviceOutcomeTest, EveryOutcomeHasItsMessage) {
          "Cannot load the Album. (error code 00)\nThe serial port /dev/ttyUSB0 was disconnected.\nTry again?",
          kInfo},
         {Exchange(kProtocolOk, 0x05), Op::kCloseBackup, "Cannot save the Album. (error code 05)", kWarn},
+        {Exchange(kProtocolOk, 0x05), Op::kStartupCheck,
+         "The start-up check could not run: the module's registrations were not compared with the PC's, and "
+         "the album backup is kept as it is.\nThe module refused the command. (error code 05)",
+         kWarn},
+        {{}, Op::kStartupCheck, "", kInfo},
         {FileFailed(kProtocolOk, 0, "./DB/qzcxx.qzb", "File too large"), Op::kCloseBackup,
          "Cannot save the Album. (error code 00)\nCannot write ./DB/qzcxx.qzb (File too large).", kWarn},
     };

@@ -297,6 +297,41 @@ private slots:
         }
     }
 
+    // The module silent to Get Version while the window starts: the start-up check cannot run and
+    // the user is told. The module then comes back power-cycled empty: closing keeps the album
+    // backup instead of replacing it with the empty album, so the PC's face stays recoverable.
+    void closeKeepsTheBackupWhenTheStartupCheckCouldNotRun() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
+        QVERIFY(demo.controller->RegisterFace(0).ok());
+        QVERIFY(demo.controller->SaveAlbumBackup().ok());
+        const std::string backup = ReadText("DB/qzcxx.qzb");
+        ModuleFaults silent;
+        silent.silent = true;
+        silent.onlyCommand = kCmdGetVersion;
+        demo.Host().SetFaults(silent);
+        demo.messenger.Script({MsgAnswer::kOk});
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        QVERIFY(!dialog->Connected());
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5213});
+        QCOMPARE(demo.messenger.Messages()[0].text,
+                 QStringLiteral("The start-up check could not run: the module's registrations were not "
+                                "compared with the PC's, and the album backup is kept as it is.\n"
+                                "Device is not responding.\nPlease verify connection."));
+
+        demo.Host().SetFaults({});
+        std::uint8_t response = 0xFF;
+        QCOMPARE(demo.controller->Device()->DeleteAll(1, &response), 0);
+        QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
+        dialog->close();
+        QVERIFY(closed.wait(kWaitMs));
+        QCOMPARE(ReadText("DB/qzcxx.qzb"), backup);
+        QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5213});
+    }
+
     // A start-up restore the module refuses, answered No, still checks the registrations: the PC
     // knows a user with a face the module does not hold.
     void failedRestoreStillChecksTheRegistrations() {
