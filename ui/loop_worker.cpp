@@ -21,18 +21,53 @@ void CLoopWorker::Start() {
     changed_.notify_all();
 }
 
-void CLoopWorker::StopAndWait() {
-    std::unique_lock lock(mutex_);
-    if (request_ == kIdle)
-        return;
-    request_ = kStopWanted;
+void CLoopWorker::RequestStop() {
+    {
+        std::lock_guard lock(mutex_);
+        if (request_ == kIdle)
+            return;
+        request_ = kStopWanted;
+    }
     changed_.notify_all();
-    changed_.wait(lock, [this] { return request_ == kIdle || quitting_; });
+}
+
+void CLoopWorker::WaitStopped() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return request_ != kStopWanted || quitting_; });
 }
 
 bool CLoopWorker::Running() const {
     std::lock_guard lock(mutex_);
     return request_ != kIdle;
+}
+
+bool CLoopWorker::ShowHandedOver() {
+    std::optional<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        run.swap(handedOver_);
+    }
+    changed_.notify_all();
+    if (!run)
+        return false;
+    if (run->show)
+        run->show();
+    return run->failed;
+}
+
+void CLoopWorker::ShowFromQueue() {
+    std::optional<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        if (request_ != kRun || !handedOver_)
+            return;
+        run.swap(handedOver_);
+        if (run->failed)
+            request_ = kIdle;
+    }
+    changed_.notify_all();
+    if (run->show)
+        run->show();
 }
 
 void CLoopWorker::Loop() {
@@ -46,14 +81,10 @@ void CLoopWorker::Loop() {
             Run run = job_();
             lock.lock();
             if (request_ == kRun) {
-                if (run.failed)
-                    request_ = kIdle;
-                else
-                    awaitingShow_ = true;
-                lock.unlock();
-                Deliver(std::move(run));
-                lock.lock();
-                changed_.wait(lock, [this] { return !awaitingShow_ || request_ != kRun || quitting_; });
+                handedOver_ = std::move(run);
+                calls_.Post([this] { ShowFromQueue(); });
+                // The next run starts once this one was shown (a failed one also ends the loop).
+                changed_.wait(lock, [this] { return !handedOver_ || request_ != kRun || quitting_; });
             }
         }
         if (request_ == kStopWanted) {
@@ -61,18 +92,6 @@ void CLoopWorker::Loop() {
             changed_.notify_all();
         }
     }
-}
-
-void CLoopWorker::Deliver(Run run) {
-    calls_.Post([this, show = std::move(run.show)] {
-        if (show)
-            show();
-        {
-            std::lock_guard lock(mutex_);
-            awaitingShow_ = false;
-        }
-        changed_.notify_all();
-    });
 }
 
 }  // namespace qzm

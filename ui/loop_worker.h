@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "ui/window_calls.h"
@@ -15,8 +16,9 @@ namespace qzm {
 
 class CLoopWorker {
 public:
-    // What one run produced: show runs on the window thread. A failed run ends the loop after its
-    // show (which reports the failure).
+    // What one run produced: show runs on the window thread. A failed run ends the loop when its
+    // show runs (which reports the failure): until then the loop counts as running, so that the
+    // window thread sees one consistent state whatever the user clicks meanwhile.
     struct Run {
         bool failed = false;
         std::function<void()> show;
@@ -33,27 +35,34 @@ public:
 
     // Starts repeating (window thread).
     void Start();
-    // Asks the loop to end after its current run and waits until it has: a run that ends after the
-    // stop was asked for is not shown. Call from a thread other than the window thread (the
-    // wait dialog's work), since showing the last result may be what the loop waits for.
-    void StopAndWait();
-    // True from Start until the loop has ended (by a stop or a failed run).
+    // Asks the loop to end after its current run (window thread); a run that ends after this is
+    // not shown, and a result already handed over waits for ShowHandedOver.
+    void RequestStop();
+    // Waits until a requested stop has taken effect. Call from a thread other than the window
+    // thread (the wait dialog's work).
+    void WaitStopped();
+    // True from Start until the loop has ended (by a stop, or once a failed run was shown).
     bool Running() const;
+    // After a stop (window thread): shows the result handed over before the stop that the window
+    // thread has not shown yet. True when it was the failure that ended the loop.
+    bool ShowHandedOver();
 
 private:
     enum Request { kIdle = 0, kRun = 1, kStopWanted = -1 };
 
     void Loop();
-    void Deliver(Run run);
+    // The queued half of a hand-over: shows the result unless a stop is under way (then the
+    // stopper shows it).
+    void ShowFromQueue();
 
     CWindowCalls calls_;
     const Job job_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    Request request_ = kIdle;    // guarded by mutex_
-    bool awaitingShow_ = false;  // guarded by mutex_: a result is on its way to the window thread
-    bool quitting_ = false;      // guarded by mutex_
-    std::thread thread_;         // last: starts once the members it uses exist
+    Request request_ = kIdle;        // guarded by mutex_
+    std::optional<Run> handedOver_;  // guarded by mutex_: produced, not yet shown
+    bool quitting_ = false;          // guarded by mutex_
+    std::thread thread_;             // last: starts once the members it uses exist
 };
 
 }  // namespace qzm

@@ -484,8 +484,9 @@ void CQZMDemoDlg::ShowExecution(const ExecutionReport& report) {
 }
 
 void CQZMDemoDlg::OnExecOnce() {
-    if (mode_ == kModeContinuous)
-        StopExecution();
+    // A continuous run that failed meanwhile has just been reported: that ends this request too.
+    if (mode_ == kModeContinuous && StopExecution())
+        return;
     mode_ = kModeSingle;
     PublishChoice();
     const ExecutionChoice choice = Choice();
@@ -520,15 +521,23 @@ void CQZMDemoDlg::OnExecError(const DeviceOutcome& outcome) {
     mode_ = kModeIdle;
 }
 
-void CQZMDemoDlg::StopExecution() {
-    if (executionLoop_->Running())
-        RunWaiting(*wait_, kTextPleaseWait, [this] { executionLoop_->StopAndWait(); });
+bool CQZMDemoDlg::StopExecution() {
+    const bool failed = StopLoop(*executionLoop_);
     ShowExecuteErrorMessage();
+    return failed;
 }
 
 void CQZMDemoDlg::StopLiveImage() {
-    if (previewLoop_->Running())
-        RunWaiting(*wait_, kTextPleaseWait, [this] { previewLoop_->StopAndWait(); });
+    StopLoop(*previewLoop_);
+}
+
+bool CQZMDemoDlg::StopLoop(CLoopWorker& loop) {
+    // Asked here, on the window thread, so that a result the loop handed over meanwhile is not
+    // shown behind the wait dialog's back but right after it, in order.
+    loop.RequestStop();
+    if (loop.Running())
+        RunWaiting(*wait_, kTextPleaseWait, [&loop] { loop.WaitStopped(); });
+    return loop.ShowHandedOver();
 }
 
 void CQZMDemoDlg::ShowExecuteErrorMessage() {

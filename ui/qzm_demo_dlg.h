@@ -115,8 +115,11 @@ private:
     void OnContStart();
     void OnContStop();
     void OnExecError(const DeviceOutcome& outcome);
-    void StopExecution();
+    // Stop a loop through the wait dialog and show what it handed over before; true when that was
+    // the failure that ended continuous execution (reported then, the mode idle).
+    bool StopExecution();
     void StopLiveImage();
+    bool StopLoop(CLoopWorker& loop);
     void ShowExecuteErrorMessage();
     void ShowRate();
 

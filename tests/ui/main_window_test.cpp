@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <map>
+#include <thread>
 
 #include "demo_harness.h"
 #include "device/qzm_frame.h"
@@ -274,6 +276,89 @@ private slots:
         QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
         QCOMPARE(shown.count(), 1);
         QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
+    }
+
+    // A continuous run fails (a bad header byte) while the user clicks: the click lands after the
+    // queued failure report, or before it (the window thread busy while the run fails). Either
+    // way the failure is reported once, the toggle shows off, the mode ends idle, and no loop
+    // runs on behind the window's back: one command at a time.
+    void failedContinuousRunRacingAClick_data() {
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<bool>("clickFirst");
+        for (const bool first : {false, true}) {
+            const char* order = first ? "click first" : "failure first";
+            for (const char* click : {"Album", "Continuous", "Execute once"})
+                QTest::addRow("%s, %s", click, order) << QString::fromLatin1(click) << first;
+        }
+    }
+    void failedContinuousRunRacingAClick() {
+        QFETCH(QString, click);
+        QFETCH(bool, clickFirst);
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        const std::map<QString, QAbstractButton*> buttons = {{"Album", &dialog->AlbumButton()},
+                                                             {"Continuous", panel.ContinuousButton()},
+                                                             {"Execute once", panel.ExecuteOnceButton()}};
+        ModuleFaults badSync;
+        badSync.badSync = true;
+        demo.messenger.Script({MsgAnswer::kOk});
+        QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+        QVERIFY(WaitForExecutions(*dialog, 2));
+
+        bool clicked = false;
+        auto clickNow = [&] {
+            QTest::mouseClick(buttons.at(click), Qt::LeftButton);
+            clicked = true;
+        };
+        if (clickFirst) {
+            // Results pace the loop: while the window thread does not run, the loop waits with a
+            // result for it and sends nothing. The fault goes in then, and the click is queued
+            // behind that result: showing it lets the next run fail, and the click is handled
+            // while that failure's report still waits in the queue.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            demo.Host().SetFaults(badSync);
+            QTimer::singleShot(0, this, [&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                clickNow();
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(clicked, kWaitMs);
+        } else {
+            demo.Host().SetFaults(badSync);
+            QTRY_VERIFY_WITH_TIMEOUT(!demo.messenger.Messages().empty(), kWaitMs);
+            QTRY_COMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+            demo.Host().SetFaults({});
+            clickNow();
+        }
+        demo.Host().SetFaults({});
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
+
+        // What the click then means: the album page's live image, or nothing more (the failure
+        // already ended continuous execution; a click on the toggle shown on turns it off first).
+        const bool album = click == QLatin1String("Album");
+        const bool continuousAgain = click == QLatin1String("Continuous") && !clickFirst;
+        QTRY_COMPARE(dialog->Mode(), album             ? int(CQZMDemoDlg::kModeLiveImage)
+                                     : continuousAgain ? int(CQZMDemoDlg::kModeContinuous)
+                                                       : int(CQZMDemoDlg::kModeIdle));
+        QCOMPARE(panel.ContinuousOn(), continuousAgain);
+        QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+        if (continuousAgain) {
+            QVERIFY(shown.wait(kWaitMs));
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+        }
+        if (album)
+            QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
+        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QVERIFY(!panel.ContinuousOn());
+        // Nothing runs on: the module hears nothing more.
+        shown.clear();
+        const std::uint64_t commands = demo.Host().CommandsHandled();
+        QTest::qWait(300);
+        QCOMPARE(demo.Host().CommandsHandled(), commands);
+        QCOMPARE(shown.count(), 0);
+        QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
     }
 
     // Closing during continuous execution stops it and keeps the module's album as the backup the
