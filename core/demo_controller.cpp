@@ -215,7 +215,11 @@ DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate
         baudRate_ = baudRate;
     }
     settings_.WritePortSettings(portName, baudRate);
+    const DeviceOutcome opened = OpenPort(portName, baudRate);
+    return opened.ok() ? IdentifyModule() : opened;
+}
 
+DeviceOutcome CDemoController::OpenPort(const std::string& portName, int baudRate) {
     std::string path = portName;
     if (simulated_ && portName == simulated_->Name()) {
         std::string why;
@@ -225,7 +229,10 @@ DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate
     }
     if (!device_->Open(path, baudRate))
         return PortFailure(portName, device_->LastOpenError(), device_->LastOpenErrorText());
+    return {};
+}
 
+DeviceOutcome CDemoController::IdentifyModule() {
     DeviceOutcome outcome;
     for (int attempt = 0; attempt < kVersionTries; ++attempt) {
         std::this_thread::sleep_for(kVersionRetryPause);
@@ -240,7 +247,26 @@ DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate
     return outcome;
 }
 
+DeviceOutcome CDemoController::ReconnectIfLost() {
+    if (!device_->Connection().IsLost())
+        return {};
+    const std::string port = PortName();
+    DeviceOutcome outcome = OpenPort(port, BaudRate());
+    if (!outcome.ok())
+        return outcome;
+    outcome = IdentifyModule();
+    if (outcome.ok())
+        outcome = ApplyAllSettings(CurrentSettings(), CameraAngle());
+    if (!outcome.ok()) {
+        outcome.notSetUpAgain = true;
+        outcome.port = port;
+    }
+    return outcome;
+}
+
 DeviceOutcome CDemoController::GetVersionText(std::string* model, std::string* numbers) {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     VersionInfo version;
     std::uint8_t response = 0;
     const DeviceOutcome outcome = Exchanged(device_->GetVersion(&version, &response), &response);
@@ -329,6 +355,8 @@ DeviceOutcome CDemoController::ApplyAllSettings(const ExecSettings& s, int camer
 
 DeviceOutcome CDemoController::ApplyChangedSettings(int cameraAngle, const int thresholds[4],
                                                     const CRange ranges[3], int yaw, int roll) {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     // Only this operation changes them, and operations run one at a time.
     const ExecSettings current = CurrentSettings();
     std::uint8_t response = 0;
@@ -380,6 +408,8 @@ DeviceOutcome CDemoController::ApplyChangedSettings(int cameraAngle, const int t
 
 DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
                                            const Functions& functions) {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     bool functionsChanged = false;
     bool imageChanged = false;
     ExecSettings current;
@@ -411,6 +441,8 @@ DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CEx
 }
 
 DeviceOutcome CDemoController::ExecuteImageOnly(CImageData* image) {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     std::uint8_t response = 0;
     const int exchanged = device_->ExecuteImageOnly(image, &response);
     return Exchanged(exchanged, &response);
@@ -513,6 +545,8 @@ DeviceOutcome CDemoController::RegisterFace(int id, int* dataNumber) {
         *dataNumber = data;
     if (data < 0)
         return RefusedOutcome();
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     CImageData face;
     face.Allocate(64, nullptr, 64, kFormatGrey8, 1);
     std::uint8_t response = 0;
@@ -534,6 +568,8 @@ DeviceOutcome CDemoController::RemoveUser(int id) {
         return RefusedOutcome();
     DeviceOutcome outcome;
     if (!user.Entries().empty()) {
+        if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+            return back;
         std::uint8_t response = 0;
         outcome = Exchanged(device_->DeleteUser(TotalDataCount(), id, &response), &response);
         if (!outcome.ok())
@@ -557,6 +593,8 @@ DeviceOutcome CDemoController::RemoveData(int id, int dataNumber) {
     CUserInfo user;
     if (FetchUserInfo(id, &user) != 0)
         return RefusedOutcome();
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     const int count = TotalDataCount();
     std::uint8_t response = 0;
     const int result = dataNumber == -1 ? device_->DeleteUser(count, id, &response)
@@ -595,6 +633,8 @@ int CDemoController::ForgetAllUsers() {
 }
 
 DeviceOutcome CDemoController::RemoveAll() {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     std::uint8_t response = 0;
     DeviceOutcome outcome = Exchanged(DeleteAllOnDevice(&response), &response);
     if (!outcome.ok())
@@ -606,7 +646,9 @@ DeviceOutcome CDemoController::RemoveAll() {
 
 DeviceOutcome CDemoController::ClearAllData() {
     std::uint8_t response = 0;
-    DeviceOutcome outcome = Exchanged(DeleteAllOnDevice(&response), &response);
+    DeviceOutcome outcome = ReconnectIfLost();
+    if (outcome.ok())
+        outcome = Exchanged(DeleteAllOnDevice(&response), &response);
     outcome.moduleChanged = outcome.ok();
     FollowOnPc(outcome, [this] { return ForgetAllUsers(); });
     return outcome;
@@ -614,6 +656,8 @@ DeviceOutcome CDemoController::ClearAllData() {
 
 DeviceOutcome CDemoController::DeviceHasRegistrations(bool* has) {
     *has = false;
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     for (int user = 0; user < 10; ++user) {
         bool present[10];
         std::uint8_t response = 0;
@@ -630,6 +674,8 @@ DeviceOutcome CDemoController::DeviceHasRegistrations(bool* has) {
 
 DeviceOutcome CDemoController::CompareRegistrations(bool* differ) {
     *differ = false;
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     const std::vector<UserSummary> list = UserList();
     for (std::size_t i = 0; i < list.size() && i < 10; ++i) {
         bool present[10];
@@ -655,6 +701,8 @@ DeviceOutcome CDemoController::CheckRegistrations(bool* differ) {
 }
 
 DeviceOutcome CDemoController::LoadAlbumBackup() {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     AlbumData album;
     if (ReadAlbumBackup(ChooseAlbumBackupPath(), album) != 0)
         return RefusedOutcome(DeviceOutcome::kNothingReceived);
@@ -665,6 +713,8 @@ DeviceOutcome CDemoController::LoadAlbumBackup() {
 }
 
 DeviceOutcome CDemoController::SaveAlbumBackup() {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     AlbumData album;
     std::uint32_t size = 0;
     std::uint8_t response = DeviceOutcome::kNothingReceived;
@@ -725,6 +775,8 @@ void CDemoController::EndTransfer() {
 }
 
 DeviceOutcome CDemoController::SaveAlbumToFile(const std::string& path) {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     CFileOperate::ForgetWriteFailure();
     std::uint8_t response = DeviceOutcome::kNothingReceived;
     const int result = TransferAlbumToFile(path, &response);
@@ -735,6 +787,8 @@ DeviceOutcome CDemoController::SaveAlbumToFile(const std::string& path) {
 }
 
 DeviceOutcome CDemoController::LoadAlbumFromFile(const std::string& path) {
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+        return back;
     CFileOperate::ForgetWriteFailure();
     std::uint8_t response = DeviceOutcome::kNothingReceived;
     const int result = TransferAlbumFromFile(path, &response);

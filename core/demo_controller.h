@@ -155,6 +155,15 @@ private:
     int TransferAlbumToFile(const std::string& path, std::uint8_t* response);
     int TransferAlbumFromFile(const std::string& path, std::uint8_t* response);
 
+    // Connecting's two halves: the port (or the built-in simulated module) opened, then the module
+    // asked for its version (twice at most) and its command set taken from the answer.
+    DeviceOutcome OpenPort(const std::string& portName, int baudRate);
+    DeviceOutcome IdentifyModule();
+    // Every device operation starts here. A module whose port vanished (an adapter pulled out)
+    // may come back power-cycled, with its own defaults: its port is opened again and it gets what
+    // connecting sends, the version query and the stored settings, before the operation's command.
+    // Fails at once while the port is not there.
+    DeviceOutcome ReconnectIfLost();
     // The outcome of an exchange, with the port's own failure when the port vanished meanwhile.
     // The response code is read through the pointer, after the exchange has set it: in
     // Exchanged(Exchange(&code), code) the copy could be taken first.

@@ -27,6 +27,7 @@ enum MessageId : int {
     kMsgPortDisconnected = 5007,
     kMsgPortUnusable = 5008,
     kMsgNotSupported = 5009,
+    kMsgNotSetUpAgain = 5012,
     kMsgAlbumLoaded = 5031,
     kMsgAlbumSaved = 5032,
     kMsgCannotOpenAlbum = 5033,
@@ -182,6 +183,8 @@ UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const 
     using Op = DeviceOperation;
     if (o.portError == kSerialNoPermission)
         return Warning({kMsgNoPortPermission, {o.port, Reason(o.portText)}});
+    if (o.notSetUpAgain)
+        return Warning({kMsgNotSetUpAgain, {o.port}}, Detail(o, Said::kNothing));
     const int response = o.response;
     switch (operation) {
         case Op::kConnection:

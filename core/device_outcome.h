@@ -25,6 +25,9 @@ struct DeviceOutcome {
     SerialError portError = kSerialOk;
     bool portLost = false;
     std::string portText;  // the system's words for it
+    // The port of a vanished module opened again, but the module did not take what connecting
+    // sends (version query, detection settings); the exchange or refusal says how.
+    bool notSetUpAgain = false;
 
     // A PC file that could not be written, with the system's words for why.
     std::string file;
@@ -37,7 +40,8 @@ struct DeviceOutcome {
 
     bool Refused() const { return result == kProtocolOk && response != 0; }
     bool ok() const {
-        return result == kProtocolOk && response == 0 && portError == kSerialOk && !portLost && file.empty();
+        return result == kProtocolOk && response == 0 && portError == kSerialOk && !portLost &&
+               !notSetUpAgain && file.empty();
     }
 };
 

@@ -79,8 +79,8 @@ void CRs232::ReaderLoop() {
             break;
         const long n = ready == ISerialPort::WaitResult::kGone ? -1 : port_->Read(chunk, sizeof chunk);
         if (n < 0) {
-            // The device vanished. Stop reading instead of spinning on the error; waits now time
-            // out as for a silent module, and Close or a new Open still work.
+            // The device vanished. Stop reading instead of spinning on the error; waits now end at
+            // once, and Close or a new Open still work.
             std::lock_guard lock(bufferMutex_);
             lost_ = true;
             break;
@@ -146,11 +146,14 @@ std::size_t CRs232::Buffered() const {
 bool CRs232::WaitFor(std::size_t count, int timeoutMs) {
     std::unique_lock lock(bufferMutex_);
     const auto enough = [&] { return receive_.size() - head_ >= count; };
-    if (timeoutMs == -1) {
-        bufferGrew_.wait(lock, [&] { return enough() || lost_.load() || !run_.load(); });
-        return enough();
-    }
-    return bufferGrew_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), enough);
+    // Nothing more can come from a device that is gone or a port that is closed: the wait ends at
+    // once instead of running out its time-out.
+    const auto settled = [&] { return enough() || lost_.load() || !run_.load(); };
+    if (timeoutMs == -1)
+        bufferGrew_.wait(lock, settled);
+    else
+        bufferGrew_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), settled);
+    return enough();
 }
 
 }  // namespace qzm

@@ -45,8 +45,8 @@ public:
     // Moves up to max buffered bytes to destination, oldest first; returns how many.
     std::size_t Take(std::uint8_t* destination, std::size_t max);
     std::size_t Buffered() const;
-    // True once count bytes are buffered; false when timeoutMs passed first. -1 waits without
-    // limit (but not on a vanished or closed port, where nothing can come); 0 and every other
+    // True once count bytes are buffered; false when timeoutMs passed first, and at once on a
+    // vanished or closed port, where nothing can come. -1 waits without limit; 0 and every other
     // negative value check once.
     bool WaitFor(std::size_t count, int timeoutMs);
 

@@ -75,21 +75,7 @@ bool CRS232Connection::Open(const std::string& portName, int baudRate) {
     std::lock_guard lock(settingsMutex_);
     lastError_ = result;
     lastErrorText_ = std::move(errorText);
-    if (result == kSerialOk)
-        opened_ = {portName, baudRate};
     return result == kSerialOk;
-}
-
-void CRS232Connection::ReopenIfLost() {
-    if (!rs232_.IsLost())
-        return;
-    OpenedPort port;
-    {
-        std::lock_guard lock(settingsMutex_);
-        port = opened_;
-    }
-    if (!port.name.empty())
-        Open(port.name, port.baudRate);
 }
 
 void CRS232Connection::Close() {
@@ -97,9 +83,6 @@ void CRS232Connection::Close() {
 }
 
 int CRS232Connection::Send(int length, const std::uint8_t* bytes) {
-    // A module unplugged and plugged in again comes back under the same name: one try to reopen it
-    // before each command, so the user need not reconnect by hand.
-    ReopenIfLost();
     // A failed write is noticed by the protocol as a missing answer.
     rs232_.Send(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
     return 0;

@@ -47,30 +47,24 @@ public:
     int BaudRate() const;
 
     bool IsOpen() const { return rs232_.IsOpen(); }
+    // True once the reader saw the device vanish (read error or end of file), until a port is
+    // opened again; whoever owns the connection reopens it (and brings the module in line).
     bool IsLost() const { return rs232_.IsLost(); }
     // Why the last Open failed, and the system's words for it.
     SerialError LastError() const;
     std::string LastErrorText() const;
 
 private:
-    struct OpenedPort {
-        std::string name;
-        int baudRate = 0;
-    };
-
     void EnumerateLocked();
-    // Reopens the last port opened when the device behind it vanished.
-    void ReopenIfLost();
 
     CRs232 rs232_;
     const PortEnumerationRoots roots_;
 
-    mutable std::mutex settingsMutex_;  // guards settings_, portNames_, lastError_, lastErrorText_, opened_
+    mutable std::mutex settingsMutex_;  // guards settings_, portNames_, lastError_, lastErrorText_
     PortSettings settings_;
     std::vector<std::string> portNames_;
     SerialError lastError_ = kSerialOk;
     std::string lastErrorText_;
-    OpenedPort opened_;  // the last port opened successfully
 };
 
 }  // namespace qzm

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <thread>
 
 #include "core/demo_controller.h"
+#include "device/qzm_frame.h"
 #include "registration/registration_test_support.h"
 #include "sim/pty_module_host.h"
 #include "sim/simulated_module_port.h"
@@ -311,19 +313,73 @@ TEST_F(ControllerLineIntegration, ConnectKeepsThePortsOwnFailure) {
     EXPECT_FALSE(outcome.ok());
 }
 
-// A port that vanishes while connected (an unplugged adapter) is told apart from a silent module.
-TEST_F(ControllerIntegration, AVanishedPortIsToldApart) {
-    const std::string port = module.OpenPath();
-    module.Stop();
-    for (int i = 0; i < 200 && !controller.Device()->Connection().IsLost(); ++i)
-        std::this_thread::sleep_for(10ms);
-    std::string model;
-    const DeviceOutcome outcome = controller.GetVersionText(&model, nullptr);
-    EXPECT_NE(outcome.result, kProtocolOk);
+// A module unplugged while connected (an adapter pulled out): the exchange in progress ends as the
+// port goes, well before its time-out, and says so; while the port is not there every command
+// fails at once and says that. Plugged in again with its own power-on settings, the next command
+// first sends what connecting sends, the version query and the stored settings; a module that does
+// not take them gets nothing else, and the user is told.
+TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBackInLine) {
+    constexpr auto kLong = 60s;
+    WriteFile("CmdTimeout.ini", "[Command]\r\nGetVersion=60\r\n");
+    WriteFile("DefSettings.dat", "600\t600\t600\t600\r\n30\t8192\t40\t8192\t64\t8192\r\n1\t1\r\n");
+    const std::string link = (folder.path() / "module").string();
+    auto module = std::make_unique<CPtyModuleHost>(ModuleIdentity::Extended());
+    ASSERT_TRUE(module->Start(link));
+    CDemoController controller(NoPorts(folder));
+    controller.LoadAll();
+    ASSERT_TRUE(controller.Connect(link, 921600).ok());
+    ASSERT_TRUE(controller.ApplyAllSettings(controller.CurrentSettings(), 1).ok());
+    const StoredSettings stored = module->Emulator().Settings();
+    EXPECT_EQ(stored.thresholds[0], 600);
+
+    ModuleFaults silent;
+    silent.silent = true;
+    module->SetFaults(silent);
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint64_t handled = module->CommandsHandled();
+    auto asked = std::async(std::launch::async, [&] { return controller.GetVersionText(nullptr, nullptr); });
+    while (module->CommandsHandled() == handled)
+        std::this_thread::sleep_for(1ms);
+    module->Stop();
+    DeviceOutcome outcome = asked.get();
     EXPECT_TRUE(outcome.portLost);
     EXPECT_EQ(MessageFor(outcome, DeviceOperation::kQuery).Format(),
-              "Device is not responding.\nPlease verify connection.\nThe serial port " + port +
+              "Device is not responding.\nPlease verify connection.\nThe serial port " + link +
                   " was disconnected.");
+    outcome = controller.GetVersionText(nullptr, nullptr);
+    EXPECT_EQ(outcome.portError, kSerialNotFound);
+    EXPECT_NE(MessageFor(outcome, DeviceOperation::kExecution)
+                  .Format()
+                  .find("The serial port " + link + " is not there"),
+              std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kLong);
+
+    // Back, power-cycled: it runs with the PC's settings again before the execution.
+    module = std::make_unique<CPtyModuleHost>(ModuleIdentity::Extended());
+    ASSERT_TRUE(module->Start(link));
+    EXPECT_NE(module->Emulator().Settings(), stored);
+    CImageData image;
+    CExecResult result;
+    EXPECT_TRUE(controller.ExecuteOnce(&image, kImageNone, &result, controller.ActiveFunctions()).ok());
+    EXPECT_EQ(module->Emulator().Settings(), stored);
+
+    // Back again, but refusing the thresholds: the execution is not sent, and the message says why.
+    module->Stop();
+    while (!controller.Device()->Connection().IsLost())
+        std::this_thread::sleep_for(1ms);
+    module = std::make_unique<CPtyModuleHost>(ModuleIdentity::Extended());
+    ModuleFaults refuse;
+    refuse.onlyCommand = kCmdSetThreshold;
+    refuse.responseCode = 0x05;
+    module->SetFaults(refuse);
+    ASSERT_TRUE(module->Start(link));
+    outcome = controller.ExecuteOnce(&image, kImageNone, &result, controller.ActiveFunctions());
+    EXPECT_TRUE(outcome.notSetUpAgain);
+    EXPECT_EQ(MessageFor(outcome, DeviceOperation::kExecution).Format(),
+              "The module on " + link +
+                  " is back, but it could not be set up as on connecting (version and detection settings); "
+                  "nothing else was sent to it.\nThe module refused the command. (error code 05)");
+    EXPECT_EQ(module->CommandsHandled(), 3u);  // version, camera angle, thresholds
 }
 
 // The window thread reads settings, switches, users, image slots and progress while a worker runs

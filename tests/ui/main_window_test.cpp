@@ -247,10 +247,13 @@ private slots:
         }
     }
 
-    // A silent module: one message, the panel idle again. Unplugged during continuous execution:
-    // one message; plugged in again, the next execution reopens the port by itself.
+    // A silent module: one message, the panel idle again. Unplugged during continuous execution
+    // with every function on: noticed as the port goes, long before the execution's time-out (a
+    // hundred seconds here), with one message; plugged in again, the next execution reopens the
+    // port by itself.
     void silentAndUnpluggedModule() {
         DemoHarness demo;
+        std::ofstream("ExecTimeout.ini", std::ios::trunc) << "[Function]\r\nBodyDitect=100\r\n";
         QVERIFY(demo.Connect());
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
@@ -263,11 +266,13 @@ private slots:
         QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
         demo.Host().SetFaults({});
 
+        panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
         QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
-        QVERIFY(WaitForExecutions(*dialog, 1));
+        QVERIFY(WaitForExecutions(*dialog, 3));
         demo.module->Stop();
         QVERIFY(QTest::qWaitFor([&] { return dialog->Mode() == CQZMDemoDlg::kModeIdle; }, kWaitMs));
         QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
+        QVERIFY(demo.messenger.Messages()[1].text.endsWith(" was disconnected."));
         QVERIFY(!panel.ContinuousOn());
 
         std::string why;
