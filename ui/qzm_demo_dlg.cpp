@@ -367,7 +367,8 @@ void CQZMDemoDlg::StartupCheck() {
     const DeviceOutcome removed =
         RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
-    moduleInLine_ = moduleInLine_ || removed.ok();
+    if (removed.ok())
+        moduleInLine_ = true;  // both are empty
     RefreshUserLists();
 }
 
@@ -911,7 +912,7 @@ void CQZMDemoDlg::OnAlbumFile(int request) {
     if (saveFirst == MsgAnswer::kCancel)
         return;
     if (saveFirst == MsgAnswer::kYes) {
-        // The album the user asked to keep is never replaced unless it was kept.
+        // Nothing is opened over the album the user asked to keep unless it was saved.
         const std::string path = choose(true);
         if (path.empty() || !RunAlbumJob(false, path).ok())
             return;
@@ -950,7 +951,8 @@ void CQZMDemoDlg::OnDeleteAllData() {
     const DeviceOutcome cleared =
         RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.ClearAllData(); });
     messenger_.ShowUserMessage(MessageFor(cleared, DeviceOperation::kDeletion));
-    moduleInLine_ = moduleInLine_ || cleared.ok();
+    if (cleared.ok())
+        moduleInLine_ = true;  // both are empty
     // The PC's registrations are gone whatever the module answered.
     albumPage_->UserPanel().Reset();
     RefreshUserLists();
