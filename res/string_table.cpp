@@ -152,6 +152,8 @@ constexpr StringEntry kStrings[] = {
     {5009, "The module does not support this command."},
     {5010, "Connection with Device was interrupted.\nApplication will terminate."},
     {5011, "There is no folder to work in: %s cannot be created.\nApplication will terminate."},
+    {5012,
+     "The program cannot go on: %s.\nClose other programs and start it again.\nApplication will terminate."},
     {5020,
      "Registration data in Device and Application do not match.\nDo you want to delete all data in both?"},
     {5021, "Do you really want to delete all data in Device and Application?"},
