@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 namespace qzm {
 
@@ -45,7 +46,21 @@ SerialError CRs232::Open(const std::string& path, int baud, int rtsControl, std:
     lost_ = false;
     run_ = true;
     open_ = true;
-    reader_ = std::thread(&CRs232::ReaderLoop, this);
+    try {
+        reader_ = std::thread(&CRs232::ReaderLoop, this);
+    } catch (const std::system_error& error) {
+        // The system has no room for another thread just now (a process limit, memory). Without a
+        // reader nothing would arrive: the open fails like any other, and the user can try again,
+        // instead of the exception ending the program from the thread that opened the port.
+        run_ = false;
+        open_ = false;
+        port_->Close();
+        { std::lock_guard lock(bufferMutex_); }
+        bufferGrew_.notify_all();
+        if (errorText != nullptr)
+            *errorText = "the port's reader cannot start: " + error.code().message();
+        return kSerialSetupFailed;
+    }
     return kSerialOk;
 }
 

@@ -30,7 +30,8 @@ public:
     CRs232& operator=(const CRs232&) = delete;
 
     // Closes any open port, opens path and starts the reader. errorText (may be null) receives the
-    // system's words for a failure.
+    // system's words for a failure. A reader thread that cannot be started fails the open
+    // (kSerialSetupFailed) and leaves the port closed.
     SerialError Open(const std::string& path, int baud, int rtsControl, std::string* errorText);
     // Stops the reader (it wakes at once) and closes the port; returns after the reader ended.
     // Open, Close and Send may be called from different threads: a write in progress is woken and

@@ -158,6 +158,8 @@ constexpr StringEntry kStrings[] = {
     {5012,
      "The module on %s is back, but it could not be set up as on connecting (version and detection "
      "settings); nothing else was sent to it."},
+    {5013,
+     "The program cannot go on: %s.\nClose other programs and start it again.\nApplication will terminate."},
     {5020,
      "Registration data in Device and Application do not match.\nDo you want to delete all data in both?"},
     {5021, "Do you really want to delete all data in Device and Application?"},

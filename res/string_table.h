@@ -14,6 +14,7 @@ enum StringId : int {
     kStringDefaultUserName = 1020,
     kStringSimulatedModule = 1090,
     kStringNoWorkingFolder = 5011,
+    kStringCannotGoOn = 5013,
 };
 
 // The text of the id, or "" for an id the table does not hold. The pointer stays valid for the

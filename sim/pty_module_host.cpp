@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "sim/frame_parser.h"
 
@@ -240,7 +241,13 @@ bool CPtyModuleHost::Start(const std::string& linkPath, std::string* errorText) 
     bytesReceived_.store(0);
     bytesSent_.store(0);
     commandsHandled_.store(0);
-    thread_ = std::thread(&CPtyModuleHost::Run, this, masterFd_, wakeFd_);
+    try {
+        thread_ = std::thread(&CPtyModuleHost::Run, this, masterFd_, wakeFd_);
+    } catch (const std::system_error& error) {
+        // No room for another thread just now: the module is not there, as for any other failure
+        // to start, instead of the exception ending the program that starts it.
+        return fail("the emulator's thread cannot start: " + error.code().message());
+    }
     return true;
 }
 

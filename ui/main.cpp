@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <clocale>
+#include <system_error>
 
 #include "core/demo_controller.h"
 #include "files/working_folder.h"
@@ -37,7 +38,7 @@ int main(int argc, char* argv[]) {
     controller->SetSimulatedPort(
         std::make_unique<qzm::CSimulatedModulePort>(qzm::LoadString(qzm::kStringSimulatedModule)));
     qzm::CMessageBoxMessenger messenger;
-    {
+    try {
         // Gave up connecting (-1) or closed the main window: the program ends either way.
         qzm::CQZMDemoApp demo(*controller, messenger);
         if (working.perUser) {
@@ -46,6 +47,14 @@ int main(int argc, char* argv[]) {
                              [folder](qzm::CQZMDemoDlg* dialog) { dialog->SetWorkingFolderShown(folder); });
         }
         demo.Run();
+    } catch (const std::system_error& error) {
+        // The device worker and the main window's workers start their threads as they are made;
+        // when the system has no room for one just now (a process limit, memory short), the user
+        // is told why the program ends instead of it aborting without a word.
+        controller.reset();
+        messenger.ShowMessage(qzm::kStringCannotGoOn, qzm::MsgIcon::kError, qzm::MsgButtons::kOk,
+                              error.code().message());
+        return 1;
     }
     // The port closes and the simulated module stops with the controller.
     controller.reset();

@@ -11,6 +11,7 @@
 #include "device/qzm_frame.h"
 #include "sim/pty_module_host.h"
 #include "test_folder.h"
+#include "thread_room.h"
 
 using namespace qzm;
 using namespace std::chrono_literals;
@@ -202,6 +203,35 @@ TEST_F(SerialIntegration, OpenCloseAndOpenAgain) {
     EXPECT_FALSE(line.Open("/dev/null", 9600));
     EXPECT_EQ(line.LastError(), kSerialNotTerminal);
     EXPECT_FALSE(line.IsOpen());
+}
+
+// A system that has no room for the reader thread just now (a process limit, little memory):
+// the open fails with the reason, no port is left open and waits end at once; once there is room
+// again the same port opens and answers. Before, the exception ended the whole program.
+TEST_F(SerialIntegration, OpenWithoutRoomForTheReaderFailsAndCanBeTriedAgain) {
+    CRS232Connection& line = device.Connection();
+    line.Close();
+    {
+        const qzm::testing::NoRoomForThreads noRoom;
+        ASSERT_TRUE(noRoom.Active());
+        EXPECT_FALSE(line.Open(module.OpenPath(), 921600));
+        EXPECT_EQ(line.LastError(), kSerialSetupFailed);
+        EXPECT_NE(line.LastErrorText().find("reader cannot start"), std::string::npos)
+            << line.LastErrorText();
+        EXPECT_FALSE(line.IsOpen());
+        EXPECT_NE(line.WaitForBytes(-1, 1), 0);
+        std::uint8_t response = 0xFF;
+        EXPECT_EQ(Version(&response), kProtocolTimeout);
+        // The descriptor and its lock were given back: a second connection gets as far as its
+        // own reader instead of finding the port busy.
+        CRS232Connection other(PortEnumerationRoots{root.path().string(), root.path().string()});
+        EXPECT_FALSE(other.Open(module.OpenPath(), 921600));
+        EXPECT_EQ(other.LastError(), kSerialSetupFailed);
+    }
+    ASSERT_TRUE(line.Open(module.OpenPath(), 921600)) << line.LastErrorText();
+    std::uint8_t response = 0xFF;
+    EXPECT_EQ(Version(&response), kProtocolOk);
+    EXPECT_EQ(response, 0);
 }
 
 TEST_F(SerialIntegration, SecondOpenClosesTheFirstPort) {

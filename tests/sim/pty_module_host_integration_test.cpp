@@ -21,6 +21,7 @@
 #include "device/qzm_frame.h"
 #include "sim/pty_module_host.h"
 #include "test_folder.h"
+#include "thread_room.h"
 
 extern char** environ;
 
@@ -258,6 +259,45 @@ TEST(PtyModuleHostIntegration, LinkIsMadeReplacedAndRemoved) {
         EXPECT_FALSE(host.Running());
         EXPECT_TRUE(std::filesystem::is_regular_file(file));
     }
+    std::filesystem::remove_all(dir);
+}
+
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// No room for the host's thread just now (a process limit, little memory): Start fails with the
+// reason and leaves nothing behind, neither a descriptor nor the link, and starts once there is
+// room again. Before, the exception ended the program that started the emulator.
+TEST(PtyModuleHostIntegration, StartWithoutRoomForItsThreadFailsAndLeavesNothingOpen) {
+    char dirTemplate[] = "/tmp/qzm-sim-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+    const std::filesystem::path dir = dirTemplate;
+    const std::string link = (dir / "module").string();
+    CPtyModuleHost host(ModuleIdentity::Extended());
+    {
+        const qzm::testing::NoRoomForThreads noRoom;
+        ASSERT_TRUE(noRoom.Active());
+        const std::size_t before = OpenDescriptors();
+        std::string error;
+        EXPECT_FALSE(host.Start(link, &error));
+        EXPECT_NE(error.find("thread cannot start"), std::string::npos) << error;
+        EXPECT_FALSE(host.Running());
+        EXPECT_TRUE(host.SlavePath().empty());
+        EXPECT_TRUE(host.OpenPath().empty());
+        EXPECT_FALSE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)));
+        EXPECT_EQ(OpenDescriptors(), before);
+    }
+    std::string error;
+    ASSERT_TRUE(host.Start(link, &error)) << error;
+    PtyClient pc;
+    ASSERT_TRUE(pc.Open(link));
+    ASSERT_TRUE(pc.Write(kGetVersion));
+    EXPECT_EQ(pc.Read(25), VersionAnswerFrame(ModuleIdentity::Extended()));
+    host.Stop();
     std::filesystem::remove_all(dir);
 }
 
