@@ -31,7 +31,6 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
     once_->setToolTip(tr("Run detection once"));
     continuous_->setToolTip(tr("Run detection again and again until pressed again"));
     rate_ = new QLabel(this);
-    rate_->setAccessibleName(tr("Results per second"));
 
     auto* sizeLabel = new QLabel(tr("Transfer image size:"), this);
     imageSize_ = new COrgComboBox(this);
@@ -95,7 +94,16 @@ void CExecuteDlg::ResetButtons() {
 }
 
 void CExecuteDlg::ShowRate(double perSecond) {
-    rate_->setText(perSecond < 0 ? QString() : tr("%1 results per second").arg(perSecond, 0, 'f', 1));
+    const QString name = tr("Results per second");
+    if (perSecond < 0) {
+        rate_->clear();
+        rate_->setAccessibleName(name);
+        return;
+    }
+    const QString rate = QString::number(perSecond, 'f', 1);
+    rate_->setText(tr("%1 results per second").arg(rate));
+    // A screen reader reads the name, not the text: the number goes into it.
+    rate_->setAccessibleName(QStringLiteral("%1: %2").arg(name, rate));
 }
 
 }  // namespace qzm
