@@ -26,6 +26,8 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
     continuous_ = new CStateBmpButton(tr("Continuous"), this);
     ApplySkin(*once_, SkinKind::kPanelButton);
     ApplySkin(*continuous_, SkinKind::kPanelButton);
+    // It runs once and never stays on: a push button, though it wears the panel's switch skin.
+    once_->setCheckable(false);
     for (CStateBmpButton* button : {once_, continuous_})
         button->setMinimumHeight(kRunButtonHeight);
     once_->setToolTip(tr("Run detection once"));
