@@ -37,6 +37,7 @@ using qzm_test::ClickFace;
 using qzm_test::ClickRow;
 using qzm_test::DemoHarness;
 using qzm_test::DialogScript;
+using qzm_test::HighlightedPixels;
 using qzm_test::ReadText;
 namespace fs = std::filesystem;
 
@@ -345,6 +346,8 @@ private slots:
         CRegUserDlg& users = dialog->AlbumPage().UserPanel();
         CRegistImgPage& strip = dialog->AlbumPage().ImagePage();
         QCOMPARE(Rows(users), (QStringList{"Ann/0", "Ben/1", "Cid/0", "Dee/2"}));
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
 
         // Only Ben has data, so only his deletion reaches the module, which refuses it.
         ClickRow(users.List(), 0);
@@ -365,10 +368,21 @@ private slots:
         QCOMPARE(NamesIn(dialog->MainPage().ResultLog().UserList()),
                  (std::vector<std::string>{"Ben", "Dee"}));
         QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
+        // The window active again, as a window manager makes it once the wait dialog is gone: the
+        // list has the focus back and a current row, but nothing is selected, and nothing looks it.
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        QTRY_VERIFY(users.List().hasFocus());
+        QVERIFY(users.List().currentIndex().isValid());
+        QVERIFY(users.SelectedUsers().empty());
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(HighlightedPixels(users.List(), row), 0);
 
         // One user shows the faces, two show none.
         ClickRow(users.List(), 1);
         QCOMPARE(strip.ShownCount(), 2);
+        QVERIFY(HighlightedPixels(users.List(), 1) > 0 && HighlightedPixels(users.List(), 0) == 0);
+        QCOMPARE(Buttons(users), (QList<bool>{true, true, true, true, true}));
         ClickRow(users.List(), 0, Qt::ControlModifier);
         QCOMPARE(strip.ShownCount(), 0);
         QVERIFY(!strip.DeleteAllButton().isEnabled());

@@ -57,6 +57,18 @@ void ClickFace(qzm::CRegistImgPage& strip, int cell) {
     QTest::mouseClick(&strip.StripView(), Qt::LeftButton, {}, inCell);
 }
 
+int HighlightedPixels(qzm::COrgListCtrl& list, int row) {
+    const QImage shot = Grab(*list.viewport());
+    const QRgb highlight = list.palette().color(QPalette::Active, QPalette::Highlight).rgb();
+    const QRect area = list.visualItemRect(list.topLevelItem(row)).intersected(shot.rect());
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += shot.pixel(x, y) == highlight ? 1 : 0;
+    }
+    return count;
+}
+
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos) {
     const Qt::MouseButtons held =
         type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);

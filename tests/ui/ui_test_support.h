@@ -42,6 +42,8 @@ QImage Grab(QWidget& widget);
 void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Clicks the face in cell of the strip (no scrolling).
 void ClickFace(qzm::CRegistImgPage& strip, int cell);
+// The pixels of the list's row drawn in the selection's highlight colour.
+int HighlightedPixels(qzm::COrgListCtrl& list, int row);
 
 // Sends a mouse event of type to the widget at pos with the given button held.
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos);
