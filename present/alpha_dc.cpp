@@ -6,16 +6,18 @@
 
 namespace qzm {
 
-int CAlphaDC::Create(int width, int height) {
+int CAlphaDC::Create(int width, int height, qreal devicePixelRatio) {
     fillColour_ = qRgb(kAlphaSurfaceFill.red, kAlphaSurfaceFill.green, kAlphaSurfaceFill.blue);
     surface_ = QImage();
-    if (width <= 0 || height <= 0) {
+    if (width <= 0 || height <= 0 || !(devicePixelRatio > 0)) {
         return 0;
     }
-    surface_ = QImage(width, height, QImage::Format_RGB32);
+    surface_ =
+        QImage(qRound(width * devicePixelRatio), qRound(height * devicePixelRatio), QImage::Format_RGB32);
     if (surface_.isNull()) {
         return 0;
     }
+    surface_.setDevicePixelRatio(devicePixelRatio);
     surface_.fill(fillColour_);
     if (picture_ == nullptr || picture_->isNull()) {
         return 1;
@@ -29,7 +31,8 @@ int CAlphaDC::Create(int width, int height) {
             row[x] = (row[x] & RGB_MASK) == key ? 0 : (row[x] | ~RGB_MASK);
         }
     }
-    const OverlayRect place = CentredPicture(width, height, keyed.width(), keyed.height());
+    const QSize size = keyed.deviceIndependentSize().toSize();
+    const OverlayRect place = CentredPicture(width, height, size.width(), size.height());
     QPainter painter(&surface_);
     painter.drawImage(place.x, place.y, keyed);
     return 1;

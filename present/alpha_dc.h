@@ -23,11 +23,13 @@ public:
 
     // Makes a width x height surface filled with RGB(49, 106, 197) and draws the background
     // picture centred at its own size, cut by the surface where it is larger. Replaces an earlier
-    // surface. Returns 1, or 0 with no surface when the size is not positive.
-    int Create(int width, int height);
+    // surface. Returns 1, or 0 with no surface when the size is not positive. With a device pixel
+    // ratio above 1 the surface holds that many pixels per unit each way, for a dense screen: sizes
+    // stay in units, and the picture's own size is its device-independent size.
+    int Create(int width, int height, qreal devicePixelRatio = 1.0);
 
     QRgb FillColour() const { return fillColour_; }
-    // The surface, 32-bit; null before Create.
+    // The surface, 32-bit, at the ratio given to Create; null before Create.
     QImage& Surface() { return surface_; }
     const QImage& Surface() const { return surface_; }
 

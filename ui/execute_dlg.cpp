@@ -26,12 +26,13 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
     continuous_ = new CStateBmpButton(tr("Continuous"), this);
     ApplySkin(*once_, SkinKind::kPanelButton);
     ApplySkin(*continuous_, SkinKind::kPanelButton);
+    // It runs once and never stays on: a push button, though it wears the panel's switch skin.
+    once_->setCheckable(false);
     for (CStateBmpButton* button : {once_, continuous_})
         button->setMinimumHeight(kRunButtonHeight);
     once_->setToolTip(tr("Run detection once"));
     continuous_->setToolTip(tr("Run detection again and again until pressed again"));
     rate_ = new QLabel(this);
-    rate_->setAccessibleName(tr("Results per second"));
 
     auto* sizeLabel = new QLabel(tr("Transfer image size:"), this);
     imageSize_ = new COrgComboBox(this);
@@ -95,7 +96,16 @@ void CExecuteDlg::ResetButtons() {
 }
 
 void CExecuteDlg::ShowRate(double perSecond) {
-    rate_->setText(perSecond < 0 ? QString() : tr("%1 results per second").arg(perSecond, 0, 'f', 1));
+    const QString name = tr("Results per second");
+    if (perSecond < 0) {
+        rate_->clear();
+        rate_->setAccessibleName(name);
+        return;
+    }
+    const QString rate = QString::number(perSecond, 'f', 1);
+    rate_->setText(tr("%1 results per second").arg(rate));
+    // A screen reader reads the name, not the text: the number goes into it.
+    rate_->setAccessibleName(QStringLiteral("%1: %2").arg(name, rate));
 }
 
 }  // namespace qzm

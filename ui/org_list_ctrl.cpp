@@ -54,7 +54,9 @@ void COrgListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option
     const bool focused = hasFocus() && currentIndex().row() == index.row();
     QColor background;
     QColor text;
-    if (selected || focused) {
+    // Only a selected row is highlighted: the view makes a row current without selecting it (when
+    // the list takes the focus), and that row must not look selected while the buttons say it is not.
+    if (selected) {
         background = colors.color(QPalette::Active, QPalette::Highlight);
         text = colors.color(QPalette::Active, QPalette::HighlightedText);
     } else if (isEnabled()) {

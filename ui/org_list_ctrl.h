@@ -1,5 +1,6 @@
 // A report list with fixed columns the user cannot resize, rows as high as the font, and result
-// colours: a row whose column 1 reads "OK" is blue, "NG" red. Key presses go to the parent
+// colours: a row whose column 1 reads "OK" is blue, "NG" red. Selected rows are highlighted; the
+// current row of a focused list has only the style's focus mark. Key presses go to the parent
 // window, not to the list.
 #pragma once
 

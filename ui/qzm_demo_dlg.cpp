@@ -164,7 +164,6 @@ void CQZMDemoDlg::BuildWindow() {
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setAccessibleName(UiFormat(kTextTitle, QZM_VERSION_TEXT));
 
     mainPage_ = new CMainOpeDlg(controller_.Settings(), this);
     albumPage_ = new CRegistDlg(deviceType_ == CQZMDevice::kExtendedDevice, CRegUserDlg::kDefaultMaxUsers,
@@ -384,6 +383,8 @@ void CQZMDemoDlg::UpdateTitle(bool connected) {
     if (!workingFolderShown_.isEmpty())
         title += QStringLiteral(" [%1]").arg(workingFolderShown_);
     setWindowTitle(title);
+    // Screen readers announce the window by this name: port, firmware and "Not connected." too.
+    setAccessibleName(title);
 }
 
 void CQZMDemoDlg::SetWorkingFolderShown(const QString& folder) {

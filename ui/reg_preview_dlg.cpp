@@ -13,8 +13,8 @@ const QColor kAreaGrey(128, 128, 128);
 CRegPreviewDlg::CRegPreviewDlg(QWidget* parent) : QWidget(parent) {
     setFixedSize(kWidth, kHeight);
     setAccessibleName(QStringLiteral("Live image"));
-    surface_.Create(kAreaSide, kAreaSide);
-    FillArea();
+    surface_.Create(kAreaSide, kAreaSide, QImage::Format_RGB32, devicePixelRatioF());
+    Render();
 }
 
 int CRegPreviewDlg::SetImage(const CImageData& grey) {
@@ -33,19 +33,30 @@ int CRegPreviewDlg::SetImage(const CImageData& grey) {
         return -1;
     }
     display_ = std::move(display);
-    FillArea();
-    surface_.DrawImage(display_);
+    Render();
     update(kAreaX, kAreaY, kAreaSide, kAreaSide);
     return 0;
 }
 
-void CRegPreviewDlg::FillArea() {
-    if (surface_.Painter().isActive()) {
-        surface_.Painter().fillRect(0, 0, kAreaSide, kAreaSide, kAreaGrey);
+void CRegPreviewDlg::PrepareSurface(qreal devicePixelRatio) {
+    if (surface_.DevicePixelRatio() == devicePixelRatio) {
+        return;
     }
+    surface_.Release();
+    surface_.Create(kAreaSide, kAreaSide, QImage::Format_RGB32, devicePixelRatio);
+    Render();
+}
+
+void CRegPreviewDlg::Render() {
+    if (!surface_.Painter().isActive()) {
+        return;
+    }
+    surface_.Painter().fillRect(0, 0, kAreaSide, kAreaSide, kAreaGrey);
+    surface_.DrawImage(display_);  // draws nothing before the first frame
 }
 
 void CRegPreviewDlg::paintEvent(QPaintEvent*) {
+    PrepareSurface(devicePixelRatioF());
     QPainter painter(this);
     painter.drawImage(kAreaX, kAreaY, surface_.Surface());
 }

@@ -1,6 +1,7 @@
 // The album page's live camera image: each frame the owner hands over is converted for display and
 // drawn as large as it fits into a 320 x 320 grey area, so the user can place a face before
-// registering it.
+// registering it. The picture is drawn at the screen's device pixel ratio, so a dense screen shows it
+// in its own pixels.
 #pragma once
 
 #include <QWidget>
@@ -29,12 +30,18 @@ public:
 
     // The display copy of the last frame taken (24-bit, rows bottom up).
     const CImageData& DisplayImage() const { return display_; }
+    // The picture area as drawn, at the device pixel ratio of the last paint.
+    const QImage& Surface() const { return surface_.Surface(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void FillArea();
+    // Makes the surface anew at another ratio (the window moved to another screen) and draws the
+    // last frame on it again.
+    void PrepareSurface(qreal devicePixelRatio);
+    // The grey area with the last frame taken, if any.
+    void Render();
 
     CImageData display_;
     CResultDC surface_;

@@ -53,13 +53,15 @@ QImage PaintUnreadableFace() {
 }
 
 // Our own mark of a selected face: a white border inside the cell; the rest is key colour, so the
-// highlight's fill shows there.
-QImage PaintHighlightMark() {
-    QImage mark(CRegistImgPage::kCellSide, CRegistImgPage::kCellSide, QImage::Format_RGB32);
+// highlight's fill shows there. Painted at the screen's device pixel ratio.
+QImage PaintHighlightMark(qreal devicePixelRatio) {
+    const int side = qRound(CRegistImgPage::kCellSide * devicePixelRatio);
+    QImage mark(side, side, QImage::Format_RGB32);
+    mark.setDevicePixelRatio(devicePixelRatio);
     mark.fill(SkinKeyColor());
     QPainter painter(&mark);
     painter.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    painter.drawRect(QRectF(mark.rect()).adjusted(3.5, 3.5, -3.5, -3.5));
+    painter.drawRect(QRectF(QPointF(0, 0), mark.deviceIndependentSize()).adjusted(3.5, 3.5, -3.5, -3.5));
     return mark;
 }
 
@@ -76,14 +78,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        page_.PrepareStrip(devicePixelRatioF());
         QPainter painter(this);
         const QRect inside = rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
         painter.fillRect(inside, Qt::white);
-        painter.drawImage(inside.topLeft(), page_.strip_,
-                          QRect(page_.scroll_->value(), 0, inside.width(), inside.height()));
+        // The strip's own pixels, one per device pixel: the source is in device pixels.
+        const qreal ratio = page_.strip_.devicePixelRatio();
+        const QRectF shown(page_.scroll_->value(), 0, inside.width(), inside.height());
+        painter.drawImage(QRectF(inside), page_.strip_,
+                          QRectF(shown.topLeft() * ratio, shown.size() * ratio));
         // Raised outer edge, sunken inner edge.
         const QPalette& colors = palette();
-        const QRect outer = rect().adjusted(0, 0, -1, -1);
+        const QRect outer = rect();
         const QRect inner = outer.adjusted(1, 1, -1, -1);
         DrawEdge(painter, outer, colors.color(QPalette::Light), colors.color(QPalette::Shadow));
         DrawEdge(painter, inner, colors.color(QPalette::Dark), colors.color(QPalette::Midlight));
@@ -108,27 +114,22 @@ protected:
     }
 
 private:
+    // Bands one unit wide rather than lines: a line is centred on its coordinate, which on a dense
+    // screen puts half of it outside the frame and leaves a gap inside.
     static void DrawEdge(QPainter& painter, const QRect& r, const QColor& topLeft,
                          const QColor& bottomRight) {
-        painter.setPen(topLeft);
-        painter.drawLine(r.topLeft(), r.topRight());
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-        painter.setPen(bottomRight);
-        painter.drawLine(r.bottomLeft(), r.bottomRight());
-        painter.drawLine(r.topRight(), r.bottomRight());
+        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
+        painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), topLeft);
+        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
     }
 
     CRegistImgPage& page_;
 };
 
 CRegistImgPage::CRegistImgPage(int maxData, QWidget* parent)
-    : QWidget(parent),
-      cellCount_(std::max(1, maxData)),
-      cells_(static_cast<std::size_t>(cellCount_)),
-      strip_(kCellPitch * cellCount_ + kCellLeft, kStripHeight, QImage::Format_RGB32),
-      highlightMark_(PaintHighlightMark()) {
-    highlight_.SetBackground(&highlightMark_, SkinKeyColor().rgb());
-    highlight_.Create(kCellSide, kCellSide);
+    : QWidget(parent), cellCount_(std::max(1, maxData)), cells_(static_cast<std::size_t>(cellCount_)) {
+    MakeSurfaces(devicePixelRatioF());
 
     view_ = new CStripView(*this);
     scroll_ = new QScrollBar(Qt::Horizontal, this);
@@ -160,7 +161,24 @@ CRegistImgPage::CRegistImgPage(int maxData, QWidget* parent)
 CRegistImgPage::~CRegistImgPage() = default;
 
 QSize CRegistImgPage::sizeHint() const {
-    return {strip_.width() + 2 * kFrame, height()};
+    return {kCellPitch * cellCount_ + kCellLeft + 2 * kFrame, height()};
+}
+
+void CRegistImgPage::MakeSurfaces(qreal devicePixelRatio) {
+    strip_ = QImage(qRound((kCellPitch * cellCount_ + kCellLeft) * devicePixelRatio),
+                    qRound(kStripHeight * devicePixelRatio), QImage::Format_RGB32);
+    strip_.setDevicePixelRatio(devicePixelRatio);
+    highlightMark_ = PaintHighlightMark(devicePixelRatio);
+    highlight_.SetBackground(&highlightMark_, SkinKeyColor().rgb());
+    highlight_.Create(kCellSide, kCellSide, devicePixelRatio);
+}
+
+void CRegistImgPage::PrepareStrip(qreal devicePixelRatio) {
+    if (strip_.devicePixelRatio() == devicePixelRatio) {
+        return;
+    }
+    MakeSurfaces(devicePixelRatio);
+    PaintStrip();
 }
 
 void CRegistImgPage::resizeEvent(QResizeEvent*) {
@@ -212,6 +230,11 @@ int CRegistImgPage::SelectedDataNumber() const {
 }
 
 void CRegistImgPage::Redraw() {
+    PaintStrip();
+    view_->update();
+}
+
+void CRegistImgPage::PaintStrip() {
     strip_.fill(Qt::white);
     QPainter painter(&strip_);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -225,8 +248,6 @@ void CRegistImgPage::Redraw() {
         painter.setOpacity(kHighlightAlpha / 255.0);
         painter.drawImage(CellRect(selected_), highlight_.Surface());
     }
-    painter.end();
-    view_->update();
 }
 
 int CRegistImgPage::VisibleWidth() const {

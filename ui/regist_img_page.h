@@ -1,6 +1,7 @@
 // The strip of a user's registered faces under the album page: up to ten 64 x 64 cells side by
 // side on white, a click (or an arrow key) selects one face for "Delete", and "Delete All" asks for all of
-// them. The strip scrolls sideways when the page is narrower than the faces shown.
+// them. The strip scrolls sideways when the page is narrower than the faces shown. It is drawn at
+// the screen's device pixel ratio.
 #pragma once
 
 #include <QImage>
@@ -47,6 +48,8 @@ public:
 
     // The strip as shown, in its frame ("Registered images").
     QWidget& StripView();
+    // The faces and the highlight as drawn, at the device pixel ratio of the last paint.
+    const QImage& Strip() const { return strip_; }
     QScrollBar& ScrollBar() { return *scroll_; }
     CStateBmpButton& DeleteButton() { return *delete_; }
     CStateBmpButton& DeleteAllButton() { return *deleteAll_; }
@@ -70,7 +73,14 @@ private:
     };
 
     void LayOutChildren();
+    // The strip and the highlight at this device pixel ratio, not yet painted.
+    void MakeSurfaces(qreal devicePixelRatio);
+    // Makes the surfaces anew and paints them when the ratio differs (another screen).
+    void PrepareStrip(qreal devicePixelRatio);
+    // PaintStrip, then the view.
     void Redraw();
+    // The faces and the highlight into the strip.
+    void PaintStrip();
     void UpdateScrollBar();
     void SelectAt(QPoint viewPoint);
     // Selects the next face shown in the direction of step (+1 right, -1 left), if there is one.

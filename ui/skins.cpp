@@ -50,10 +50,12 @@ Look Pressed(const Look& look) {
 }
 
 Look Disabled(const Look& look) {
-    // Faded towards a flat light grey, keeping a hint of the state's colour.
+    // Flat and faded towards a light grey, but only so far that a greyed switch still shows
+    // whether it is on: the estimation switches keep their states while Face is off.
     const QColor grey(0xf1, 0xf2, 0xf4);
-    const QColor underline = look.underline.isValid() ? Mix(look.underline, grey, 0.6) : QColor();
-    return {Mix(look.top, grey, 0.7), Mix(look.bottom, grey, 0.7), Mix(look.border, grey, 0.55), underline};
+    const QColor fill = Mix(look.bottom, grey, 0.3);
+    const QColor underline = look.underline.isValid() ? Mix(look.underline, grey, 0.4) : QColor();
+    return {fill, fill, Mix(look.border, grey, 0.4), underline};
 }
 
 // One whole button (cap, centre, cap) in one look; transparent outside the rounded shape.

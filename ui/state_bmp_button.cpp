@@ -1,5 +1,7 @@
 #include "ui/state_bmp_button.h"
 
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
@@ -11,9 +13,62 @@ constexpr int kRows = 4;
 constexpr int kNormalRow = 0;
 constexpr int kPressedRow = 1;
 constexpr int kDisabledRow = 2;
+
+// What assistive tools see of a skinned button. Qt's own interface for a checkable button offers a
+// "Toggle" that flips the checked state without a click, which the owner never hears of; here every
+// action is a click, and the role and state say whether it is a one-shot button or a switch.
+class AccessibleStateButton : public QAccessibleWidget {
+public:
+    explicit AccessibleStateButton(CStateBmpButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        const CStateBmpButton& button = Button();
+        state.pressed = button.isDown();
+        state.checkable = button.isCheckable();
+        state.checked = button.isChecked();
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names;
+        if (widget()->isEnabled())
+            names << ClickAction();
+        return names << QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& actionName) override {
+        // Either name is a click, whichever the tool asks for.
+        if (actionName != pressAction() && actionName != toggleAction()) {
+            QAccessibleWidget::doAction(actionName);
+            return;
+        }
+        // Only where a mouse click could reach the button: not behind another window's modal dialog.
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != widget()->window())
+            return;
+        // Pressed and released like a click, but later: the click may open a dialog with an event
+        // loop of its own, and the assistive tool is waiting for this call to return.
+        Button().animateClick();
+    }
+
+private:
+    CStateBmpButton& Button() const { return *static_cast<CStateBmpButton*>(widget()); }
+    QString ClickAction() const { return Button().isCheckable() ? toggleAction() : pressAction(); }
+};
+
+QAccessibleInterface* MakeAccessibleStateButton(const QString& className, QObject* object) {
+    if (className != QLatin1String(CStateBmpButton::staticMetaObject.className()) || !object->isWidgetType())
+        return nullptr;
+    return new AccessibleStateButton(static_cast<CStateBmpButton*>(object));
+}
+
 }  // namespace
 
 CStateBmpButton::CStateBmpButton(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
+    [[maybe_unused]] static const bool accessible =
+        (QAccessible::installFactory(&MakeAccessibleStateButton), true);
     // Focus from the keyboard only, so a click leaves no focus ring on a switch.
     setFocusPolicy(Qt::TabFocus);
     SetCaption(caption);

@@ -1,7 +1,8 @@
 // A button drawn from a skin: each bitmap is a grid of state columns by 4 rows (normal, pressed,
 // disabled, unused). The owner picks the column with SetState (two states make an on/off switch).
 // Optional left and right caps keep rounded ends unstretched; pixels of the transparent colour
-// are not drawn.
+// are not drawn. Assistive tools see a push button, checkable when it is a switch; its action is a
+// click.
 #pragma once
 
 #include <QAbstractButton>
@@ -32,6 +33,7 @@ public:
     void SetTextStyle(Qt::Alignment alignment, bool multiLine = false);
 
     // Two states make the button checkable: state 1 is reported as checked (to assistive tools too).
+    // A one-shot button that only borrows a two-state skin's look is made uncheckable afterwards.
     void SetStateCount(int count);
     int StateCount() const { return stateCount_; }
     // Column to draw, 0 .. StateCount() - 1; redraws the button.

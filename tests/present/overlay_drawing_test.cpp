@@ -421,6 +421,26 @@ TEST(OverlaySurface, AlphaSurfaceShowsFillAroundAndThroughTheKeyedPicture) {
     EXPECT_EQ(keyed.Surface().pixel(1, 0), qRgb(255, 0, 0));
 }
 
+// On a dense screen: twice the pixels each way; the picture (here of ratio 2) centred at its size in
+// units, its key pixel showing the fill.
+TEST(OverlaySurface, AlphaSurfaceAtRatioTwo) {
+    const QRgb fill = qRgb(49, 106, 197);
+    QImage dense(8, 4, QImage::Format_RGB32);
+    dense.setDevicePixelRatio(2.0);
+    dense.fill(qRgb(255, 0, 0));
+    dense.setPixel(0, 0, qRgb(255, 0, 255));
+    CAlphaDC keyed;
+    keyed.SetBackground(&dense, qRgb(255, 0, 255));
+    ASSERT_EQ(keyed.Create(10, 6, 2.0), 1);
+    const QImage& surface = keyed.Surface();
+    EXPECT_EQ(surface.size(), QSize(20, 12));
+    EXPECT_EQ(surface.devicePixelRatio(), 2.0);
+    // Units (3, 2) to (7, 4) are device pixels (6, 4) to (14, 8).
+    const std::vector<QRgb> diagonal{surface.pixel(5, 3), surface.pixel(6, 4), surface.pixel(7, 5),
+                                     surface.pixel(13, 7), surface.pixel(14, 8)};
+    EXPECT_EQ(diagonal, (std::vector<QRgb>{fill, fill, qRgb(255, 0, 0), qRgb(255, 0, 0), fill}));
+}
+
 // The whole way of one busy execution: the module's answer (three people, two hands, every
 // function, the 320 x 240 frame) parsed and decoded, the frame converted as the image page does,
 // drawn with every overlay, checked at a few pixels and saved for a person to look at.

@@ -18,6 +18,7 @@
 
 #include "demo_harness.h"
 #include "device/qzm_frame.h"
+#include "dialog_script.h"
 #include "ui/exec_func_select_dlg.h"
 #include "ui/execute_dlg.h"
 #include "ui/image_dlg.h"
@@ -32,7 +33,11 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::ClickFace;
+using qzm_test::ClickRow;
 using qzm_test::DemoHarness;
+using qzm_test::DialogScript;
+using qzm_test::HighlightedPixels;
 using qzm_test::ReadText;
 namespace fs = std::filesystem;
 
@@ -40,53 +45,6 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 const QString kGreek = QStringLiteral("Ελένη 山田 🙂");
-
-// Answers the modal dialogs of type Dialog on the window thread as they come up, one scripted
-// action each. A dialog beyond the script is counted and cancelled, and so is one whose action
-// failed a check, so that a test ends instead of waiting for ever.
-template <class Dialog>
-class DialogScript : public QObject {
-public:
-    using Action = std::function<void(Dialog&)>;
-
-    explicit DialogScript(std::initializer_list<Action> actions) : actions_(actions) {
-        connect(&poll_, &QTimer::timeout, this, &DialogScript::Poll);
-        poll_.start(10);
-    }
-    void Add(Action action) { actions_.push_back(std::move(action)); }
-    int Shown() const { return shown_; }
-    bool Done() const { return actions_.empty(); }
-
-private:
-    void Poll() {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        // Once per showing: a dialog the action left open is not handled again.
-        if (running_ || dialog == nullptr || !dialog->isVisible() || dialog == handled_)
-            return;
-        handled_ = dialog;
-        disconnect(finished_);
-        finished_ = connect(dialog, &QDialog::finished, this, [this] { handled_ = nullptr; });
-        ++shown_;
-        if (actions_.empty()) {
-            dialog->reject();
-            return;
-        }
-        const Action action = actions_.front();
-        actions_.pop_front();
-        running_ = true;  // the action may run flows with event loops of their own
-        action(*dialog);
-        running_ = false;
-        if (QTest::currentTestFailed() && dialog->isVisible())
-            dialog->reject();
-    }
-
-    std::deque<Action> actions_;
-    QTimer poll_;
-    int shown_ = 0;
-    bool running_ = false;
-    Dialog* handled_ = nullptr;  // the dialog whose showing was handled, until it finishes
-    QMetaObject::Connection finished_;
-};
 
 using NameScript = DialogScript<CNameInputDlg>;
 using FileScript = DialogScript<COrgFileDlg>;
@@ -117,11 +75,6 @@ FileScript::Action ChooseFile(const QString& path, QStringList* seen = nullptr) 
     };
 }
 
-void ClickRow(COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers,
-                      list.visualItemRect(list.topLevelItem(row)).center());
-}
-
 // "name/count" per row, as the list shows them.
 QStringList Rows(CRegUserDlg& users) {
     QStringList rows;
@@ -137,14 +90,6 @@ QList<bool> Buttons(CRegUserDlg& users) {
     return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
             users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
             users.RegisterButton().isEnabled()};
-}
-
-// Clicks the face in cell of the strip (no scrolling).
-void ClickFace(CRegistImgPage& strip, int cell) {
-    const QPoint inCell(
-        CRegistImgPage::kFrame + CRegistImgPage::kCellLeft + CRegistImgPage::kCellPitch * cell + 32,
-        CRegistImgPage::kFrame + CRegistImgPage::kCellTop + 32);
-    QTest::mouseClick(&strip.StripView(), Qt::LeftButton, {}, inCell);
 }
 
 std::vector<std::string> NamesIn(const std::vector<UserName>& table) {
@@ -401,6 +346,8 @@ private slots:
         CRegUserDlg& users = dialog->AlbumPage().UserPanel();
         CRegistImgPage& strip = dialog->AlbumPage().ImagePage();
         QCOMPARE(Rows(users), (QStringList{"Ann/0", "Ben/1", "Cid/0", "Dee/2"}));
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
 
         // Only Ben has data, so only his deletion reaches the module, which refuses it.
         ClickRow(users.List(), 0);
@@ -421,10 +368,21 @@ private slots:
         QCOMPARE(NamesIn(dialog->MainPage().ResultLog().UserList()),
                  (std::vector<std::string>{"Ben", "Dee"}));
         QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
+        // The window active again, as a window manager makes it once the wait dialog is gone: the
+        // list has the focus back and a current row, but nothing is selected, and nothing looks it.
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        QTRY_VERIFY(users.List().hasFocus());
+        QVERIFY(users.List().currentIndex().isValid());
+        QVERIFY(users.SelectedUsers().empty());
+        for (int row = 0; row < 2; ++row)
+            QCOMPARE(HighlightedPixels(users.List(), row), 0);
 
         // One user shows the faces, two show none.
         ClickRow(users.List(), 1);
         QCOMPARE(strip.ShownCount(), 2);
+        QVERIFY(HighlightedPixels(users.List(), 1) > 0 && HighlightedPixels(users.List(), 0) == 0);
+        QCOMPARE(Buttons(users), (QList<bool>{true, true, true, true, true}));
         ClickRow(users.List(), 0, Qt::ControlModifier);
         QCOMPARE(strip.ShownCount(), 0);
         QVERIFY(!strip.DeleteAllButton().isEnabled());

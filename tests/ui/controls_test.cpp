@@ -1,5 +1,7 @@
 // The custom controls as a user meets them: typing into range edits, right clicks on the log,
-// skins drawn by state, the result list's colours and keys.
+// skins drawn by state, skinned buttons as assistive tools drive them, the result list's colours
+// and keys.
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -7,7 +9,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <cmath>
 
+#include "ui/exec_func_select_dlg.h"
 #include "ui/org_combo_box.h"
 #include "ui/org_list_ctrl.h"
 #include "ui/org_rich_edit.h"
@@ -29,6 +33,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override { pressed << event->key(); }
     void keyReleaseEvent(QKeyEvent* event) override { released << event->key(); }
 };
+
+// The mean colour of an image, and how far apart two colours are.
+QColor Mean(const QImage& image) {
+    return image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+}
+double Distance(const QColor& a, const QColor& b) {
+    return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
+}
 
 // Cells of 10 x 10 in one plain colour each: red shades in column 0, blue in column 1, a shade per row.
 QImage CellColourSkin() {
@@ -314,6 +326,70 @@ private slots:
         QVERIFY(qAbs(off.pixelColor(48, 20).red() - off.pixelColor(48, 20).blue()) < 20);
         QVERIFY(on.pixelColor(48, 20).blue() - on.pixelColor(48, 20).red() > 40);
         QVERIFY(off.pixelColor(0, 0) != SkinKeyColor());
+    }
+
+    // Greyed switches still tell on from off: with Face off, each estimation that is on stands
+    // clearly apart in colour from each that is off, and looks blue. Saved for reviewers.
+    void disabledSwitchShowsItsState() {
+        CExecFuncSelectDlg panel;
+        panel.SetFunctions({true, false, false, true, true, false, false, true, false, true});
+        panel.show();
+        QVERIFY(!qzm_test::SaveScreenshot(panel, QStringLiteral("function_switches_face_off")).isEmpty());
+        QList<QColor> on, off;
+        for (int i = kFunctionDirection; i < kFunctionCount; ++i) {
+            QVERIFY(!panel.Switch(i)->isEnabled());
+            (panel.Switch(i)->State() == 1 ? on : off) << Mean(qzm_test::Grab(*panel.Switch(i)));
+        }
+        for (const QColor& lit : on) {
+            QVERIFY2(lit.blue() - lit.red() > 30, qPrintable(lit.name()));
+            for (const QColor& unlit : off)
+                QVERIFY2(Distance(lit, unlit) > 25, qPrintable(lit.name() + " " + unlit.name()));
+        }
+    }
+
+    // What assistive tools see of a skinned button: a push button, checkable and checked as a
+    // switch; its action is a click that the owner hears of (a switch's state is the owner's to
+    // change), and a disabled button offers none.
+    void stateButtonAccessibleAction_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("command button")
+            << int(SkinKind::kButton) << 0 << true << QAccessibleActionInterface::pressAction();
+        QTest::newRow("switch off") << int(SkinKind::kSwitch) << 0 << true
+                                    << QAccessibleActionInterface::toggleAction();
+        QTest::newRow("switch on") << int(SkinKind::kSwitch) << 1 << true
+                                   << QAccessibleActionInterface::toggleAction();
+        QTest::newRow("disabled switch") << int(SkinKind::kSwitch) << 1 << false << QString();
+    }
+    void stateButtonAccessibleAction() {
+        QFETCH(int, kind);
+        QFETCH(int, state);
+        QFETCH(bool, enabled);
+        QFETCH(QString, action);
+        CStateBmpButton button(QStringLiteral("Face"));
+        ApplySkin(button, SkinKind(kind));
+        button.SetState(state);
+        button.setEnabled(enabled);
+        const bool checkable = kind == int(SkinKind::kSwitch);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&button);
+        QCOMPARE(accessible->role(), QAccessible::Button);
+        QCOMPARE(bool(accessible->state().checkable), checkable);
+        QCOMPARE(bool(accessible->state().checked), checkable && state == 1);
+        QAccessibleActionInterface* actions = accessible->actionInterface();
+        QStringList clicks = actions->actionNames();
+        clicks.removeAll(QAccessibleActionInterface::setFocusAction());
+        QCOMPARE(clicks, action.isEmpty() ? QStringList() : QStringList{action});
+
+        QSignalSpy clicked(&button, &QAbstractButton::clicked);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QTest::qWait(150);  // the click comes when the press has been seen
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        QTest::qWait(150);
+        QCOMPARE(clicked.count(), enabled ? 2 : 0);
+        QCOMPARE(button.State(), state);
+        QCOMPARE(bool(accessible->state().checked), checkable && state == 1);
     }
 };
 

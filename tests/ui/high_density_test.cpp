@@ -2,7 +2,7 @@
 // that resolution rather than enlarged. The ratio is fixed when the application starts, so CTest
 // runs this class in a run of the binary of its own under QT_SCALE_FACTOR=2 (--class
 // HighDensityIntegration). Screenshots: high_density_main.png, high_density_album.png,
-// high_density_settings.png.
+// high_density_album_faces.png, high_density_settings.png.
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +13,7 @@
 #include "ui/exec_func_select_dlg.h"
 #include "ui/execute_dlg.h"
 #include "ui/image_dlg.h"
+#include "ui/reg_preview_dlg.h"
 #include "ui/regist_dlg.h"
 #include "ui/result_log_dlg.h"
 #include "ui/setting_dlg.h"
@@ -153,6 +154,69 @@ private slots:
         QCOMPARE(shotSize, settingsSize * kRatio);
         QVERIFY(okSharp);
         QVERIFY(demo.messenger.Messages().empty());
+    }
+
+    // The album page with a user's faces, one selected, and the live image: the camera picture and
+    // the strip of faces with its highlight hold two pixels per unit, shown pixel for pixel.
+    void albumPageFacesAndLiveImage() {
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        const int id = demo.controller->AddNewUser("Ann");
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(demo.controller->RegisterFace(id).ok());
+        QVERIFY(demo.controller->SaveAlbumBackup().ok());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
+        CRegistDlg& album = dialog->AlbumPage();
+        QVERIFY(QTest::qWaitFor([&] { return album.Preview().DisplayImage().Width() == 160; }, 15000));
+        qzm_test::ClickRow(album.UserPanel().List(), 0);
+        CRegistImgPage& strip = album.ImagePage();
+        qzm_test::ClickFace(strip, 1);
+        QCOMPARE(strip.SelectedCell(), 1);
+
+        const QImage shot = Shot(*dialog);
+        const QImage& surface = album.Preview().Surface();
+        QCOMPARE(surface.devicePixelRatio(), qreal(kRatio));
+        const QPoint area(CRegPreviewDlg::kAreaX, CRegPreviewDlg::kAreaY);
+        QVERIFY(PartOf(shot, *dialog, album.Preview()).copy(QRect(area * kRatio, surface.size())) ==
+                surface.convertToFormat(QImage::Format_RGB32));
+        // The strip inside its frame, as far as the faces' image reaches.
+        const QImage& faces = strip.Strip();
+        QCOMPARE(faces.devicePixelRatio(), qreal(kRatio));
+        const int frame = CRegistImgPage::kFrame;
+        const QSize room = (strip.StripView().size() - QSize(2 * frame, 2 * frame)) * kRatio;
+        const QRect drawn(QPoint(0, 0), faces.size().boundedTo(room));
+        const QImage inside =
+            PartOf(shot, *dialog, strip.StripView()).copy(drawn.translated(frame * kRatio, frame * kRatio));
+        QVERIFY(inside == faces.copy(drawn).convertToFormat(QImage::Format_RGB32));
+        QVERIFY(DrawnAtDeviceResolution(inside));
+        // The frame's outer edge is the view's last unit: its last two device pixels.
+        const QImage view = PartOf(shot, *dialog, strip.StripView());
+        const QRgb shadow = strip.StripView().palette().color(QPalette::Shadow).rgb();
+        for (const int x : {view.width() - 2, view.width() - 1})
+            QCOMPARE(view.pixel(x, view.height() / 2), shadow);
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("high_density_album_faces"));
+        QVERIFY(demo.messenger.Messages().empty());
+    }
+
+    // A frame finer than the area's units keeps its detail: 640 x 480 columns alternating black
+    // and white, drawn at half size, one device pixel each.
+    void previewShowsDetailInDevicePixels() {
+        CImageData frame;
+        frame.Allocate(640, nullptr, 480, kFormatGrey8, 1);
+        for (int y = 0; y < 480; ++y) {
+            for (int x = 0; x < 640; ++x)
+                frame.Plane(0)[y * frame.Stride(0) + x] = x % 2 == 0 ? 0 : 255;
+        }
+        CRegPreviewDlg preview;
+        preview.show();
+        QCOMPARE(preview.SetImage(frame), 0);
+        const QImage row =
+            Shot(preview).copy(CRegPreviewDlg::kAreaX * kRatio, (CRegPreviewDlg::kAreaY + 40) * kRatio, 4, 1);
+        QCOMPARE(row.pixelColor(0, 0), QColor(Qt::black));
+        QCOMPARE(row.pixelColor(1, 0), QColor(Qt::white));
+        QCOMPARE(row.pixelColor(2, 0), QColor(Qt::black));
     }
 };
 

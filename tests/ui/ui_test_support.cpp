@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTest>
 #include <algorithm>
+
+#include "ui/org_list_ctrl.h"
+#include "ui/regist_img_page.h"
 
 namespace qzm_test {
 
@@ -39,6 +43,30 @@ QImage Grab(QWidget& widget) {
     QPixmap pixmap = widget.grab();
     pixmap.setDevicePixelRatio(1);
     return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers) {
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers,
+                      list.visualItemRect(list.topLevelItem(row)).center());
+}
+
+void ClickFace(qzm::CRegistImgPage& strip, int cell) {
+    using Strip = qzm::CRegistImgPage;
+    const QPoint inCell(Strip::kFrame + Strip::kCellLeft + Strip::kCellPitch * cell + 32,
+                        Strip::kFrame + Strip::kCellTop + 32);
+    QTest::mouseClick(&strip.StripView(), Qt::LeftButton, {}, inCell);
+}
+
+int HighlightedPixels(qzm::COrgListCtrl& list, int row) {
+    const QImage shot = Grab(*list.viewport());
+    const QRgb highlight = list.palette().color(QPalette::Active, QPalette::Highlight).rgb();
+    const QRect area = list.visualItemRect(list.topLevelItem(row)).intersected(shot.rect());
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += shot.pixel(x, y) == highlight ? 1 : 0;
+    }
+    return count;
 }
 
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos) {

@@ -14,6 +14,11 @@
 #include <string>
 #include <vector>
 
+namespace qzm {
+class COrgListCtrl;
+class CRegistImgPage;
+}  // namespace qzm
+
 namespace qzm_test {
 
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
@@ -32,6 +37,13 @@ QString SaveScreenshot(QWidget& widget, const QString& name);
 
 // The widget as drawn, at one image pixel per widget pixel.
 QImage Grab(QWidget& widget);
+
+// Clicks a row of the list, with modifiers held.
+void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Clicks the face in cell of the strip (no scrolling).
+void ClickFace(qzm::CRegistImgPage& strip, int cell);
+// The pixels of the list's row drawn in the selection's highlight colour.
+int HighlightedPixels(qzm::COrgListCtrl& list, int row);
 
 // Sends a mouse event of type to the widget at pos with the given button held.
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos);
