@@ -5,7 +5,6 @@
 #include <QTest>
 #include <QTimer>
 #include <map>
-#include <thread>
 
 #include "demo_harness.h"
 #include "device/qzm_frame.h"
@@ -19,6 +18,7 @@
 #include "ui/result_log_dlg.h"
 #include "ui/setting_dlg.h"
 #include "ui/state_bmp_button.h"
+#include "ui/window_calls.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -45,6 +45,29 @@ ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
     faults.responseCode = code;
     return faults;
 }
+
+// Runs action once, right before the first call a worker queued to the window thread is
+// delivered: what the user does in it lands before that call (a result, or a failure's report).
+class BeforeFirstWorkerCall : public QObject {
+public:
+    explicit BeforeFirstWorkerCall(std::function<void()> action) : action_(std::move(action)) {
+        qApp->installEventFilter(this);
+    }
+    ~BeforeFirstWorkerCall() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!ran_ && event->type() == QEvent::MetaCall && qobject_cast<CWindowCalls*>(watched) != nullptr) {
+            ran_ = true;
+            action_();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+    bool ran_ = false;
+};
 
 }  // namespace
 
@@ -284,9 +307,9 @@ private slots:
     }
 
     // A continuous run fails (a bad header byte) while the user clicks: the click lands after the
-    // queued failure report, or before it (the window thread busy while the run fails). Either
-    // way the failure is reported once, the toggle shows off, the mode ends idle, and no loop
-    // runs on behind the window's back: one command at a time.
+    // queued failure report, or before it. Either way the failure is reported once, the toggle
+    // shows off, the mode ends idle, and no loop runs on behind the window's back: one command at
+    // a time.
     void failedContinuousRunRacingAClick_data() {
         QTest::addColumn<QString>("click");
         QTest::addColumn<bool>("clickFirst");
@@ -309,29 +332,20 @@ private slots:
                                                              {"Execute once", panel.ExecuteOnceButton()}};
         ModuleFaults badSync;
         badSync.badSync = true;
+        demo.Host().SetFaults(badSync);
         demo.messenger.Script({MsgAnswer::kOk});
-        QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
-        QVERIFY(WaitForExecutions(*dialog, 2));
-
         bool clicked = false;
         auto clickNow = [&] {
             QTest::mouseClick(buttons.at(click), Qt::LeftButton);
             clicked = true;
         };
         if (clickFirst) {
-            // Results pace the loop: while the window thread does not run, the loop waits with a
-            // result for it and sends nothing. The fault goes in then, and the click is queued
-            // behind that result: showing it lets the next run fail, and the click is handled
-            // while that failure's report still waits in the queue.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            demo.Host().SetFaults(badSync);
-            QTimer::singleShot(0, this, [&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                clickNow();
-            });
+            // The first run fails; the click comes in just before its report is delivered.
+            BeforeFirstWorkerCall clickBeforeTheReport(clickNow);
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(clicked, kWaitMs);
         } else {
-            demo.Host().SetFaults(badSync);
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!demo.messenger.Messages().empty(), kWaitMs);
             QTRY_COMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
             demo.Host().SetFaults({});
