@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -35,6 +36,9 @@ public:
     }
     std::string Name() const override { return "Simulated module"; }
     std::string Start(std::string* errorText) override {
+        // Unplugged, the module's place is empty: opening it finds nothing there.
+        if (unplugged_)
+            return link_;
         if (!host_.Running() && !host_.Start(link_, errorText))
             return {};
         return host_.OpenPath();
@@ -42,9 +46,20 @@ public:
     void Stop() override { host_.Stop(); }
     qzm::CPtyModuleHost& Host() { return host_; }
 
+    // The adapter pulled out and plugged in again: until then nothing brings the module back.
+    void Unplug() {
+        unplugged_ = true;
+        host_.Stop();
+    }
+    bool PlugIn() {
+        unplugged_ = false;
+        return host_.Start(link_);
+    }
+
 private:
     qzm::CPtyModuleHost host_;
     const std::string link_;
+    std::atomic<bool> unplugged_{false};  // set by the test, read where the controller reconnects
 };
 
 // Runs action on the window thread as soon as the settings dialog is up (it makes its buttons when it

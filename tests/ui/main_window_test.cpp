@@ -272,8 +272,8 @@ private slots:
 
     // A silent module: one message, the panel idle again. Unplugged during continuous execution
     // with every function on: noticed as the port goes, long before the execution's time-out (a
-    // hundred seconds here), with one message; plugged in again, the next execution reopens the
-    // port by itself.
+    // hundred seconds here), with one message; a command while it is away says the port is not
+    // there; plugged in again, the next execution reopens the port by itself.
     void silentAndUnpluggedModule() {
         DemoHarness demo;
         std::ofstream("ExecTimeout.ini", std::ios::trunc) << "[Function]\r\nBodyDitect=100\r\n";
@@ -292,18 +292,22 @@ private slots:
         panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
         QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
         QVERIFY(WaitForExecutions(*dialog, 3));
-        demo.module->Stop();
+        demo.module->Unplug();
         QVERIFY(QTest::qWaitFor([&] { return dialog->Mode() == CQZMDemoDlg::kModeIdle; }, kWaitMs));
         QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
-        QVERIFY(demo.messenger.Messages()[1].text.endsWith(" was disconnected."));
+        // The run under way saw the port go, or the next one found it gone.
+        QVERIFY(demo.messenger.Messages()[1].text.contains("The serial port "));
         QVERIFY(!panel.ContinuousOn());
+        // Still unplugged: the command fails saying so.
+        QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
+        QCOMPARE(demo.messenger.Messages().size(), std::size_t{3});
+        QVERIFY(demo.messenger.Messages()[2].text.contains(" is not there ("));
 
-        std::string why;
-        QVERIFY(!demo.module->Start(&why).empty());
+        QVERIFY(demo.module->PlugIn());
         QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
         QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
         QCOMPARE(shown.count(), 1);
-        QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
+        QCOMPARE(demo.messenger.Messages().size(), std::size_t{3});
     }
 
     // A continuous run fails (a bad header byte) while the user clicks: the click lands after the
