@@ -391,7 +391,8 @@ TEST_F(SerialIntegration, CloseAndReopenWhileAnotherThreadExchanges) {
         if (!device.Open(module.OpenPath(), 921600))
             break;
         ++reopened;
-        std::this_thread::sleep_for(2ms);
+        // Long enough for a whole exchange on a slow (sanitized) build between two closes.
+        std::this_thread::sleep_for(20ms);
     }
     stop = true;
     worker.join();
