@@ -87,6 +87,17 @@ void CResultDC::Release() {
     height_ = 0;
 }
 
+bool CResultDC::MatchDevicePixelRatio(qreal devicePixelRatio) {
+    if (surface_.isNull() || DevicePixelRatio() == devicePixelRatio) {
+        return false;
+    }
+    const int width = width_;
+    const int height = height_;
+    const QImage::Format format = surface_.format();
+    Release();
+    return Create(width, height, format, devicePixelRatio) == 1;
+}
+
 int CResultDC::DrawImage(const CImageData& image) {
     const int format = image.Format();
     const std::uint8_t* plane = image.Plane(0);

@@ -40,6 +40,9 @@ public:
                qreal devicePixelRatio = 1.0);
     // Ends painting and frees the surface; Create may follow again.
     void Release();
+    // Makes the surface anew, same size and format, when devicePixelRatio differs from its own (the
+    // window moved to another screen). True when it did: its contents are then undefined.
+    bool MatchDevicePixelRatio(qreal devicePixelRatio);
 
     // Draws a 24-bit blue-green-red or 8-bit grey image, rows stored bottom-up as in a
     // device-independent bitmap (packed or padded to 4 bytes), as large as it fits and centred,

@@ -255,12 +255,9 @@ std::unique_ptr<QMenu> CImageDlg::BuildPictureMenu() {
 }
 
 void CImageDlg::PrepareSurface(qreal devicePixelRatio) {
-    if (resultDC_.DevicePixelRatio() == devicePixelRatio) {
-        return;
+    if (resultDC_.MatchDevicePixelRatio(devicePixelRatio)) {
+        surfaceStale_ = true;
     }
-    resultDC_.Release();
-    resultDC_.Create(kSurfaceSize, kSurfaceSize, QImage::Format_RGB32, devicePixelRatio);
-    surfaceStale_ = true;
 }
 
 void CImageDlg::RenderSurface() {

@@ -38,15 +38,6 @@ int CRegPreviewDlg::SetImage(const CImageData& grey) {
     return 0;
 }
 
-void CRegPreviewDlg::PrepareSurface(qreal devicePixelRatio) {
-    if (surface_.DevicePixelRatio() == devicePixelRatio) {
-        return;
-    }
-    surface_.Release();
-    surface_.Create(kAreaSide, kAreaSide, QImage::Format_RGB32, devicePixelRatio);
-    Render();
-}
-
 void CRegPreviewDlg::Render() {
     if (!surface_.Painter().isActive()) {
         return;
@@ -56,7 +47,10 @@ void CRegPreviewDlg::Render() {
 }
 
 void CRegPreviewDlg::paintEvent(QPaintEvent*) {
-    PrepareSurface(devicePixelRatioF());
+    // Another screen's ratio: the last frame is drawn again on a surface made for it.
+    if (surface_.MatchDevicePixelRatio(devicePixelRatioF())) {
+        Render();
+    }
     QPainter painter(this);
     painter.drawImage(kAreaX, kAreaY, surface_.Surface());
 }

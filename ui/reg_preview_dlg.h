@@ -37,9 +37,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Makes the surface anew at another ratio (the window moved to another screen) and draws the
-    // last frame on it again.
-    void PrepareSurface(qreal devicePixelRatio);
     // The grey area with the last frame taken, if any.
     void Render();
 
