@@ -23,7 +23,7 @@ struct PacedLine {
     PacedLine()
         : module(ModuleIdentity::Extended()), device(PortEnumerationRoots{"/nonexistent", "/nonexistent"}) {
         ok = module.Start() && device.Connection().Open(module.OpenPath(), static_cast<int>(kBaud));
-        device.SetDeviceType(CQZMDevice::kExtendedDevice);
+        device.SetDeviceType(kExtendedDevice);
         module.SetPacing(kBaud);
     }
     CPtyModuleHost module;

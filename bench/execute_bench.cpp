@@ -16,7 +16,7 @@ void RunExecutions(benchmark::State& state, std::uint32_t paceBaud) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    device.SetDeviceType(CQZMDevice::kExtendedDevice);
+    device.SetDeviceType(kExtendedDevice);
     // Settings that let everything in the scene be reported.
     std::uint8_t response = 0;
     const int thresholds[4] = {0, 0, 0, 0};

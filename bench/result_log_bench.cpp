@@ -78,7 +78,7 @@ void BM_InsertBlockWith150Present(benchmark::State& state) {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(folder);
 
-    CSettingsStore::FunctionFlags functions;
+    FunctionSwitches functions;
     functions.fill(true);
     CExecResult result = BusyResult();
     {

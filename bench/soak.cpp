@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     }
     qzm::CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
     panel.FunctionSelect().SetFunctions(
-        qzm::CDemoController::Functions{true, true, true, true, true, true, true, true, true, true});
+        qzm::FunctionSwitches{true, true, true, true, true, true, true, true, true, true});
     panel.SelectImageSize(qzm::kImage320x240);
 
     long shown = 0;

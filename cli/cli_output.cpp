@@ -94,7 +94,7 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
             options.json = true;
         } else if (arg == "--functions" && hasValue) {
             const std::string list = args[++i];
-            CDemoController::Functions chosen{};
+            FunctionSwitches chosen{};
             if (list == "all") {
                 chosen.fill(true);
             } else if (list != "none") {

@@ -12,7 +12,7 @@ namespace qzm {
 
 struct ExecuteOptions {
     // Not given: the stored choices.
-    std::optional<CDemoController::Functions> functions;
+    std::optional<FunctionSwitches> functions;
     std::optional<int> imageSize;
     int count = 1;
     std::string saveFramesDir;

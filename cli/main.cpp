@@ -26,8 +26,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-constexpr int kMsgNameTaken = 2110;
-
 const char kUsage[] =
     "usage: qzm-cli [--dir DIR] [--port PORT | --simulate[=basic|extended]] [--baud N] COMMAND [ARGS]\n"
     "commands:\n"
@@ -72,7 +70,7 @@ int Report(const DeviceOutcome& outcome, DeviceOperation operation, const std::s
 // windowed program saves it when a connection ends (./DB/qzcxx.qzb). Its next start sends that file
 // to the module, which would otherwise undo the change with an older album.
 int SaveBackupAfterChange(CDemoController& controller, const DeviceOutcome& change, int exitCode) {
-    if (!change.moduleChanged || controller.Device()->DeviceType() != CQZMDevice::kExtendedDevice)
+    if (!change.moduleChanged || controller.Device()->DeviceType() != kExtendedDevice)
         return exitCode;
     return Report(controller.SaveAlbumBackup(), DeviceOperation::kCloseBackup) != kExitOk ? kExitFailed
                                                                                           : exitCode;
@@ -164,7 +162,7 @@ private:
 };
 
 int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
-    const CDemoController::Functions functions = options.functions.value_or(controller.ActiveFunctions());
+    const FunctionSwitches functions = options.functions.value_or(controller.ActiveFunctions());
     const int imageSize = options.imageSize.value_or(controller.ExecuteImage());
     if (!options.saveFramesDir.empty()) {
         std::error_code ec;
@@ -217,7 +215,7 @@ int RunStoreCommand(CDemoController& controller, const CliRequest& request) {
         return kExitOk;
     }
     if (!controller.IsNameUnique(request.text, request.command == "add-user" ? -1 : request.user)) {
-        PrintMessage(LoadString(kMsgNameTaken));
+        PrintMessage(LoadString(kStrNameTaken));
         return kExitFailed;
     }
     if (request.command == "add-user") {
@@ -341,7 +339,7 @@ int main(int argc, char** argv) {
 
     CDemoController controller;
     controller.SetSimulatedPort(std::make_unique<CSimulatedModulePort>(
-        LoadString(kStringSimulatedModule),
+        LoadString(kStrSimulatedModule),
         options.simulate == "basic" ? ModuleIdentity::Basic() : ModuleIdentity::Extended()));
     controller.LoadAll();
     if (request.command == "ports") {
@@ -355,7 +353,7 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
 
-    const std::string port = !options.simulate.empty() ? std::string(LoadString(kStringSimulatedModule))
+    const std::string port = !options.simulate.empty() ? std::string(LoadString(kStrSimulatedModule))
                              : !options.port.empty()   ? options.port
                                                        : controller.PortName();
     if (port.empty())

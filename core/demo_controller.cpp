@@ -142,7 +142,7 @@ int CDemoController::OutputLogFlag() const {
     return outputLogFlag_;
 }
 
-CDemoController::Functions CDemoController::ActiveFunctions() const {
+FunctionSwitches CDemoController::ActiveFunctions() const {
     std::lock_guard lock(settingsMutex_);
     return activeFunctions_;
 }
@@ -407,7 +407,7 @@ DeviceOutcome CDemoController::ApplyChangedSettings(int cameraAngle, const int t
 }
 
 DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
-                                           const Functions& functions) {
+                                           const FunctionSwitches& functions) {
     if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
         return back;
     bool functionsChanged = false;
@@ -459,7 +459,7 @@ int CDemoController::TotalDataCount() const {
 }
 
 std::string CDemoController::MakeDefaultUserName() const {
-    return FormatString(kStringDefaultUserName, RegistCount() + 1);
+    return FormatString(kStrDefaultUserName, RegistCount() + 1);
 }
 
 bool CDemoController::IsNameUnique(const std::string& name, int id) const {

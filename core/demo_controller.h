@@ -23,7 +23,6 @@
 #include "device/simulated_port.h"
 #include "files/file_operate.h"
 #include "image/image_data.h"
-#include "present/result_text.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
 
@@ -31,8 +30,6 @@ namespace qzm {
 
 class CDemoController {
 public:
-    using Functions = CSettingsStore::FunctionFlags;
-
     // One of the ten image slots for a user's registered faces (64 x 64, display format).
     struct ImageSlot {
         int dataNumber = -1;  // -1 = empty
@@ -70,7 +67,7 @@ public:
     DeviceOutcome ApplyChangedSettings(int cameraAngle, const int thresholds[4], const CRange ranges[3],
                                        int yaw, int roll);
     DeviceOutcome ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
-                              const Functions& functions);
+                              const FunctionSwitches& functions);
     // The 160 x 120 image alone, for the live image of the album page.
     DeviceOutcome ExecuteImageOnly(CImageData* image);
 
@@ -134,7 +131,7 @@ public:
     void SetAutoConnect(int autoConnect);
     void SetOutputLogFlag(int outputLogFlag);
     int OutputLogFlag() const;
-    Functions ActiveFunctions() const;
+    FunctionSwitches ActiveFunctions() const;
     int ExecuteImage() const;
     ExecSettings CurrentSettings() const;
     ExecSettings DefaultSettings() const;
@@ -196,7 +193,7 @@ private:
     int baudRate_ = 0;
     int cameraAngle_ = 0;
     int autoConnect_ = 0;
-    Functions activeFunctions_{};
+    FunctionSwitches activeFunctions_{};
     int executeImage_ = 1;
     ExecSettings currentSettings_;
     int outputLogFlag_ = 0;

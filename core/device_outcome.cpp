@@ -9,36 +9,6 @@ namespace qzm {
 
 namespace {
 
-enum MessageId : int {
-    kMsgRegistrationSuccessful = 2080,
-    kMsgFaceNotFound = 2081,
-    kMsgMultipleFaces = 2082,
-    kMsgRegistrationUnsuccessful = 2083,
-    kMsgDeleteCompleted = 2090,
-    kMsgDeleteFailed = 2091,
-    kMsgSomeUsersNotDeleted = 2092,
-    kMsgNotResponding = 5000,
-    kMsgCommunicationError = 5001,
-    kMsgModuleRefused = 5002,
-    kMsgCommandFailed = 5003,
-    kMsgNoPortPermission = 5004,
-    kMsgPortNotThere = 5005,
-    kMsgPortBusy = 5006,
-    kMsgPortDisconnected = 5007,
-    kMsgPortUnusable = 5008,
-    kMsgNotSupported = 5009,
-    kMsgNotSetUpAgain = 5012,
-    kMsgAlbumLoaded = 5031,
-    kMsgAlbumSaved = 5032,
-    kMsgCannotOpenAlbum = 5033,
-    kMsgCannotSaveAlbum = 5034,
-    kMsgPcDiffers = 5040,
-    kMsgCannotWrite = 5041,
-    kMsgCannotLoadBackup = 5211,
-    kMsgCannotSaveBackup = 5212,
-    kMsgStartupCheckNotRun = 5213,
-};
-
 // The system gave no words for it.
 const char kNoReason[] = "no reason given";
 
@@ -55,37 +25,37 @@ MessageText ExchangeText(int result) {
     switch (result) {
         case kProtocolTimeout:
         case kProtocolBadSync:
-            return {kMsgNotResponding, {}};
+            return {kStrNotResponding, {}};
         case kProtocolShortHeader:
         case kReceiveFailed:
         case kProtocolTooMuchData:
-            return {kMsgCommunicationError, {}};
+            return {kStrCommunicationError, {}};
         case kProtocolNotSupported:
-            return {kMsgNotSupported, {}};
+            return {kStrNotSupported, {}};
         default:
-            return {kMsgCommandFailed, {result}};
+            return {kStrCommandFailed, {result}};
     }
 }
 
 MessageText PortDetail(const DeviceOutcome& o) {
     if (o.portLost)
-        return {kMsgPortDisconnected, {o.port}};
+        return {kStrPortDisconnected, {o.port}};
     switch (o.portError) {
         case kSerialOk:
             return {};
         case kSerialNotFound:
-            return {kMsgPortNotThere, {o.port, Reason(o.portText)}};
+            return {kStrPortNotThere, {o.port, Reason(o.portText)}};
         case kSerialBusy:
-            return {kMsgPortBusy, {o.port, Reason(o.portText)}};
+            return {kStrPortBusy, {o.port, Reason(o.portText)}};
         default:
-            return {kMsgPortUnusable, {o.port, Reason(o.portText)}};
+            return {kStrPortUnusable, {o.port, Reason(o.portText)}};
     }
 }
 
 MessageText FileDetail(const DeviceOutcome& o) {
     if (o.file.empty())
         return {};
-    return {kMsgCannotWrite, {o.file, Reason(o.fileText)}};
+    return {kStrCannotWrite, {o.file, Reason(o.fileText)}};
 }
 
 // Which reasons a message leaves out because its own text already says them.
@@ -99,7 +69,7 @@ MessageText Detail(const DeviceOutcome& o, Said said) {
     if (detail.id == 0)
         detail = FileDetail(o);
     if (detail.id == 0 && o.Refused() && said != Said::kResponseCode)
-        detail = {kMsgModuleRefused, {int{o.response}}};
+        detail = {kStrModuleRefused, {int{o.response}}};
     const bool withExchange = said != Said::kExchange;
     if (detail.id == 0 && withExchange && o.result != kProtocolOk && o.result != kProtocolNoConnection)
         detail = ExchangeText(o.result);
@@ -182,9 +152,9 @@ std::string UserMessage::Format() const {
 UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const std::string& albumPath) {
     using Op = DeviceOperation;
     if (o.portError == kSerialNoPermission)
-        return Warning({kMsgNoPortPermission, {o.port, Reason(o.portText)}});
+        return Warning({kStrNoPortPermission, {o.port, Reason(o.portText)}});
     if (o.notSetUpAgain)
-        return Warning({kMsgNotSetUpAgain, {o.port}}, Detail(o, Said::kNothing));
+        return Warning({kStrNotSetUpAgain, {o.port}}, Detail(o, Said::kNothing));
     const int response = o.response;
     switch (operation) {
         case Op::kConnection:
@@ -192,63 +162,63 @@ UserMessage MessageFor(const DeviceOutcome& o, DeviceOperation operation, const 
         case Op::kSettings:
             if (o.ok())
                 return {};
-            return Warning({kMsgNotResponding, {}}, Detail(o, Said::kExchange));
+            return Warning({kStrNotResponding, {}}, Detail(o, Said::kExchange));
         case Op::kExecution:
             if (o.ok())
                 return {};
             if (o.Refused())
-                return Warning({kMsgModuleRefused, {response}}, PortDetail(o));
+                return Warning({kStrModuleRefused, {response}}, PortDetail(o));
             return Warning(ExchangeText(o.result), PortDetail(o));
         case Op::kRegistration:
             if (o.ok())
-                return Information(kMsgRegistrationSuccessful);
+                return Information(kStrRegistrationSuccessful);
             if (o.result != kProtocolOk)
-                return Warning({kMsgNotResponding, {}}, PortDetail(o));
+                return Warning({kStrNotResponding, {}}, PortDetail(o));
             if (!o.file.empty())
-                return Warning({kMsgPcDiffers, {o.file, Reason(o.fileText)}});
+                return Warning({kStrPcDiffers, {o.file, Reason(o.fileText)}});
             if (response == 0x01)
-                return Warning({kMsgFaceNotFound, {}});
+                return Warning({kStrFaceNotFound, {}});
             if (response == 0x02)
-                return Warning({kMsgMultipleFaces, {}});
-            return Warning({kMsgRegistrationUnsuccessful, {}}, {kMsgModuleRefused, {response}});
+                return Warning({kStrMultipleFaces, {}});
+            return Warning({kStrRegistrationUnsuccessful, {}}, {kStrModuleRefused, {response}});
         case Op::kDeletion:
             if (o.ok())
-                return Information(kMsgDeleteCompleted);
+                return Information(kStrDeleteCompleted);
             if (o.moduleChanged && !o.file.empty())
-                return Warning({kMsgPcDiffers, {o.file, Reason(o.fileText)}});
-            return Warning({kMsgDeleteFailed, {}}, Detail(o, Said::kNothing));
+                return Warning({kStrPcDiffers, {o.file, Reason(o.fileText)}});
+            return Warning({kStrDeleteFailed, {}}, Detail(o, Said::kNothing));
         case Op::kAlbumLoad:
             if (o.ok())
-                return Information(kMsgAlbumLoaded);
-            return Warning({kMsgCannotOpenAlbum, {albumPath, response}}, Detail(o, Said::kResponseCode));
+                return Information(kStrAlbumLoaded);
+            return Warning({kStrCannotOpenAlbum, {albumPath, response}}, Detail(o, Said::kResponseCode));
         case Op::kAlbumSave:
             if (o.ok())
-                return Information(kMsgAlbumSaved);
-            return Warning({kMsgCannotSaveAlbum, {albumPath, response}}, Detail(o, Said::kResponseCode));
+                return Information(kStrAlbumSaved);
+            return Warning({kStrCannotSaveAlbum, {albumPath, response}}, Detail(o, Said::kResponseCode));
         case Op::kStartupRestore:
             if (o.ok())
                 return {};
             // Asked with Yes and No: try again?
-            return {{kMsgCannotLoadBackup, {response}},
+            return {{kStrCannotLoadBackup, {response}},
                     Detail(o, Said::kResponseCode),
                     MessageIcon::kInformation,
                     true};
         case Op::kStartupCheck:
             if (o.ok())
                 return {};
-            return Warning({kMsgStartupCheckNotRun, {}}, Detail(o, Said::kNothing));
+            return Warning({kStrStartupCheckNotRun, {}}, Detail(o, Said::kNothing));
         case Op::kCloseBackup:
             if (o.ok())
                 return {};
-            return Warning({kMsgCannotSaveBackup, {response}}, Detail(o, Said::kResponseCode));
+            return Warning({kStrCannotSaveBackup, {response}}, Detail(o, Said::kResponseCode));
     }
     return {};
 }
 
 UserMessage MessageForDeletions(int done, int attempted) {
     if (done == attempted)
-        return Information(kMsgDeleteCompleted);
-    return Warning({done == 0 ? kMsgDeleteFailed : kMsgSomeUsersNotDeleted, {}});
+        return Information(kStrDeleteCompleted);
+    return Warning({done == 0 ? kStrDeleteFailed : kStrSomeUsersNotDeleted, {}});
 }
 
 }  // namespace qzm

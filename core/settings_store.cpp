@@ -107,7 +107,7 @@ int CSettingsStore::WriteCameraAngle(int angle) const {
     return CFileOperate::WriteIniInt("Camera", "CameraAngle", SettingsIniPath(), angle);
 }
 
-int CSettingsStore::ReadActiveFunctions(FunctionFlags& flags) const {
+int CSettingsStore::ReadActiveFunctions(FunctionSwitches& flags) const {
     const int mask = ReadInt(SettingsIniPath(), "ActiveFunction", "Function", 0);
     for (int i = 0; i < kFunctionCount; ++i) {
         flags[static_cast<std::size_t>(i)] = ((mask >> i) & 1) != 0;
@@ -115,7 +115,7 @@ int CSettingsStore::ReadActiveFunctions(FunctionFlags& flags) const {
     return 0;
 }
 
-int CSettingsStore::WriteActiveFunctions(const FunctionFlags& flags) const {
+int CSettingsStore::WriteActiveFunctions(const FunctionSwitches& flags) const {
     int mask = 0;
     for (int i = 0; i < kFunctionCount; ++i) {
         if (flags[static_cast<std::size_t>(i)]) {

@@ -10,14 +10,12 @@
 #include <string>
 
 #include "device/exec_settings.h"
+#include "device/qzm_results.h"
 
 namespace qzm {
 
 class CSettingsStore {
 public:
-    static constexpr int kFunctionCount = 10;  // Human Body, Hand, Face, Direction, Age, Gender, ...
-    using FunctionFlags = std::array<bool, kFunctionCount>;
-
     static constexpr int kDefaultBaudRate = 921600;
     static constexpr int kDefaultLimitLogBlock = 150;
     static constexpr int kDefaultExecuteImage = 1;  // 320x240
@@ -48,8 +46,8 @@ public:
     int ReadCameraAngle() const;  // 0; index 0..3 = 0, 90, 180, 270 degrees
     int WriteCameraAngle(int angle) const;
     // The Function bit mask: bit i switches function i (default 0, all off).
-    int ReadActiveFunctions(FunctionFlags& flags) const;
-    int WriteActiveFunctions(const FunctionFlags& flags) const;
+    int ReadActiveFunctions(FunctionSwitches& flags) const;
+    int WriteActiveFunctions(const FunctionSwitches& flags) const;
     int ReadExecuteImage() const;  // 1; 0 no image, 1 = 320x240, 2 = 160x120
     int WriteExecuteImage(int size) const;
     // Body, Hand, Face, Recognition; -1 when absent.

@@ -99,7 +99,7 @@ int CQZMDevice::Execute(int imageOption, int minFaceSize, int yawCode, int rollC
     p.recognitionUserCount = recognitionUserCount;
     const int timeout = LookupTimeout(CTimeoutTables::kImageRule) + LookupTimeout(kCmdExecute);
 
-    const FunctionFlags flags = FlagsFromSwitches(functions);
+    const FunctionRequestBytes flags = FlagsFromSwitches(functions);
     const bool wantsImage = ExecImageSize(imageOption) > 0;
     std::uint8_t* pixels = wantsImage && image != nullptr ? image->Plane(0) : nullptr;
     const std::size_t capacity = pixels != nullptr ? image->PlaneCapacity(0) : 0;
@@ -114,7 +114,7 @@ int CQZMDevice::Execute(int imageOption, int minFaceSize, int yawCode, int rollC
     return code;
 }
 
-int CQZMDevice::SendExecute(int timeoutMs, FunctionFlags flags, int imageOption, std::uint8_t* pixels,
+int CQZMDevice::SendExecute(int timeoutMs, FunctionRequestBytes flags, int imageOption, std::uint8_t* pixels,
                             std::size_t capacity, CRawExecResult* raw, std::uint8_t* response) {
     // The extended command set answers with five expression scores.
     return DeviceType() == kExtendedDevice ? protocol_.ExecuteEx(supportedCommands_, timeoutMs, flags,

@@ -23,10 +23,6 @@ struct VersionInfo {
 
 class CQZMDevice {
 public:
-    // Device type 1 is the extended command set (album commands, five expression scores).
-    static constexpr int kBasicDevice = 0;
-    static constexpr int kExtendedDevice = 1;
-
     explicit CQZMDevice(PortEnumerationRoots roots = {});
     virtual ~CQZMDevice() = default;
     CQZMDevice(const CQZMDevice&) = delete;
@@ -97,7 +93,7 @@ public:
 
 private:
     int LookupTimeout(std::uint8_t code) { return timeouts_.Lookup(code, DeviceType(), timeoutParameters_); }
-    int SendExecute(int timeoutMs, FunctionFlags flags, int imageOption, std::uint8_t* pixels,
+    int SendExecute(int timeoutMs, FunctionRequestBytes flags, int imageOption, std::uint8_t* pixels,
                     std::size_t capacity, CRawExecResult* raw, std::uint8_t* response);
 
     CRS232Connection connection_;

@@ -13,7 +13,8 @@ constexpr std::size_t kCommandHeaderSize = 4;   // sync, code, 16-bit length
 constexpr std::size_t kResponseHeaderSize = 6;  // sync, response code, 32-bit length
 constexpr std::uint32_t kInvalidDataLength = 0xFFFFFFFFu;
 
-// Command codes the program knows.
+// Command codes the program knows. The module lists the kCmdUnknown codes among its commands, but
+// what they do is not known and the program sends none of them.
 enum CommandCode : std::uint8_t {
     kCmdGetVersion = 0x00,
     kCmdSetCameraAngle = 0x01,
@@ -26,15 +27,19 @@ enum CommandCode : std::uint8_t {
     kCmdGetSizeRange = 0x08,
     kCmdSetFaceAngle = 0x09,
     kCmdGetFaceAngle = 0x0A,
+    kCmdUnknown0F = 0x0F,
     kCmdRegister = 0x10,
     kCmdDeleteData = 0x11,
     kCmdDeleteUser = 0x12,
     kCmdDeleteAll = 0x13,
     kCmdGetUserData = 0x15,
+    kCmdUnknown16 = 0x16,
     kCmdSaveAlbum = 0x20,
     kCmdLoadAlbum = 0x21,
     kCmdWriteFlash = 0x22,
     kCmdReformatFlash = 0x30,
+    kCmdUnknown80 = 0x80,
+    kCmdUnknown81 = 0x81,
 };
 
 inline void PutLE16(std::vector<std::uint8_t>& out, std::uint16_t v) {

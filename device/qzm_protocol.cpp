@@ -36,12 +36,19 @@ std::vector<std::uint8_t> UserData(std::uint16_t user) {
 }  // namespace
 
 SupportedCommands SupportedCommandsFor(int deviceType) {
-    if (deviceType == 1) {
-        return {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0F, 0x10,
-                0x11, 0x12, 0x13, 0x15, 0x16, 0x20, 0x21, 0x22, 0x30, 0x16, 0x80, 0x81};
+    // Each list holds a code once: the module's own list for the extended set names 0x16 twice,
+    // which adds nothing, as the program sends only codes that are named here.
+    SupportedCommands list = {kCmdGetVersion,  kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,
+                              kCmdSetThreshold, kCmdGetThreshold,  kCmdSetSizeRange,   kCmdGetSizeRange,
+                              kCmdSetFaceAngle, kCmdGetFaceAngle,  kCmdUnknown0F,      kCmdRegister,
+                              kCmdDeleteData,   kCmdDeleteUser,    kCmdDeleteAll,      kCmdGetUserData,
+                              kCmdUnknown16};
+    if (deviceType == kExtendedDevice) {
+        list.insert(list.begin() + 4, kCmdExecuteEx);
+        list.insert(list.end(), {kCmdSaveAlbum, kCmdLoadAlbum, kCmdWriteFlash, kCmdReformatFlash});
     }
-    return {0x00, 0x01, 0x02, 0x03, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,
-            0x0F, 0x10, 0x11, 0x12, 0x13, 0x15, 0x16, 0x80, 0x81};
+    list.insert(list.end(), {kCmdUnknown80, kCmdUnknown81});
+    return list;
 }
 
 CQZMProtocol::CQZMProtocol(CConnection* connection, FrameTrace* trace)
@@ -208,14 +215,14 @@ int CQZMProtocol::SetFaceAngle(const SupportedCommands& supported, int timeoutMs
     return Command(supported, timeoutMs, kSetFaceAngle, data, response);
 }
 
-int CQZMProtocol::Execute(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags,
+int CQZMProtocol::Execute(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags,
                           int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
                           CRawExecResult* raw, std::uint8_t* response) {
     return RunExecute(ExecuteInfo(kCmdExecute, imageOption), supported, timeoutMs, flags, imageOption, pixels,
                       pixelCapacity, raw, response);
 }
 
-int CQZMProtocol::ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags,
+int CQZMProtocol::ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags,
                             int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
                             CRawExecResult* raw, std::uint8_t* response) {
     return RunExecute(ExecuteInfo(kCmdExecuteEx, imageOption), supported, timeoutMs, flags, imageOption,
@@ -223,7 +230,7 @@ int CQZMProtocol::ExecuteEx(const SupportedCommands& supported, int timeoutMs, F
 }
 
 int CQZMProtocol::RunExecute(const CommandInfo& info, const SupportedCommands& supported, int timeoutMs,
-                             FunctionFlags flags, int imageOption, std::uint8_t* pixels,
+                             FunctionRequestBytes flags, int imageOption, std::uint8_t* pixels,
                              std::size_t pixelCapacity, CRawExecResult* raw, std::uint8_t* response) {
     const std::uint8_t request[3] = {flags.flags1, flags.flags2, static_cast<std::uint8_t>(imageOption)};
     const int result = Command(supported, timeoutMs, info, request, response, raw != nullptr);

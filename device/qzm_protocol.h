@@ -27,6 +27,10 @@ enum ProtocolResult : int {
 };
 
 // Command codes a device accepts, one entry per code.
+// The module's command set, told by its version: the extended one adds the album commands and the
+// execution with five expression scores.
+enum DeviceType : int { kBasicDevice = 0, kExtendedDevice = 1 };
+
 using SupportedCommands = std::vector<std::int32_t>;
 SupportedCommands SupportedCommandsFor(int deviceType);
 
@@ -81,9 +85,9 @@ public:
     // Execute (0x03, three-value expression) and ExecuteEx (0x04, five scores); both are checked as
     // 0x03. On success with response code 0 the answer is parsed into raw, its image pixels going to
     // pixels (at most pixelCapacity bytes).
-    int Execute(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags, int imageOption,
+    int Execute(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags, int imageOption,
                 std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw, std::uint8_t* response);
-    int ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionFlags flags, int imageOption,
+    int ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags, int imageOption,
                   std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw,
                   std::uint8_t* response);
 
@@ -123,7 +127,7 @@ protected:
 
 private:
     int RunExecute(const CommandInfo& info, const SupportedCommands& supported, int timeoutMs,
-                   FunctionFlags flags, int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
+                   FunctionRequestBytes flags, int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
                    CRawExecResult* raw, std::uint8_t* response);
 
     static constexpr std::size_t kAnswerOffset = 6;  // the header sits in front of the data

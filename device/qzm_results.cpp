@@ -136,8 +136,8 @@ std::size_t ExecAnswerCapacity(int imageOption) {
     return kExecResultRoom + ExecImageSize(imageOption);
 }
 
-FunctionFlags FlagsFromSwitches(const bool switches[kFunctionCount]) {
-    FunctionFlags flags;
+FunctionRequestBytes FlagsFromSwitches(const bool switches[kFunctionCount]) {
+    FunctionRequestBytes flags;
     for (int i = 0; i < 8; ++i) {
         if (switches[i])
             flags.flags1 |= static_cast<std::uint8_t>(1u << i);
@@ -150,7 +150,7 @@ FunctionFlags FlagsFromSwitches(const bool switches[kFunctionCount]) {
 }
 
 std::array<std::uint8_t, 3> BuildExecRequest(const bool switches[kFunctionCount], int imageOption) {
-    const FunctionFlags flags = FlagsFromSwitches(switches);
+    const FunctionRequestBytes flags = FlagsFromSwitches(switches);
     return {flags.flags1, flags.flags2, static_cast<std::uint8_t>(imageOption)};
 }
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace qzm {
@@ -27,6 +29,9 @@ enum FunctionIndex : int {
     kFunctionCount,
 };
 
+// The ten function switches, on or off, in function order.
+using FunctionSwitches = std::array<bool, kFunctionCount>;
+
 // Transfer image size, also the image option byte of the request.
 enum ImageOption : int {
     kImageNone = 0,
@@ -42,12 +47,13 @@ std::size_t ExecImageSize(int imageOption);
 // The most answer data an execution with this option accepts.
 std::size_t ExecAnswerCapacity(int imageOption);
 
-// Switches 0 to 7 are bits 0 to 7 of the first byte, switches 8 and 9 bits 0 and 1 of the second.
-struct FunctionFlags {
+// The switches as the Execute request carries them: switches 0 to 7 are bits 0 to 7 of the first
+// byte, switches 8 and 9 bits 0 and 1 of the second.
+struct FunctionRequestBytes {
     std::uint8_t flags1 = 0;
     std::uint8_t flags2 = 0;
 };
-FunctionFlags FlagsFromSwitches(const bool switches[kFunctionCount]);
+FunctionRequestBytes FlagsFromSwitches(const bool switches[kFunctionCount]);
 // Data of the Execute commands: the two flag bytes and the image option.
 std::array<std::uint8_t, 3> BuildExecRequest(const bool switches[kFunctionCount], int imageOption);
 
@@ -195,6 +201,9 @@ public:
     int userId = -1;
     int score = -1;
 };
+
+// A registered user as a recognition result is named: user number and name.
+using UserName = std::pair<int, std::string>;
 
 // Everything about one face; a record whose function was off or cut off stays invalid.
 struct CFaceResult {

@@ -10,19 +10,6 @@ namespace qzm {
 
 namespace {
 
-enum : int {
-    kStrAge = 2500,
-    kStrAgeUnknown = 2501,
-    kStrMale = 2510,
-    kStrFemale = 2511,
-    kStrGenderUnknown = 2512,
-    kStrNotRegistered = 2515,
-    kStrDataNotRegistered = 2516,
-    kStrRecognitionUnknown = 2517,
-    kStrExpressionNameBase = 2519,  // + expression index 1 to 5
-    kStrExpressionUnknown = 2525,
-};
-
 constexpr int kNotPossible = -128;
 constexpr int kBlinkBarWidth = 5;  // frame columns x to x + 4
 constexpr int kNoRegisteredData = -127;
@@ -198,7 +185,7 @@ std::vector<LabelLine> FaceLabels(const bool flags[kFunctionCount], const CFaceR
                 text = LoadString(kStrNotRegistered);
                 break;
             case kNotPossible:
-                text = LoadString(kStrRecognitionUnknown);
+                text = LoadString(kStrLabelRecognitionUnknown);
                 break;
             case kNoRegisteredData:
                 text = LoadString(kStrDataNotRegistered);
@@ -211,14 +198,14 @@ std::vector<LabelLine> FaceLabels(const bool flags[kFunctionCount], const CFaceR
     if (flags[kFunctionAge]) {
         const CQZMAgeRes& age = face.age;
         lines.push_back({age.IsValid() && age.age == kNotPossible
-                             ? std::string(LoadString(kStrAgeUnknown))
-                             : FormatString(kStrAge, age.IsValid() ? age.age : -1),
+                             ? std::string(LoadString(kStrLabelAgeUnknown))
+                             : FormatString(kStrLabelAge, age.IsValid() ? age.age : -1),
                          kAgeColour});
     }
     if (flags[kFunctionGender]) {
         const CQZMGenderRes& gender = face.gender;
         if (gender.IsValid() && gender.gender == kNotPossible) {
-            lines.push_back({LoadString(kStrGenderUnknown), kGenderUnknownColour});
+            lines.push_back({LoadString(kStrLabelGenderUnknown), kGenderUnknownColour});
         } else if (gender.IsValid() && gender.gender == 1) {
             lines.push_back({LoadString(kStrMale), kMaleColour});
         } else {
@@ -228,13 +215,13 @@ std::vector<LabelLine> FaceLabels(const bool flags[kFunctionCount], const CFaceR
     if (flags[kFunctionExpression]) {
         const int index = StrongestExpression(face.expression);
         if (index == kNotPossible) {
-            lines.push_back({LoadString(kStrExpressionUnknown), kExpressionUnknownColour});
+            lines.push_back({LoadString(kStrLabelExpressionUnknown), kExpressionUnknownColour});
         } else {
             // Only the five expression codes have names; an index outside the colour table (a
             // record that is not valid, an unknown code) is shown in the neutral colour.
             const bool named = index >= 1 && index <= 5;
             const bool coloured = index >= 0 && index < static_cast<int>(kExpressionColours.size());
-            lines.push_back({named ? LoadString(kStrExpressionNameBase + index) : "",
+            lines.push_back({named ? LoadString(kStrExpressionNeutral - 1 + index) : "",
                              kExpressionColours[coloured ? index : 0]});
         }
     }

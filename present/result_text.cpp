@@ -8,43 +8,6 @@ namespace qzm {
 
 namespace {
 
-// String ids of the result texts.
-enum : int {
-    kStrExecute = 3015,
-    kStrResult = 3016,
-    kStrBlockSeparator = 3020,
-    kStrFaceSeparator = 3021,
-    kStrFunctionSummary = 3030,
-    kStrResponse = 3040,
-    kStrNotResponding = 3050,
-    kStrCommunicationError = 3051,
-    kStrHeaderProgram = 3060,
-    kStrHeaderFirmware = 3061,
-    kStrBodyCount = 3100,
-    kStrHandCount = 3101,
-    kStrFaceCount = 3102,
-    kStrDetection = 3103,
-    kStrDirection = 3104,
-    kStrAge = 3105,
-    kStrGender = 3106,
-    kStrGaze = 3107,
-    kStrBlink = 3108,
-    kStrRecognition = 3110,
-    kStrExpressionOne = 3120,
-    kStrExpressionFive = 3121,
-    kStrAgeNotPossible = 3200,
-    kStrGenderNotPossible = 3201,
-    kStrGazeNotPossible = 3202,
-    kStrBlinkNotPossible = 3203,
-    kStrExpressionNotPossible = 3204,
-    kStrRecognitionNotPossible = 3205,
-    kStrRecognitionNoData = 3206,
-    kStrMale = 2510,
-    kStrFemale = 2511,
-    kStrNotRegistered = 2515,
-    kStrExpressionNameBase = 2519,  // + expression code 1 to 5
-};
-
 constexpr int kNotPossible = -128;
 constexpr int kNoRegisteredData = -127;
 constexpr int kNoMatch = -1;
@@ -60,7 +23,7 @@ void AppendLine(std::string& text, const std::string& line) {
 }
 
 std::string DetectionLine(int index, const CQZMDetectRes& d) {
-    return FormatString(kStrDetection, index, d.x, d.y, d.size, d.confidence);
+    return FormatString(kStrLogDetection, index, d.x, d.y, d.size, d.confidence);
 }
 
 std::string DetectionText(int countId, const std::vector<CQZMDetectRes>& records) {
@@ -74,48 +37,48 @@ std::string DetectionText(int countId, const std::vector<CQZMDetectRes>& records
 
 std::string DirectionLine(const CQZMDirectRes& r) {
     if (!r.IsValid()) {
-        return FormatString(kStrDirection, 0, 0, 0, -1);
+        return FormatString(kStrLogDirection, 0, 0, 0, -1);
     }
-    return FormatString(kStrDirection, r.yaw, r.pitch, r.roll, r.confidence);
+    return FormatString(kStrLogDirection, r.yaw, r.pitch, r.roll, r.confidence);
 }
 
 std::string AgeLine(const CQZMAgeRes& r) {
     if (!r.IsValid()) {
-        return FormatString(kStrAge, -1, -1);
+        return FormatString(kStrLogAge, -1, -1);
     }
     if (r.age == kNotPossible) {
-        return LoadString(kStrAgeNotPossible);
+        return LoadString(kStrLogAgeNotPossible);
     }
-    return FormatString(kStrAge, r.age, r.confidence);
+    return FormatString(kStrLogAge, r.age, r.confidence);
 }
 
 std::string GenderLine(const CQZMGenderRes& r) {
     const int gender = r.IsValid() ? r.gender : -1;
     const int confidence = r.IsValid() ? r.confidence : -1;
     if (gender == kNotPossible) {
-        return LoadString(kStrGenderNotPossible);
+        return LoadString(kStrLogGenderNotPossible);
     }
-    return FormatString(kStrGender, LoadString(gender == 1 ? kStrMale : kStrFemale), confidence);
+    return FormatString(kStrLogGender, LoadString(gender == 1 ? kStrMale : kStrFemale), confidence);
 }
 
 std::string GazeLine(const CQZMGazeRes& r) {
     if (!r.IsValid()) {
-        return FormatString(kStrGaze, 0, 0);
+        return FormatString(kStrLogGaze, 0, 0);
     }
     if (r.gazeYaw == kNotPossible || r.gazePitch == kNotPossible) {
-        return LoadString(kStrGazeNotPossible);
+        return LoadString(kStrLogGazeNotPossible);
     }
-    return FormatString(kStrGaze, r.gazeYaw, r.gazePitch);
+    return FormatString(kStrLogGaze, r.gazeYaw, r.gazePitch);
 }
 
 std::string BlinkLine(const CQZMBlinkRes& r) {
     if (!r.IsValid()) {
-        return FormatString(kStrBlink, -1, -1);
+        return FormatString(kStrLogBlink, -1, -1);
     }
     if (r.left == kNotPossible || r.right == kNotPossible) {
-        return LoadString(kStrBlinkNotPossible);
+        return LoadString(kStrLogBlinkNotPossible);
     }
-    return FormatString(kStrBlink, r.left, r.right);
+    return FormatString(kStrLogBlink, r.left, r.right);
 }
 
 std::string ExpressionLine(const CQZMExpressionRes& r) {
@@ -128,36 +91,36 @@ std::string ExpressionLine(const CQZMExpressionRes& r) {
     const int degree = valid ? r.degree : 0;
     const int index = StrongestExpression(r);
     if (index == kNotPossible) {
-        return LoadString(kStrExpressionNotPossible);
+        return LoadString(kStrLogExpressionNotPossible);
     }
     // Only the five expression codes have names; any other code stays unnamed rather than
     // borrowing a neighbouring string of the table.
-    const char* name = (index >= 1 && index <= 5) ? LoadString(kStrExpressionNameBase + index) : "";
+    const char* name = (index >= 1 && index <= 5) ? LoadString(kStrExpressionNeutral - 1 + index) : "";
     if (topScore == kNotPossible) {
-        return FormatString(kStrExpressionFive, name, scores[0], scores[1], scores[2], scores[3], scores[4],
+        return FormatString(kStrLogExpressionFive, name, scores[0], scores[1], scores[2], scores[3], scores[4],
                             degree);
     }
-    return FormatString(kStrExpressionOne, name, topScore, degree);
+    return FormatString(kStrLogExpressionOne, name, topScore, degree);
 }
 
 std::string RecognitionLine(const CQZMRecognitionRes& r, const std::vector<UserName>* users) {
     const int userId = r.IsValid() ? r.userId : kNoMatch;
     const int score = r.IsValid() ? r.score : -1;
     if (userId == kNotPossible) {
-        return LoadString(kStrRecognitionNotPossible);
+        return LoadString(kStrLogRecognitionNotPossible);
     }
     if (userId == kNoRegisteredData) {
-        return LoadString(kStrRecognitionNoData);
+        return LoadString(kStrLogRecognitionNoData);
     }
     static const std::vector<UserName> kNoUsers;
     const std::string name = userId == kNoMatch ? LoadString(kStrNotRegistered)
                                                 : UserNameOf(users != nullptr ? *users : kNoUsers, userId);
-    return FormatString(kStrRecognition, name.c_str(), score);
+    return FormatString(kStrLogRecognition, name.c_str(), score);
 }
 
 std::string FaceText(const ResultBlockInput& input, const std::vector<CFaceResult>& faces) {
     const bool* on = input.functions;
-    std::string text = FormatString(kStrFaceCount, static_cast<int>(faces.size()));
+    std::string text = FormatString(kStrLogFaceCount, static_cast<int>(faces.size()));
     text += '\n';
     for (std::size_t i = 0; i < faces.size(); ++i) {
         const CFaceResult& face = faces[i];
@@ -165,7 +128,7 @@ std::string FaceText(const ResultBlockInput& input, const std::vector<CFaceResul
         if (face.detection.IsValid()) {
             AppendLine(text, DetectionLine(index, face.detection));
         } else {
-            AppendLine(text, FormatString(kStrDetection, index, -1, -1, -1, -1));
+            AppendLine(text, FormatString(kStrLogDetection, index, -1, -1, -1, -1));
         }
         bool estimated = false;
         auto estimation = [&](int function, auto&& makeLine) {
@@ -182,7 +145,7 @@ std::string FaceText(const ResultBlockInput& input, const std::vector<CFaceResul
         estimation(kFunctionExpression, [&] { return ExpressionLine(face.expression); });
         estimation(kFunctionRecognition, [&] { return RecognitionLine(face.recognition, input.users); });
         if (on[kFunctionRecognition] || estimated) {
-            AppendLine(text, LoadString(kStrFaceSeparator));
+            AppendLine(text, LoadString(kStrLogFaceSeparator));
         }
     }
     // Drop the last face separator and the final line feed: every trailing character that the
@@ -197,9 +160,9 @@ std::string StatusLine(int status) {
     switch (status) {
         case -20:  // time-out
         case -22:  // bad sync byte
-            return LoadString(kStrNotResponding);
+            return LoadString(kStrLogNotResponding);
         default:  // -21, -30, -31 and any other exchange failure
-            return LoadString(kStrCommunicationError);
+            return LoadString(kStrLogCommunicationError);
     }
 }
 
@@ -231,15 +194,15 @@ std::string UserNameOf(const std::vector<UserName>& users, int userId) {
 
 std::string FormatResultBlock(const ResultBlockInput& input) {
     const bool* on = input.functions;
-    std::string text = LoadString(kStrBlockSeparator);
+    std::string text = LoadString(kStrLogBlockSeparator);
     text += '\n';
-    text += LoadString(kStrExecute);
-    text += FormatString(kStrFunctionSummary, OnOff(on[0]), OnOff(on[1]), OnOff(on[2]), OnOff(on[3]),
+    text += LoadString(kStrLogExecute);
+    text += FormatString(kStrLogFunctionSummary, OnOff(on[0]), OnOff(on[1]), OnOff(on[2]), OnOff(on[3]),
                          OnOff(on[4]), OnOff(on[5]), OnOff(on[6]), OnOff(on[7]), OnOff(on[8]), OnOff(on[9]));
     text += '\n';
 
-    text += LoadString(kStrResult);
-    text += FormatString(kStrResponse, input.responseTimeMs, static_cast<unsigned>(input.returnCode));
+    text += LoadString(kStrLogResult);
+    text += FormatString(kStrLogResponse, input.responseTimeMs, static_cast<unsigned>(input.returnCode));
     text += '\n';
     if (input.status != 0) {
         text += StatusLine(input.status);
@@ -248,10 +211,10 @@ std::string FormatResultBlock(const ResultBlockInput& input) {
         static const CExecResult kEmpty;
         const CExecResult& result = input.result != nullptr ? *input.result : kEmpty;
         if (on[kFunctionBody]) {
-            text += DetectionText(kStrBodyCount, result.bodies);
+            text += DetectionText(kStrLogBodyCount, result.bodies);
         }
         if (on[kFunctionHand]) {
-            text += DetectionText(kStrHandCount, result.hands);
+            text += DetectionText(kStrLogHandCount, result.hands);
         }
         if (on[kFunctionFace]) {
             text += FaceText(input, result.faces);
@@ -262,13 +225,13 @@ std::string FormatResultBlock(const ResultBlockInput& input) {
 }
 
 std::string FormatHeaderBlock(const std::string& appVersion, const std::string& firmwareVersion) {
-    std::string text = LoadString(kStrBlockSeparator);
+    std::string text = LoadString(kStrLogBlockSeparator);
     text += '\n';
-    text += LoadString(kStrHeaderProgram);
+    text += LoadString(kStrLogHeaderProgram);
     text += '\t';
     text += appVersion;
     text += '\n';
-    text += LoadString(kStrHeaderFirmware);
+    text += LoadString(kStrLogHeaderFirmware);
     text += '\t';
     text += firmwareVersion;
     text += '\n';

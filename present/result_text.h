@@ -12,9 +12,6 @@
 
 namespace qzm {
 
-// A registered user as the result texts name it: user number and name.
-using UserName = std::pair<int, std::string>;
-
 // The strongest expression of a face: the module's choice (topExpression) unless one of the five
 // scores is strictly higher; ties keep the earlier one. 1 to 5 name an expression, -128 means no
 // estimate was possible; -1 for a record that is not valid.

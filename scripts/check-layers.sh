@@ -3,7 +3,7 @@
 # includes Qt. Layers and what each may include (besides itself):
 #   files, image, res: nothing      device: files image        registration: files image
 #   present: device image res files (and Qt, for the overlay drawing)
-#   core: files image device registration present res         sim: device (frame helpers)
+#   core: files image device registration res                 sim: device (frame helpers)
 #   cli: everything but ui                                    ui: everything
 set -euo pipefail
 root=${1:-$(dirname "$0")/..}
@@ -13,7 +13,7 @@ declare -A allowed=(
   [files]="files" [image]="image" [res]="res"
   [device]="device files image" [registration]="registration files image"
   [present]="present device image res files"
-  [core]="core files image device registration present res"
+  [core]="core files image device registration res"
   [sim]="sim device"
   [cli]="cli core present device files image registration res sim"
 )

@@ -12,8 +12,8 @@
 namespace qzm {
 
 namespace {
-constexpr int kBaudTexts[] = {2050, 2051, 2052, 2053, 2054, 2055};
-constexpr int kCameraAngleTexts[] = {1500, 1501, 1502, 1503};  // item data: the angle code 0..3
+constexpr int kBaudTexts[] = {kStrBaud9600, kStrBaud38400, kStrBaud115200, kStrBaud230400, kStrBaud460800, kStrBaud921600};
+constexpr int kCameraAngleTexts[] = {kStrCameraAngle0, kStrCameraAngle90, kStrCameraAngle180, kStrCameraAngle270};  // item data: the angle code 0..3
 // The check box sits further below the last row than the rows sit apart.
 constexpr int kCheckBoxGap = 16;
 constexpr int kDefaultCameraAngle = 0;
@@ -50,7 +50,7 @@ CConnectSettingDlg::CConnectSettingDlg(SettingForm form, QWidget* parent) : QWid
     // and as the combo's tool tip.
     const QFontMetrics metrics(port_->font());
     const int comboWidth = std::max(metrics.horizontalAdvance(QStringLiteral("/dev/ttyUSB10")),
-                                    metrics.horizontalAdvance(UiText(kStringSimulatedModule))) +
+                                    metrics.horizontalAdvance(UiText(kStrSimulatedModule))) +
                            kComboChrome;
     for (COrgComboBox* combo : {port_, baud_, angle_}) {
         combo->setFixedWidth(comboWidth);

@@ -10,7 +10,6 @@
 namespace qzm {
 
 namespace {
-constexpr int kFirstFunctionText = 1001;  // "Human Body" ... "Recognition"
 constexpr int kSwitchWidth = 96;
 constexpr int kSwitchHeight = 24;
 }  // namespace
@@ -23,7 +22,7 @@ CExecFuncSelectDlg::CExecFuncSelectDlg(QWidget* parent) : QWidget(parent) {
 
     for (int i = 0; i < kFunctionCount; ++i) {
         auto* button =
-            new CStateBmpButton(UiText(kFirstFunctionText + i), i < kFunctionDirection ? outer : inner);
+            new CStateBmpButton(FunctionCaption(i), i < kFunctionDirection ? outer : inner);
         ApplySkin(*button, SkinKind::kSwitch);
         button->setFixedSize(kSwitchWidth, kSwitchHeight);
         connect(button, &CStateBmpButton::clicked, this, [this, i] { Flip(i); });

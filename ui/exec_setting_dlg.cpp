@@ -17,15 +17,15 @@ namespace qzm {
 
 namespace {
 
-// Function names (strings 1001 to 1010) of the rows: body, hand, face, recognition.
-constexpr int kRowNames[] = {1001, 1002, 1003, 1010};
+// Function names of the rows: body, hand, face, recognition.
+constexpr int kRowNames[] = {kStrFunctionBody, kStrFunctionHand, kStrFunctionFace, kStrFunctionRecognition};
 const CRange kThresholdRanges[] = {{1, 1000}, {1, 1000}, {1, 1000}, {0, 1000}};
 const CRange kSizeRange(20, 8192);
 // Shown until the values are written: thresholds, then minimum sizes (the maximums show 8192).
 constexpr int kInitialThreshold = 500;
 constexpr int kInitialMinimumSize[] = {30, 40, 64};
-constexpr int kYawTexts[] = {2000, 2001, 2002};  // item data: the yaw code 0..2
-constexpr int kRollTexts[] = {2010, 2011};       // item data: the roll code 0..1
+constexpr int kYawTexts[] = {kStrYaw30, kStrYaw60, kStrYaw90};  // item data: the yaw code 0..2
+constexpr int kRollTexts[] = {kStrRoll15, kStrRoll45};       // item data: the roll code 0..1
 // Between the yaw and roll pairs.
 constexpr int kAngleGap = 40;
 constexpr int kMinButtonWidth = 96;

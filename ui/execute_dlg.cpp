@@ -16,7 +16,7 @@ namespace {
 constexpr struct {
     int textId;
     int code;
-} kImageSizes[] = {{2020, kImage320x240}, {2021, kImage160x120}, {2022, kImageNone}};
+} kImageSizes[] = {{kStrImage320x240, kImage320x240}, {kStrImage160x120, kImage160x120}, {kStrNoImage, kImageNone}};
 constexpr int kRunButtonHeight = 32;
 }  // namespace
 

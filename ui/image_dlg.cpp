@@ -160,7 +160,7 @@ void CImageDlg::LayOut() {
     resize(pageSize_);
 }
 
-void CImageDlg::SetImage(const CImageData& grey, const FunctionFlags& functions, const CExecResult* result) {
+void CImageDlg::SetImage(const CImageData& grey, const FunctionSwitches& functions, const CExecResult* result) {
     Q_ASSERT(QThread::currentThread() == thread());
     TakeFrame(grey);
     results_ = result != nullptr ? *result : CExecResult{};

@@ -29,7 +29,6 @@ class CImageDlg : public QWidget {
     Q_OBJECT
 
 public:
-    using FunctionFlags = CSettingsStore::FunctionFlags;
 
     static constexpr int kSurfaceSize = 320;
     static constexpr int kToggleWidth = 96;
@@ -44,7 +43,7 @@ public:
     // were on, and the decoded results (null: none). Everything is copied. A frame that cannot be
     // shown leaves the placeholder under the new results, never the previous frame. The toggles of
     // the functions that were off are disabled and their overlays not drawn.
-    void SetImage(const CImageData& grey, const FunctionFlags& functions, const CExecResult* result);
+    void SetImage(const CImageData& grey, const FunctionSwitches& functions, const CExecResult* result);
 
     // The module's result coordinate space; sizes that are not positive are ignored. Module
     // coordinates scale by the frame's larger side over the coordinate width.

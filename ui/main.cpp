@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
     qzm::WorkingFolderChoice working;
     if (qzm::PrepareWorkingFolder(programFolder, qzm::DeliveredDataFolders(programFolder),
                                   qzm::UserDataFolder(), working) == qzm::kWorkingFolderNoUserFolder) {
-        qzm::CMessageBoxMessenger().ShowMessage(qzm::kStringNoWorkingFolder, qzm::MsgIcon::kError,
+        qzm::CMessageBoxMessenger().ShowMessage(qzm::kStrNoWorkingFolder, qzm::MsgIcon::kError,
                                                 qzm::MsgButtons::kOk, working.folder);
         return 1;
     }
@@ -36,7 +36,7 @@ int main(int argc, char* argv[]) {
 
     auto controller = std::make_unique<qzm::CDemoController>();
     controller->SetSimulatedPort(
-        std::make_unique<qzm::CSimulatedModulePort>(qzm::LoadString(qzm::kStringSimulatedModule)));
+        std::make_unique<qzm::CSimulatedModulePort>(qzm::LoadString(qzm::kStrSimulatedModule)));
     qzm::CMessageBoxMessenger messenger;
     try {
         // Gave up connecting (-1) or closed the main window: the program ends either way.
@@ -52,7 +52,7 @@ int main(int argc, char* argv[]) {
         // when the system has no room for one just now (a process limit, memory short), the user
         // is told why the program ends instead of it aborting without a word.
         controller.reset();
-        messenger.ShowMessage(qzm::kStringCannotGoOn, qzm::MsgIcon::kError, qzm::MsgButtons::kOk,
+        messenger.ShowMessage(qzm::kStrCannotGoOn, qzm::MsgIcon::kError, qzm::MsgButtons::kOk,
                               error.code().message());
         return 1;
     }

@@ -18,7 +18,7 @@ class CResultLogDlg;
 
 // One execution as the window thread shows it: its own copy of everything.
 struct ExecutionReport {
-    CSettingsStore::FunctionFlags functions{};  // what was asked for
+    FunctionSwitches functions{};  // what was asked for
     int status = 0;                             // exchange result
     std::uint8_t response = 0;                  // the module's response code
     CExecResult result;

@@ -85,8 +85,8 @@ void CNameInputDlg::keyPressEvent(QKeyEvent* event) {
 
 void CNameInputDlg::Submit(bool fromEnter) {
     const QString typed = edit_->text();
-    const int refusal = typed.trimmed().isEmpty() ? kTextNameEmpty
-                        : HasLineBreak(typed)     ? kTextNameLineBreak
+    const int refusal = typed.trimmed().isEmpty() ? kStrNameEmpty
+                        : HasLineBreak(typed)     ? kStrNameLineBreak
                                                   : 0;
     if (refusal != 0) {
         messenger_.ShowMessage(refusal, MsgIcon::kWarning, MsgButtons::kOk);

@@ -15,7 +15,6 @@
 namespace qzm {
 
 // String ids of the dialog's own refusals.
-enum NameInputText : int { kTextNameEmpty = 2111, kTextNameLineBreak = 2112 };
 
 class CNameInputDlg : public QDialog {
     Q_OBJECT

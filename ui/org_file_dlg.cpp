@@ -8,7 +8,6 @@
 namespace qzm {
 
 namespace {
-constexpr int kAlbumFilter = 1050;
 }  // namespace
 
 COrgFileDlg::COrgFileDlg(bool forSaving, const QString& previousPath, QWidget* parent)
@@ -16,7 +15,7 @@ COrgFileDlg::COrgFileDlg(bool forSaving, const QString& previousPath, QWidget* p
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    setNameFilters(NameFiltersFrom(UiText(kAlbumFilter)));
+    setNameFilters(NameFiltersFrom(UiText(kStrAlbumFilter)));
 
     const QFileInfo previous(previousPath);
     setDirectory(QDir::cleanPath(previous.absolutePath()));

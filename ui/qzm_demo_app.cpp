@@ -12,7 +12,6 @@
 namespace qzm {
 
 namespace {
-enum : int { kTextConnectionInterrupted = 5010, kTextRunning = 5201 };
 }  // namespace
 
 CQZMDemoApp::CQZMDemoApp(CDemoController& controller, CMessenger& messenger)
@@ -44,7 +43,7 @@ int CQZMDemoApp::ConnectAtStartup() {
     // Connects and sends the stored detection settings; the port is closed again when the
     // module does not answer.
     auto tryConnect = [this](const std::string& port, int baud, int cameraAngle) {
-        return RunWaiting(*wait_, kTextRunning, [this, port, baud, cameraAngle] {
+        return RunWaiting(*wait_, kStrRunning, [this, port, baud, cameraAngle] {
             DeviceOutcome outcome = controller_.Connect(port, baud);
             if (outcome.ok())
                 controller_.ApplyAllSettings(controller_.CurrentSettings(), cameraAngle);
@@ -76,7 +75,7 @@ int CQZMDemoApp::ConnectAtStartup() {
         const int answer = startupDialog_->ShowModal(controller_.PortList(), SettingForm::kStartup, 0);
         portWatch.stop();
         if (answer != CSettingDlg::kResultOk) {
-            messenger_.ShowMessage(kTextConnectionInterrupted, MsgIcon::kInformation, MsgButtons::kOk);
+            messenger_.ShowMessage(kStrConnectionInterrupted, MsgIcon::kInformation, MsgButtons::kOk);
             startupDialog_.reset();
             return -1;
         }

@@ -36,37 +36,6 @@ namespace qzm {
 
 namespace {
 
-// String ids the window uses directly.
-enum : int {
-    kTextTitle = 100,
-    kTextTitlePort = 101,
-    kTextTitleFirmware = 102,
-    kTextNotConnected = 110,
-    kTextFunctionFirst = 1001,
-    kTextFacesUnreadable = 2084,
-    kTextDeleteCompleted = 2090,
-    kTextDeleteFailed = 2091,
-    kTextDeleteUsersQuestion = 2100,
-    kTextDeleteAllUsersQuestion = 2101,
-    kTextDeleteImageQuestion = 2102,
-    kTextDeleteAllImagesQuestion = 2103,
-    kTextNameTaken = 2110,
-    kTextUserNotAdded = 2113,
-    kTextNameNotChanged = 2114,
-    kTextMismatchQuestion = 5020,
-    kTextDeleteAllDataQuestion = 5021,
-    kTextSaveAlbumQuestion = 5030,
-    kTextLoading = 5035,
-    kTextSaving = 5036,
-    kTextCannotWrite = 5041,
-    kTextFirmwareVersion = 5050,
-    kTextPleaseWait = 5200,
-    kTextRunning = 5201,
-    kTextTerminating = 5202,
-    kTextRestoreRetry = 5211,
-    kTextExecuteError = 9000,
-};
-
 constexpr int kLogoMargin = 4;
 constexpr int kDefaultWidth = 1240;
 constexpr int kLogoClickSlack = 5;  // a press that moves further is not a click
@@ -166,7 +135,7 @@ void CQZMDemoDlg::BuildWindow() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     mainPage_ = new CMainOpeDlg(controller_.Settings(), this);
-    albumPage_ = new CRegistDlg(deviceType_ == CQZMDevice::kExtendedDevice, CRegUserDlg::kDefaultMaxUsers,
+    albumPage_ = new CRegistDlg(deviceType_ == kExtendedDevice, CRegUserDlg::kDefaultMaxUsers,
                                 CRegUserDlg::kDefaultMaxData, this);
     albumPage_->hide();
     settings_ = new CSettingDlg(this);
@@ -306,7 +275,7 @@ void CQZMDemoDlg::RunStartup() {
     std::string firmware;
     int width = 0;  // the page keeps its own coordinate space when the module does not tell
     int height = 0;
-    const DeviceOutcome version = RunWaiting(*wait_, kTextRunning, [&] {
+    const DeviceOutcome version = RunWaiting(*wait_, kStrRunning, [&] {
         DeviceOutcome outcome = controller_.GetVersionText(nullptr, &firmware);
         if (outcome.ok())
             controller_.GetFullImageSize(&width, &height);
@@ -325,10 +294,10 @@ void CQZMDemoDlg::RunStartup() {
 
 void CQZMDemoDlg::StartupCheck() {
     for (;;) {
-        if (deviceType_ != CQZMDevice::kExtendedDevice)
+        if (deviceType_ != kExtendedDevice)
             break;
         // The module gets the album it held when the program last ended.
-        const DeviceOutcome restored = RunWaiting(*wait_, kTextRunning, [this] {
+        const DeviceOutcome restored = RunWaiting(*wait_, kStrRunning, [this] {
             DeviceOutcome outcome = controller_.GetVersionText(nullptr, nullptr);
             if (!outcome.ok()) {
                 if (outcome.result != kProtocolOk)
@@ -350,7 +319,7 @@ void CQZMDemoDlg::StartupCheck() {
     }
     bool differ = false;
     const DeviceOutcome checked =
-        RunWaiting(*wait_, kTextRunning, [&] { return controller_.CheckRegistrations(&differ); });
+        RunWaiting(*wait_, kStrRunning, [&] { return controller_.CheckRegistrations(&differ); });
     if (!checked.ok()) {
         if (!moduleInLine_)
             messenger_.ShowUserMessage(MessageFor(checked, DeviceOperation::kStartupCheck));
@@ -360,11 +329,11 @@ void CQZMDemoDlg::StartupCheck() {
         moduleInLine_ = true;
         return;
     }
-    if (messenger_.ShowMessage(kTextMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) !=
+    if (messenger_.ShowMessage(kStrMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
     const DeviceOutcome removed =
-        RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
+        RunWaiting(*wait_, kStrPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     if (removed.ok())
         moduleInLine_ = true;  // both are empty
@@ -373,12 +342,12 @@ void CQZMDemoDlg::StartupCheck() {
 
 void CQZMDemoDlg::UpdateTitle(bool connected) {
     connected_ = connected;
-    QString title = UiFormat(kTextTitle, QZM_VERSION_TEXT);
+    QString title = UiFormat(kStrTitle, QZM_VERSION_TEXT);
     if (connected) {
-        title += UiFormat(kTextTitlePort, controller_.PortName(), controller_.BaudRate());
-        title += UiFormat(kTextTitleFirmware, firmware_);
+        title += UiFormat(kStrTitlePort, controller_.PortName(), controller_.BaudRate());
+        title += UiFormat(kStrTitleFirmware, firmware_);
     } else {
-        title += QStringLiteral(" - ") + UiText(kTextNotConnected);
+        title += QStringLiteral(" - ") + UiText(kStrNotConnected);
     }
     if (!workingFolderShown_.isEmpty())
         title += QStringLiteral(" [%1]").arg(workingFolderShown_);
@@ -422,14 +391,14 @@ void CQZMDemoDlg::CloseWindow() {
     // Only a module brought in line with the PC in this run gives the backup the next start
     // restores: one that was never checked may hold anything (an empty album after a power cycle)
     // and would replace the registrations the backup keeps.
-    if (deviceType_ == CQZMDevice::kExtendedDevice && moduleInLine_) {
+    if (deviceType_ == kExtendedDevice && moduleInLine_) {
         // The module's album becomes the backup the next start restores; when it cannot be read,
         // the PC goes back to the registrations of this start, which match the last backup.
         const DeviceOutcome saved =
-            RunWaiting(*wait_, kTextTerminating, [this] { return controller_.SaveAlbumBackup(); });
+            RunWaiting(*wait_, kStrTerminating, [this] { return controller_.SaveAlbumBackup(); });
         if (!saved.ok()) {
             messenger_.ShowUserMessage(MessageFor(saved, DeviceOperation::kCloseBackup));
-            RunWaiting(*wait_, kTextTerminating, [this] { controller_.RestoreRegistrations(); });
+            RunWaiting(*wait_, kStrTerminating, [this] { controller_.RestoreRegistrations(); });
         }
     }
     controller_.DiscardRegistrationBackup();
@@ -493,7 +462,7 @@ void CQZMDemoDlg::OnExecOnce() {
     PublishChoice();
     const ExecutionChoice choice = Choice();
     const ExecutionRun run =
-        RunWaiting(*wait_, kTextPleaseWait, [this, choice] { return RunExecution(singleImage_, choice); });
+        RunWaiting(*wait_, kStrPleaseWait, [this, choice] { return RunExecution(singleImage_, choice); });
     if (run.outcome.result != kProtocolOk) {
         OnExecError(run.outcome);
         return;
@@ -538,7 +507,7 @@ bool CQZMDemoDlg::StopLoop(CLoopWorker& loop) {
     // shown behind the wait dialog's back but right after it, in order.
     loop.RequestStop();
     if (loop.Running())
-        RunWaiting(*wait_, kTextPleaseWait, [&loop] { loop.WaitStopped(); });
+        RunWaiting(*wait_, kStrPleaseWait, [&loop] { loop.WaitStopped(); });
     return loop.ShowHandedOver();
 }
 
@@ -552,7 +521,7 @@ void CQZMDemoDlg::ShowExecuteErrorMessage() {
     std::string errorLog = logger_.GetErrorLogFileName();
     while (!errorLog.empty() && (errorLog.front() == '.' || errorLog.front() == '/'))
         errorLog.erase(errorLog.begin());
-    messenger_.ShowMessage(kTextExecuteError, MsgIcon::kWarning, MsgButtons::kOk, executeErrorCode_,
+    messenger_.ShowMessage(kStrExecuteError, MsgIcon::kWarning, MsgButtons::kOk, executeErrorCode_,
                            QDir::currentPath(), errorLog);
 }
 
@@ -618,7 +587,7 @@ void CQZMDemoDlg::OnOpenSettings() {
     if (settings_->ShowModal({}, SettingForm::kNormal, deviceType_) != CSettingDlg::kResultOk) {
         // The connection page may have changed the port meanwhile: back to the one in use.
         const DeviceOutcome reconnected =
-            RunWaiting(*wait_, kTextPleaseWait, [&] { return controller_.Connect(keptPort, keptBaud); });
+            RunWaiting(*wait_, kStrPleaseWait, [&] { return controller_.Connect(keptPort, keptBaud); });
         UpdateTitle(reconnected.ok());
         return;
     }
@@ -629,7 +598,7 @@ void CQZMDemoDlg::OnOpenSettings() {
         controller_.SetOutputLogFlag(chosen.logOutput);
         mainPage_->ResultLog().SetLogOutput(chosen.logOutput);
     }
-    const DeviceOutcome applied = RunWaiting(*wait_, kTextPleaseWait, [&] {
+    const DeviceOutcome applied = RunWaiting(*wait_, kStrPleaseWait, [&] {
         return controller_.ApplyChangedSettings(chosen.cameraAngle, chosen.exec.threshold,
                                                 chosen.exec.sizeRange, chosen.exec.yawAngle,
                                                 chosen.exec.rollAngle);
@@ -670,7 +639,7 @@ void CQZMDemoDlg::OnSaveImage(int which) {
         return;
     QImageWriter writer(path, "png");
     if (!writer.write(picture)) {
-        messenger_.ShowMessage(kTextCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path,
+        messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path,
                                writer.errorString());
         return;
     }
@@ -683,12 +652,12 @@ void CQZMDemoDlg::OnLogoClicked() {
     PausedMode paused(*this);
     std::string firmware;
     const DeviceOutcome version =
-        RunWaiting(*wait_, kTextPleaseWait, [&] { return controller_.GetVersionText(nullptr, &firmware); });
+        RunWaiting(*wait_, kStrPleaseWait, [&] { return controller_.GetVersionText(nullptr, &firmware); });
     if (!version.ok()) {
         messenger_.ShowUserMessage(MessageFor(version, DeviceOperation::kQuery));
         return;
     }
-    messenger_.ShowMessage(kTextFirmwareVersion, MsgIcon::kInformation, MsgButtons::kOk, firmware);
+    messenger_.ShowMessage(kStrFirmwareVersion, MsgIcon::kInformation, MsgButtons::kOk, firmware);
 }
 
 void CQZMDemoDlg::paintEvent(QPaintEvent* event) {
@@ -773,7 +742,7 @@ void CQZMDemoDlg::OnNameCheck() {
         nameDialog_->Accept();
         return;
     }
-    messenger_.ShowMessage(kTextNameTaken, MsgIcon::kWarning, MsgButtons::kOk);
+    messenger_.ShowMessage(kStrNameTaken, MsgIcon::kWarning, MsgButtons::kOk);
 }
 
 void CQZMDemoDlg::AddUser() {
@@ -781,7 +750,7 @@ void CQZMDemoDlg::AddUser() {
     if (!AskName(controller_.MakeDefaultUserName(), -1, &name))
         return;
     if (controller_.AddNewUser(name) < 0) {
-        messenger_.ShowMessage(kTextUserNotAdded, MsgIcon::kWarning, MsgButtons::kOk);
+        messenger_.ShowMessage(kStrUserNotAdded, MsgIcon::kWarning, MsgButtons::kOk);
         return;
     }
     RefreshUserLists();
@@ -798,7 +767,7 @@ void CQZMDemoDlg::RenameUser() {
     if (!AskName(user->name, id, &name))
         return;
     if (controller_.ChangeUserName(id, name) != 0) {
-        messenger_.ShowMessage(kTextNameNotChanged, MsgIcon::kWarning, MsgButtons::kOk);
+        messenger_.ShowMessage(kStrNameNotChanged, MsgIcon::kWarning, MsgButtons::kOk);
         return;
     }
     RefreshUserLists();
@@ -807,12 +776,12 @@ void CQZMDemoDlg::RenameUser() {
 void CQZMDemoDlg::DeleteSelectedUsers() {
     const std::vector<int> selected = albumPage_->SelectedUsers();
     PausedMode paused(*this);
-    if (messenger_.ShowMessage(kTextDeleteUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
+    if (messenger_.ShowMessage(kStrDeleteUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
     if (selected.empty())
         return;
-    std::vector<DeviceOutcome> outcomes = RunWaiting(*wait_, kTextPleaseWait, [&] {
+    std::vector<DeviceOutcome> outcomes = RunWaiting(*wait_, kStrPleaseWait, [&] {
         std::vector<DeviceOutcome> done;
         for (const int id : selected)
             done.push_back(controller_.RemoveUser(id));
@@ -832,11 +801,11 @@ void CQZMDemoDlg::DeleteSelectedUsers() {
 
 void CQZMDemoDlg::DeleteAllUsers() {
     PausedMode paused(*this);
-    if (messenger_.ShowMessage(kTextDeleteAllUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
+    if (messenger_.ShowMessage(kStrDeleteAllUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
     const DeviceOutcome removed =
-        RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.RemoveAll(); });
+        RunWaiting(*wait_, kStrPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     if (removed.ok()) {
         moduleInLine_ = true;  // both are empty
@@ -851,7 +820,7 @@ void CQZMDemoDlg::OnRegisterFace() {
         return;
     PausedMode paused(*this);
     const DeviceOutcome registered =
-        RunWaiting(*wait_, kTextPleaseWait, [this, id] { return controller_.RegisterFace(id); });
+        RunWaiting(*wait_, kStrPleaseWait, [this, id] { return controller_.RegisterFace(id); });
     if (registered.result == kProtocolOk && registered.response == 0)
         ShowUserImages(id);
     messenger_.ShowUserMessage(MessageFor(registered, DeviceOperation::kRegistration));
@@ -871,7 +840,7 @@ void CQZMDemoDlg::ShowUserImages(int userId) {
     if (unreadable > 0) {
         CUserInfo user;
         controller_.FetchUserInfo(userId, &user);
-        messenger_.ShowMessage(kTextFacesUnreadable, MsgIcon::kWarning, MsgButtons::kOk,
+        messenger_.ShowMessage(kStrFacesUnreadable, MsgIcon::kWarning, MsgButtons::kOk,
                                static_cast<int>(unreadable), user.Name());
     }
 }
@@ -883,11 +852,11 @@ void CQZMDemoDlg::OnDeleteImages(int which) {
     const int dataNumber = which == kImageDeleteSelected ? albumPage_->SelectedDataNumber() : -1;
     PausedMode paused(*this);
     const int question =
-        which == kImageDeleteSelected ? kTextDeleteImageQuestion : kTextDeleteAllImagesQuestion;
+        which == kImageDeleteSelected ? kStrDeleteImageQuestion : kStrDeleteAllImagesQuestion;
     if (messenger_.ShowMessage(question, MsgIcon::kQuestion, MsgButtons::kYesNo) != MsgAnswer::kYes)
         return;
     const DeviceOutcome removed = RunWaiting(
-        *wait_, kTextPleaseWait, [this, id, dataNumber] { return controller_.RemoveData(id, dataNumber); });
+        *wait_, kStrPleaseWait, [this, id, dataNumber] { return controller_.RemoveData(id, dataNumber); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     ShowUserImages(id);
 }
@@ -909,7 +878,7 @@ void CQZMDemoDlg::OnAlbumFile(int request) {
         return;
     }
     const MsgAnswer saveFirst =
-        messenger_.ShowMessage(kTextSaveAlbumQuestion, MsgIcon::kQuestion, MsgButtons::kYesNoCancel);
+        messenger_.ShowMessage(kStrSaveAlbumQuestion, MsgIcon::kQuestion, MsgButtons::kYesNoCancel);
     if (saveFirst == MsgAnswer::kCancel)
         return;
     if (saveFirst == MsgAnswer::kYes) {
@@ -926,7 +895,7 @@ void CQZMDemoDlg::OnAlbumFile(int request) {
 DeviceOutcome CQZMDemoDlg::RunAlbumJob(bool load, const std::string& path) {
     const QString fileName = QFileInfo(QString::fromStdString(path)).fileName();
     const DeviceOutcome outcome = RunProgress(
-        *progress_, load ? kTextLoading : kTextSaving, fileName,
+        *progress_, load ? kStrLoading : kStrSaving, fileName,
         [this] { return controller_.GetAlbumProgress(); },
         [this, load, path] {
             return load ? controller_.LoadAlbumFromFile(path) : controller_.SaveAlbumToFile(path);
@@ -946,11 +915,11 @@ DeviceOutcome CQZMDemoDlg::RunAlbumJob(bool load, const std::string& path) {
 }
 
 void CQZMDemoDlg::OnDeleteAllData() {
-    if (messenger_.ShowMessage(kTextDeleteAllDataQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
+    if (messenger_.ShowMessage(kStrDeleteAllDataQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
     const DeviceOutcome cleared =
-        RunWaiting(*wait_, kTextPleaseWait, [this] { return controller_.ClearAllData(); });
+        RunWaiting(*wait_, kStrPleaseWait, [this] { return controller_.ClearAllData(); });
     messenger_.ShowUserMessage(MessageFor(cleared, DeviceOperation::kDeletion));
     if (cleared.ok())
         moduleInLine_ = true;  // both are empty

@@ -78,10 +78,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    using Functions = CDemoController::Functions;
     // What the panel asks of the next execution, published for the execution worker.
     struct ExecutionChoice {
-        Functions functions{};
+        FunctionSwitches functions{};
         int imageSize = 0;
     };
     struct ExecutionRun {

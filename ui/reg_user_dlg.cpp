@@ -36,7 +36,7 @@ CRegUserDlg::CRegUserDlg(int maxUsers, int maxData, int pageHeight, QWidget* par
     : QWidget(parent), maxUsers_(maxUsers), maxData_(maxData) {
     list_ = new COrgListCtrl(this);
     list_->setAccessibleName(QStringLiteral("Users"));
-    list_->SetColumns({{UiText(2075), kNameWidth}, {UiText(2076), kCountWidth}});
+    list_->SetColumns({{UiText(kStrColumnName), kNameWidth}, {UiText(kStrColumnDataNumber), kCountWidth}});
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -73,7 +73,7 @@ QSize CResultLogDlg::sizeHint() const {
     return {472, 298};
 }
 
-void CResultLogDlg::AddResult(const FunctionFlags& functions, const CExecResult* result, int status,
+void CResultLogDlg::AddResult(const FunctionSwitches& functions, const CExecResult* result, int status,
                               std::uint8_t returnCode, int responseTimeMs) {
     if (result == nullptr) {
         return;

@@ -30,7 +30,6 @@ class CResultLogDlg : public QWidget {
     Q_OBJECT
 
 public:
-    using FunctionFlags = CSettingsStore::FunctionFlags;
 
     // Reads LimitLogBlock (Application.ini) from settings.
     explicit CResultLogDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
@@ -38,7 +37,7 @@ public:
     // One execution's block. Callable from any thread: everything is copied into a queue that the
     // window thread empties later, formatting and inserting each result, so the caller may reuse
     // its result at once. A null result adds nothing.
-    void AddResult(const FunctionFlags& functions, const CExecResult* result, int status,
+    void AddResult(const FunctionSwitches& functions, const CExecResult* result, int status,
                    std::uint8_t returnCode, int responseTimeMs);
 
     // The header block after a connection. It never pushes a result block out, and it is kept as
@@ -88,7 +87,7 @@ protected:
 private:
     // One execution as AddResult copied it.
     struct PostedResult {
-        FunctionFlags functions{};
+        FunctionSwitches functions{};
         CExecResult result;
         int status = 0;
         std::uint8_t returnCode = 0;

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "device/qzm_protocol.h"
 #include "ui/page_layout.h"
 #include "ui/skins.h"
 #include "ui/ui_text.h"
@@ -13,11 +14,6 @@
 namespace qzm {
 
 namespace {
-// Tab texts: "General", "Device", "Execution", "Maintenance".
-constexpr int kTabGeneral = 2060;
-constexpr int kTabDevice = 2061;
-constexpr int kTabExecution = 2062;
-constexpr int kTabMaintenance = 2063;
 constexpr int kMinButtonWidth = 88;
 }  // namespace
 
@@ -81,7 +77,7 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
     // A tab's page is made without a parent: the tabs take it in the order of the tabs, and the
     // keyboard's focus goes from the tabs into the page shown, then to the buttons.
     connect_ = new CConnectSettingDlg(form, form == SettingForm::kStartup ? frame_ : nullptr);
-    connect_->setAccessibleName(UiText(kTabDevice));
+    connect_->setAccessibleName(UiText(kStrTabDevice));
     if (form == SettingForm::kStartup) {
         // The connection page alone, without tabs.
         setWindowTitle(QStringLiteral("Connection settings"));
@@ -99,16 +95,16 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
         tabs_ = new QTabWidget(frame_);
         tabs_->setAccessibleName(windowTitle());
         const std::pair<QWidget*, int> pages[] = {
-            {general_, kTabGeneral}, {connect_, kTabDevice}, {exec_, kTabExecution}};
+            {general_, kStrTabGeneral}, {connect_, kStrTabDevice}, {exec_, kStrTabExecution}};
         for (const auto& [page, textId] : pages) {
             page->setAccessibleName(UiText(textId));
             tabs_->addTab(page, UiText(textId));
         }
-        if (deviceType != kDeviceTypeWithoutMaintenance) {
+        if (deviceType != kExtendedDevice) {  // the extended module has no "Maintenance" tab
             maintenance_ = new CMaintenanceDlg;
-            maintenance_->setAccessibleName(UiText(kTabMaintenance));
+            maintenance_->setAccessibleName(UiText(kStrTabMaintenance));
             connect(maintenance_, &CMaintenanceDlg::Request, this, &CSettingDlg::Request);
-            tabs_->addTab(maintenance_, UiText(kTabMaintenance));
+            tabs_->addTab(maintenance_, UiText(kStrTabMaintenance));
         }
         column->addWidget(tabs_);
     }

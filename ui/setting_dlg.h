@@ -34,8 +34,6 @@ class CSettingDlg : public QDialog {
 public:
     static constexpr int kResultOk = 1;
     static constexpr int kResultCancel = 2;
-    // The module type without the "Maintenance" tab.
-    static constexpr int kDeviceTypeWithoutMaintenance = 1;
 
     explicit CSettingDlg(QWidget* parent = nullptr);
 

@@ -132,7 +132,6 @@ Skin PaintSkin(const std::vector<Look>& states) {
     return skin;
 }
 
-constexpr int kNoImageStringId = 2022;  // "No image"
 
 QImage PaintNoImagePicture(qreal devicePixelRatio) {
     QImage picture(qRound(320 * devicePixelRatio), qRound(176 * devicePixelRatio),
@@ -175,7 +174,7 @@ QImage PaintNoImagePicture(qreal devicePixelRatio) {
     font.setBold(true);
     painter.setFont(font);
     painter.setPen(QColor(0xe2, 0xe8, 0xf0));
-    painter.drawText(QRectF(card.left(), 116, card.width(), 28), Qt::AlignCenter, UiText(kNoImageStringId));
+    painter.drawText(QRectF(card.left(), 116, card.width(), 28), Qt::AlignCenter, UiText(kStrNoImage));
     return picture;
 }
 

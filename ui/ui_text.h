@@ -40,8 +40,7 @@ inline QString UiText(int id) {
 
 // The display name of a function by its index in function order ("Human Body" ... "Recognition").
 inline QString FunctionCaption(int index) {
-    constexpr int kFirstFunctionName = 1001;
-    return UiText(kFirstFunctionName + index);
+    return UiText(kStrFunctionBody + index);
 }
 
 // The id's text with its printf conversions filled from args.

@@ -11,7 +11,6 @@ namespace {
 constexpr int kMargin = 16;
 constexpr int kMinLineWidth = 208;
 constexpr int kMinHeight = 64;
-constexpr int kWaitText = 5200;
 }  // namespace
 
 CWaitDlg::CWaitDlg(CDeviceWorker& worker, QWidget* parent) : CRequestDlg(worker, parent) {
@@ -21,7 +20,7 @@ CWaitDlg::CWaitDlg(CDeviceWorker& worker, QWidget* parent) : CRequestDlg(worker,
         line->setFont(font);
         line->setAlignment(Qt::AlignCenter);
     }
-    SetTextId(kWaitText);
+    SetTextId(kStrPleaseWait);
 }
 
 void CWaitDlg::SetTextId(int textId) {

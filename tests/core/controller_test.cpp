@@ -129,7 +129,7 @@ TEST_F(ControllerLineIntegration, SilentModuleFailsAfterBothTries) {
 }
 
 TEST_F(ControllerIntegration, SettingsAreWrittenOnlyOnceTheModuleTookThem) {
-    EXPECT_EQ(controller.Device()->DeviceType(), CQZMDevice::kExtendedDevice);
+    EXPECT_EQ(controller.Device()->DeviceType(), kExtendedDevice);
     ExecSettings wanted = controller.CurrentSettings();
     wanted.threshold[1] = 321;
     ModuleFaults refuse;
@@ -197,11 +197,11 @@ TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
     controller.LoadAll();
     EXPECT_EQ(controller.PortList(), std::vector<std::string>{"Simulated module"});
     ASSERT_TRUE(controller.Connect("Simulated module", 921600).ok());
-    EXPECT_EQ(controller.Device()->DeviceType(), CQZMDevice::kExtendedDevice);
+    EXPECT_EQ(controller.Device()->DeviceType(), kExtendedDevice);
 }
 
 TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoImage) {
-    CDemoController::Functions functions{};
+    FunctionSwitches functions{};
     functions[kFunctionFace] = true;
     CImageData image;
     CExecResult result;
@@ -392,7 +392,7 @@ TEST_F(ControllerIntegration, WindowReadsWhileAWorkerRunsOperations) {
     constexpr int kRounds = 5;
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        CDemoController::Functions functions{};
+        FunctionSwitches functions{};
         CImageData image;
         for (int i = 0; i < kRounds; ++i) {
             functions[i % 3] = !functions[i % 3];
@@ -411,7 +411,7 @@ TEST_F(ControllerIntegration, WindowReadsWhileAWorkerRunsOperations) {
     });
     double lowest = 100.0, highest = 0.0;
     while (!done) {
-        const CDemoController::Functions functions = controller.ActiveFunctions();
+        const FunctionSwitches functions = controller.ActiveFunctions();
         EXPECT_FALSE(functions[kFunctionDirection]);
         const int threshold = controller.CurrentSettings().threshold[0];
         EXPECT_TRUE(threshold == 500 || (threshold >= 100 && threshold < 100 + kRounds)) << threshold;

@@ -33,10 +33,10 @@ TEST_F(SettingsStoreTest, NoFilesGiveTheDefaults) {
     EXPECT_EQ(store_.ReadMaxFileNum(), 0);
     EXPECT_FALSE(store_.DebugIniExists());
 
-    CSettingsStore::FunctionFlags flags;
+    FunctionSwitches flags;
     flags.fill(true);
     store_.ReadActiveFunctions(flags);
-    EXPECT_EQ(flags, CSettingsStore::FunctionFlags{});
+    EXPECT_EQ(flags, FunctionSwitches{});
 
     ExecSettings s;
     s.threshold[0] = s.yawAngle = s.rollAngle = 7;
@@ -68,11 +68,11 @@ TEST_F(SettingsStoreTest, FunctionMask) {
     };
     for (const Case& c : cases) {
         WriteBytes("Settings.ini", std::string("[ActiveFunction]\r\nFunction=") + c.stored + "\r\n");
-        CSettingsStore::FunctionFlags flags{};
+        FunctionSwitches flags{};
         store_.ReadActiveFunctions(flags);
         EXPECT_EQ(flags, c.flags) << c.stored;
     }
-    CSettingsStore::FunctionFlags flags{};
+    FunctionSwitches flags{};
     flags[2] = flags[9] = true;
     ASSERT_EQ(store_.WriteActiveFunctions(flags), 0);
     int mask = 0;

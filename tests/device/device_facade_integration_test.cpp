@@ -30,7 +30,7 @@ protected:
         module.SetFaults(silent);
         ASSERT_TRUE(module.Start());
         ASSERT_TRUE(device.Connection().Open(module.OpenPath(), 921600));
-        device.SetDeviceType(CQZMDevice::kExtendedDevice);
+        device.SetDeviceType(kExtendedDevice);
     }
 
     // Answers the next command with a frame of the given response code and data.
@@ -144,13 +144,13 @@ TEST_F(FacadeIntegration, OnlyWholeAlbumsAreHandedOver) {
 }
 
 TEST_F(FacadeIntegration, AlbumCommandsNeedTheExtendedSet) {
-    device.SetDeviceType(CQZMDevice::kBasicDevice);
+    device.SetDeviceType(kBasicDevice);
     std::uint32_t size = 0;
     std::uint8_t flag = 0, response = 0;
     std::vector<std::uint8_t> album(100);
     EXPECT_EQ(device.SaveAlbum(&size, &flag, &album, &response), kProtocolNotSupported);
     EXPECT_EQ(device.LoadAlbum(100, 1, album.data(), &response), kProtocolNotSupported);
-    device.SetDeviceType(CQZMDevice::kExtendedDevice);
+    device.SetDeviceType(kExtendedDevice);
     EXPECT_EQ(device.LoadAlbum(CQZMDevice::kMaxAlbumSize + 1, 1, album.data(), &response),
               kProtocolBadLength);
     EXPECT_EQ(module.BytesReceived(), 0u);
@@ -234,7 +234,7 @@ TEST(DeliveredTimeoutsIntegration, EveryFunctionAndImageChoiceGetsItsAnswer) {
     module.Emulator().SetFacesInView(1);
     CQZMDevice device(PortEnumerationRoots{folder.path().string(), folder.path().string()});
     ASSERT_TRUE(device.Open(module.OpenPath(), 921600)) << device.LastOpenErrorText();
-    device.SetDeviceType(CQZMDevice::kExtendedDevice);
+    device.SetDeviceType(kExtendedDevice);
     std::uint8_t response = 0xFF;
     const int thresholds[4] = {1, 1, 1, 0};
     const CRange ranges[3] = {{20, 8192}, {20, 8192}, {20, 8192}};

@@ -17,7 +17,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(module.Start());
         ASSERT_TRUE(device.Connection().Open(module.OpenPath(), 921600));
-        device.SetDeviceType(CQZMDevice::kExtendedDevice);
+        device.SetDeviceType(kExtendedDevice);
         // Settings that let everything in view be reported.
         std::uint8_t response = 0xFF;
         const int thresholds[4] = {0, 0, 0, 0};

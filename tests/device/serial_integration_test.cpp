@@ -64,11 +64,11 @@ TEST_F(SerialIntegration, ReadsVersionAndSwitchesCommandSet) {
     EXPECT_EQ(version.minor, 2);
     EXPECT_EQ(version.release, 0);
     EXPECT_EQ(version.revision, 2048);
-    EXPECT_EQ(CQZMDevice::DeviceTypeForVersion(version), CQZMDevice::kExtendedDevice);
+    EXPECT_EQ(CQZMDevice::DeviceTypeForVersion(version), kExtendedDevice);
     device.SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
     EXPECT_EQ(device.Supported(), SupportedCommandsFor(1));
     version.minor = 3;
-    EXPECT_EQ(CQZMDevice::DeviceTypeForVersion(version), CQZMDevice::kBasicDevice);
+    EXPECT_EQ(CQZMDevice::DeviceTypeForVersion(version), kBasicDevice);
 }
 
 struct FaultCase {

@@ -23,7 +23,7 @@ protected:
         std::uint8_t response = 0xFF;
         ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
         device.SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
-        ASSERT_EQ(device.DeviceType(), CQZMDevice::kExtendedDevice);
+        ASSERT_EQ(device.DeviceType(), kExtendedDevice);
         module.Emulator().SetSettings(simtest::WideOpenSettings());
     }
 

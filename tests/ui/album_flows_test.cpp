@@ -117,7 +117,7 @@ void Prepare(DemoHarness& demo, const std::vector<std::pair<std::string, int>>& 
         for (int i = 0; i < faces; ++i)
             QVERIFY(demo.controller->RegisterFace(id).ok());
     }
-    if (demo.controller->Device()->DeviceType() == CQZMDevice::kExtendedDevice)
+    if (demo.controller->Device()->DeviceType() == kExtendedDevice)
         QVERIFY(demo.controller->SaveAlbumBackup().ok());
 }
 

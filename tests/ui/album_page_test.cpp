@@ -416,12 +416,12 @@ private slots:
     void nameDialogRefuses_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("message");
-        QTest::newRow("empty") << "" << int(kTextNameEmpty);
-        QTest::newRow("blanks") << "   " << int(kTextNameEmpty);
-        QTest::newRow("tab and ideographic space") << "\t\u3000" << int(kTextNameEmpty);
-        QTest::newRow("line feed") << "Anna\nBell" << int(kTextNameLineBreak);
-        QTest::newRow("carriage return") << "Anna\r" << int(kTextNameLineBreak);
-        QTest::newRow("line separator") << "Anna\u2028Bell" << int(kTextNameLineBreak);
+        QTest::newRow("empty") << "" << int(kStrNameEmpty);
+        QTest::newRow("blanks") << "   " << int(kStrNameEmpty);
+        QTest::newRow("tab and ideographic space") << "\t\u3000" << int(kStrNameEmpty);
+        QTest::newRow("line feed") << "Anna\nBell" << int(kStrNameLineBreak);
+        QTest::newRow("carriage return") << "Anna\r" << int(kStrNameLineBreak);
+        QTest::newRow("line separator") << "Anna\u2028Bell" << int(kStrNameLineBreak);
     }
     void nameDialogRefuses() {
         QFETCH(QString, name);

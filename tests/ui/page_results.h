@@ -11,7 +11,7 @@
 
 namespace qzm_test {
 
-using Functions = qzm::CSettingsStore::FunctionFlags;
+using Functions = qzm::FunctionSwitches;
 
 // Every function on; only the given ones on.
 Functions AllFunctions();
