@@ -3,12 +3,15 @@
 # (it offers the built-in "Simulated module" when no module is attached), otherwise the command-line
 # tool against that simulated module (an emulator of the module on a pseudo-terminal, opened through
 # the ordinary serial code). Both work in build/bin, beside their delivered files.
+# It builds only these two programs and their delivered files; ./scripts/test.sh builds everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
 build=${QZM_BUILD_DIR:-build}
+echo "== configuring in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j2
+echo "== building qzm-demo and qzm-cli (the tests are built by ./scripts/test.sh)"
+cmake --build "$build" -j2 --target qzm-demo qzm-cli
 cd "$build/bin"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -28,6 +28,7 @@ else
   exit 1
 fi
 
+echo "== installing build and test dependencies from Debian packages (first run, or when some are missing): ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

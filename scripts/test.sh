@@ -6,7 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup-deps.sh
 build=${QZM_BUILD_DIR:-build}
+echo "== configuring in $build/"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZM_SANITIZE="${QZM_SANITIZE:-}"
+echo "== building everything: the programs, the tests and the benchmarks"
 cmake --build "$build" -j2
+echo "== running the tests"
 cd "$build"
 ctest -j2 --output-on-failure
