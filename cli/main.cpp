@@ -70,7 +70,7 @@ int Report(const DeviceOutcome& outcome, DeviceOperation operation, const std::s
 // windowed program saves it when a connection ends (./DB/qzcxx.qzb). Its next start sends that file
 // to the module, which would otherwise undo the change with an older album.
 int SaveBackupAfterChange(CDemoController& controller, const DeviceOutcome& change, int exitCode) {
-    if (!change.moduleChanged || controller.Device()->DeviceType() != kExtendedDevice)
+    if (!change.moduleChanged || controller.Read().deviceType != kExtendedDevice)
         return exitCode;
     return Report(controller.SaveAlbumBackup(), DeviceOperation::kCloseBackup) != kExitOk ? kExitFailed
                                                                                           : exitCode;
@@ -162,8 +162,9 @@ private:
 };
 
 int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
-    const FunctionSwitches functions = options.functions.value_or(controller.ActiveFunctions());
-    const int imageSize = options.imageSize.value_or(controller.ExecuteImage());
+    const CDemoController::Snapshot stored = controller.Read();
+    const FunctionSwitches functions = options.functions.value_or(stored.activeFunctions);
+    const int imageSize = options.imageSize.value_or(stored.executeImage);
     if (!options.saveFramesDir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(options.saveFramesDir, ec);
@@ -353,16 +354,16 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
 
+    const CDemoController::Snapshot stored = controller.Read();
     const std::string port = !options.simulate.empty() ? std::string(LoadString(kStrSimulatedModule))
                              : !options.port.empty()   ? options.port
-                                                       : controller.PortName();
+                                                       : stored.portName;
     if (port.empty())
         return Usage("no port stored: give --port PORT or --simulate");
-    const int baud = options.baud != 0 ? options.baud : controller.BaudRate();
+    const int baud = options.baud != 0 ? options.baud : stored.baudRate;
     if (Report(controller.Connect(port, baud), DeviceOperation::kConnection) != kExitOk)
         return kExitFailed;
-    const DeviceOutcome applied =
-        controller.ApplyAllSettings(controller.CurrentSettings(), controller.CameraAngle());
+    const DeviceOutcome applied = controller.ApplyAllSettings(stored.detection);
     if (!applied.ok()) {
         PrintMessage("The module did not take the stored detection settings (Settings.ini).");
         return Report(applied, DeviceOperation::kSettings);

@@ -13,6 +13,11 @@ namespace {
 constexpr auto kConnectSettle = std::chrono::milliseconds(200);
 constexpr auto kVersionRetryPause = std::chrono::milliseconds(500);
 constexpr int kVersionTries = 2;
+// The whole picture when the module's model is not in FullImageInfo.dat.
+constexpr int kDefaultFullWidth = 640;
+constexpr int kDefaultFullHeight = 480;
+// The start-up check looks at the module's first users.
+constexpr int kCheckedUsers = 10;
 
 // The controller's own refusal before anything is sent: an unknown user, no free data number, a
 // backup file that cannot be read.
@@ -65,10 +70,10 @@ void CDemoController::SetSimulatedPort(std::unique_ptr<ISimulatedPort> simulated
 
 int CDemoController::Initialise() {
     LoadAll();
-    const std::string port = PortName();
-    if (port.empty() || AutoConnect() != 1)
+    const Snapshot stored = Read();
+    if (stored.portName.empty() || stored.autoConnect != 1)
         return 1;
-    const DeviceOutcome connected = Connect(port, BaudRate());
+    const DeviceOutcome connected = Connect(stored.portName, stored.baudRate);
     if (connected.ok())
         return 0;
     return connected.result != kProtocolOk ? connected.result : -1;
@@ -82,31 +87,32 @@ void CDemoController::LoadAll() {
     store_->Load();
     for (ImageSlot& slot : imageSlots_) {
         slot.dataNumber = -1;
-        slot.image.Allocate(64, nullptr, 64, kFormatBgr24, 1);
+        slot.image.Allocate(kFaceImageSide, nullptr, kFaceImageSide, kFormatBgr24, 1);
     }
 
     std::lock_guard settingsLock(settingsMutex_);
     fullImageTable_.clear();
     CFileOperate::ReadImageInfoTable(fullImageTable_);
-    settings_.ReadPortSettings(portName_, baudRate_);
-    autoConnect_ = settings_.ReadAutoConnect();
-    cameraAngle_ = settings_.ReadCameraAngle();
-    settings_.ReadActiveFunctions(activeFunctions_);
-    executeImage_ = settings_.ReadExecuteImage();
-    outputLogFlag_ = settings_.ReadOutputLogFlag();
-    registCount_ = settings_.ReadRegistCount();
+    state_ = Snapshot{};
+    settings_.ReadPortSettings(state_.portName, state_.baudRate);
+    state_.autoConnect = settings_.ReadAutoConnect();
+    state_.detection.cameraAngle = settings_.ReadCameraAngle();
+    settings_.ReadActiveFunctions(state_.activeFunctions);
+    state_.executeImage = settings_.ReadExecuteImage();
+    state_.outputLogFlag = settings_.ReadOutputLogFlag();
+    state_.registCount = settings_.ReadRegistCount();
 
-    defaultSettings_ = ExecSettings{};
-    settings_.LoadDefaultSettings(defaultSettings_);
-    settings_.ReadThresholds(currentSettings_.threshold);
-    settings_.ReadSizeRanges(currentSettings_.sizeRange);
-    settings_.ReadFaceAngle(currentSettings_.yawAngle, currentSettings_.rollAngle);
-    if (currentSettings_.threshold[ExecSettings::kBody] == -1) {
+    settings_.LoadDefaultSettings(state_.defaults);
+    ExecSettings& current = state_.detection.exec;
+    settings_.ReadThresholds(current.threshold);
+    settings_.ReadSizeRanges(current.sizeRange);
+    settings_.ReadFaceAngle(current.yawAngle, current.rollAngle);
+    if (current.threshold[ExecSettings::kBody] == -1) {
         // Nothing stored yet: start from the delivered defaults.
-        currentSettings_ = defaultSettings_;
-        settings_.WriteThresholds(currentSettings_.threshold);
-        settings_.WriteSizeRanges(currentSettings_.sizeRange);
-        settings_.WriteFaceAngle(currentSettings_.yawAngle, currentSettings_.rollAngle);
+        current = state_.defaults;
+        settings_.WriteThresholds(current.threshold);
+        settings_.WriteSizeRanges(current.sizeRange);
+        settings_.WriteFaceAngle(current.yawAngle, current.rollAngle);
     }
 }
 
@@ -117,60 +123,15 @@ std::vector<std::string> CDemoController::PortList() {
     return ports;
 }
 
-std::string CDemoController::PortName() const {
+CDemoController::Snapshot CDemoController::Read() const {
     std::lock_guard lock(settingsMutex_);
-    return portName_;
-}
-
-int CDemoController::BaudRate() const {
-    std::lock_guard lock(settingsMutex_);
-    return baudRate_;
-}
-
-int CDemoController::CameraAngle() const {
-    std::lock_guard lock(settingsMutex_);
-    return cameraAngle_;
-}
-
-int CDemoController::AutoConnect() const {
-    std::lock_guard lock(settingsMutex_);
-    return autoConnect_;
-}
-
-int CDemoController::OutputLogFlag() const {
-    std::lock_guard lock(settingsMutex_);
-    return outputLogFlag_;
-}
-
-FunctionSwitches CDemoController::ActiveFunctions() const {
-    std::lock_guard lock(settingsMutex_);
-    return activeFunctions_;
-}
-
-int CDemoController::ExecuteImage() const {
-    std::lock_guard lock(settingsMutex_);
-    return executeImage_;
-}
-
-ExecSettings CDemoController::CurrentSettings() const {
-    std::lock_guard lock(settingsMutex_);
-    return currentSettings_;
-}
-
-ExecSettings CDemoController::DefaultSettings() const {
-    std::lock_guard lock(settingsMutex_);
-    return defaultSettings_;
-}
-
-int CDemoController::RegistCount() const {
-    std::lock_guard lock(settingsMutex_);
-    return registCount_;
+    return state_;
 }
 
 void CDemoController::SetAutoConnect(int autoConnect) {
     {
         std::lock_guard lock(settingsMutex_);
-        autoConnect_ = autoConnect;
+        state_.autoConnect = autoConnect;
     }
     settings_.WriteAutoConnect(autoConnect);
 }
@@ -178,7 +139,7 @@ void CDemoController::SetAutoConnect(int autoConnect) {
 void CDemoController::SetOutputLogFlag(int outputLogFlag) {
     {
         std::lock_guard lock(settingsMutex_);
-        outputLogFlag_ = outputLogFlag;
+        state_.outputLogFlag = outputLogFlag;
     }
     settings_.WriteOutputLogFlag(outputLogFlag);
 }
@@ -189,7 +150,7 @@ DeviceOutcome CDemoController::Exchanged(int result, const std::uint8_t* respons
     outcome.response = *response;
     if (result != kProtocolOk && device_->Connection().IsLost()) {
         outcome.portLost = true;
-        outcome.port = PortName();
+        outcome.port = Read().portName;
     }
     return outcome;
 }
@@ -211,8 +172,8 @@ DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate
     std::this_thread::sleep_for(kConnectSettle);
     {
         std::lock_guard lock(settingsMutex_);
-        portName_ = portName;
-        baudRate_ = baudRate;
+        state_.portName = portName;
+        state_.baudRate = baudRate;
     }
     settings_.WritePortSettings(portName, baudRate);
     const DeviceOutcome opened = OpenPort(portName, baudRate);
@@ -240,7 +201,10 @@ DeviceOutcome CDemoController::IdentifyModule() {
         std::uint8_t response = 0;
         outcome = Exchanged(device_->GetVersion(&version, &response), &response);
         if (outcome.ok()) {
-            device_->SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
+            const int type = CQZMDevice::DeviceTypeForVersion(version);
+            device_->SetDeviceType(type);
+            std::lock_guard lock(settingsMutex_);
+            state_.deviceType = type;
             return outcome;
         }
     }
@@ -250,13 +214,14 @@ DeviceOutcome CDemoController::IdentifyModule() {
 DeviceOutcome CDemoController::ReconnectIfLost() {
     if (!device_->Connection().IsLost())
         return {};
-    const std::string port = PortName();
-    DeviceOutcome outcome = OpenPort(port, BaudRate());
+    const Snapshot stored = Read();
+    const std::string& port = stored.portName;
+    DeviceOutcome outcome = OpenPort(port, stored.baudRate);
     if (!outcome.ok())
         return outcome;
     outcome = IdentifyModule();
     if (outcome.ok())
-        outcome = ApplyAllSettings(CurrentSettings(), CameraAngle());
+        outcome = ApplyAllSettings(stored.detection);
     if (!outcome.ok()) {
         outcome.notSetUpAgain = true;
         outcome.port = port;
@@ -288,8 +253,8 @@ DeviceOutcome CDemoController::GetFullImageSize(int* width, int* height) {
     const DeviceOutcome outcome = GetVersionText(&model, nullptr);
     if (!outcome.ok())
         return outcome;
-    *width = 640;
-    *height = 480;
+    *width = kDefaultFullWidth;
+    *height = kDefaultFullHeight;
     const std::string trimmed = TrimRight(model);
     std::lock_guard lock(settingsMutex_);
     for (const ImageInfoEntry& entry : fullImageTable_) {
@@ -302,108 +267,77 @@ DeviceOutcome CDemoController::GetFullImageSize(int* width, int* height) {
     return outcome;
 }
 
-int CDemoController::SetCameraAngleOnDevice(int angle, std::uint8_t* response) {
-    return device_->SetCameraAngle(angle, response);
+void CDemoController::Disconnect() {
+    device_->Close();
 }
 
-int CDemoController::SetThresholdsOnDevice(const int thresholds[4], std::uint8_t* response) {
-    return device_->SetThreshold(thresholds, response);
+CDemoController::PortState CDemoController::Port() const {
+    CRS232Connection& connection = device_->Connection();
+    return connection.IsLost() ? PortState::kLost : connection.IsOpen() ? PortState::kOpen : PortState::kClosed;
 }
 
-int CDemoController::SetFaceAngleOnDevice(int yaw, int roll, std::uint8_t* response) {
-    return device_->SetFaceAngle(yaw, roll, response);
+DeviceOutcome CDemoController::ApplyAllSettings(const DetectionSettings& wanted) {
+    return SendSettings(wanted, SendMode::kAll);
 }
 
-DeviceOutcome CDemoController::ApplyAllSettings(const ExecSettings& s, int cameraAngle) {
-    std::uint8_t response = 0;
-    DeviceOutcome outcome = Exchanged(SetCameraAngleOnDevice(cameraAngle, &response), &response);
-    if (!outcome.ok())
-        return outcome;
-    settings_.WriteCameraAngle(cameraAngle);
-    {
-        std::lock_guard lock(settingsMutex_);
-        cameraAngle_ = cameraAngle;
-    }
-
-    outcome = Exchanged(SetThresholdsOnDevice(s.threshold, &response), &response);
-    if (!outcome.ok())
-        return outcome;
-    settings_.WriteThresholds(s.threshold);
-    {
-        std::lock_guard lock(settingsMutex_);
-        std::copy(std::begin(s.threshold), std::end(s.threshold), currentSettings_.threshold);
-    }
-
-    outcome = Exchanged(device_->SetSizeRange(s.sizeRange, &response), &response);
-    if (!outcome.ok())
-        return outcome;
-    settings_.WriteSizeRanges(s.sizeRange);
-    {
-        std::lock_guard lock(settingsMutex_);
-        std::copy(std::begin(s.sizeRange), std::end(s.sizeRange), currentSettings_.sizeRange);
-    }
-
-    outcome = Exchanged(SetFaceAngleOnDevice(s.yawAngle, s.rollAngle, &response), &response);
-    if (!outcome.ok())
-        return outcome;
-    settings_.WriteFaceAngle(s.yawAngle, s.rollAngle);
-    std::lock_guard lock(settingsMutex_);
-    currentSettings_.yawAngle = s.yawAngle;
-    currentSettings_.rollAngle = s.rollAngle;
-    return outcome;
-}
-
-DeviceOutcome CDemoController::ApplyChangedSettings(int cameraAngle, const int thresholds[4],
-                                                    const CRange ranges[3], int yaw, int roll) {
+DeviceOutcome CDemoController::ApplyChangedSettings(const DetectionSettings& wanted) {
     if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
         return back;
-    // Only this operation changes them, and operations run one at a time.
-    const ExecSettings current = CurrentSettings();
+    DeviceOutcome outcome = SendSettings(wanted, SendMode::kChanged);
+    if (!outcome.ok())
+        return outcome;
+    VersionInfo version;
+    std::uint8_t response = 0;
+    return Exchanged(device_->GetVersion(&version, &response), &response);
+}
+
+DeviceOutcome CDemoController::SendSettings(const DetectionSettings& wanted, SendMode mode) {
+    // Only an operation changes them, and operations run one at a time.
+    const DetectionSettings held = Read().detection;
+    const ExecSettings& exec = wanted.exec;
     std::uint8_t response = 0;
     DeviceOutcome outcome;
-    if (cameraAngle != CameraAngle()) {
-        outcome = Exchanged(SetCameraAngleOnDevice(cameraAngle, &response), &response);
-        if (outcome.result != kProtocolOk)
-            return outcome;
-        // The module took the frame; the angle counts as chosen even when it refused.
-        settings_.WriteCameraAngle(cameraAngle);
-        {
+    // One setting: sent when it differs (or every one is sent), then written to Settings.ini and
+    // kept once the module took it; keepRefused keeps it as soon as the exchange completed.
+    auto step = [&](bool differs, bool keepRefused, auto send, auto write, auto keep) {
+        if (mode == SendMode::kChanged && !differs)
+            return true;
+        outcome = Exchanged(send(), &response);
+        if (outcome.ok() || (keepRefused && outcome.result == kProtocolOk)) {
+            write();
             std::lock_guard lock(settingsMutex_);
-            cameraAngle_ = cameraAngle;
+            keep(state_.detection);
         }
-        if (!outcome.ok())
-            return outcome;
-    }
-    if (!std::equal(thresholds, thresholds + 4, current.threshold)) {
-        outcome = Exchanged(SetThresholdsOnDevice(thresholds, &response), &response);
-        if (!outcome.ok())
-            return outcome;
-        int stored[4];
-        std::copy(thresholds, thresholds + 4, stored);
-        settings_.WriteThresholds(stored);
-        std::lock_guard lock(settingsMutex_);
-        std::copy(thresholds, thresholds + 4, currentSettings_.threshold);
-    }
-    if (!std::equal(ranges, ranges + 3, current.sizeRange)) {
-        outcome = Exchanged(device_->SetSizeRange(ranges, &response), &response);
-        if (!outcome.ok())
-            return outcome;
-        CRange stored[3] = {ranges[0], ranges[1], ranges[2]};
-        settings_.WriteSizeRanges(stored);
-        std::lock_guard lock(settingsMutex_);
-        std::copy(ranges, ranges + 3, currentSettings_.sizeRange);
-    }
-    if (yaw != current.yawAngle || roll != current.rollAngle) {
-        outcome = Exchanged(SetFaceAngleOnDevice(yaw, roll, &response), &response);
-        if (!outcome.ok())
-            return outcome;
-        settings_.WriteFaceAngle(yaw, roll);
-        std::lock_guard lock(settingsMutex_);
-        currentSettings_.yawAngle = yaw;
-        currentSettings_.rollAngle = roll;
-    }
-    VersionInfo version;
-    return Exchanged(device_->GetVersion(&version, &response), &response);
+        return outcome.ok();
+    };
+    step(
+        wanted.cameraAngle != held.cameraAngle, mode == SendMode::kChanged,
+        [&] { return device_->SetCameraAngle(wanted.cameraAngle, &response); },
+        [&] { settings_.WriteCameraAngle(wanted.cameraAngle); },
+        [&](DetectionSettings& kept) { kept.cameraAngle = wanted.cameraAngle; }) &&
+        step(
+            !std::equal(std::begin(exec.threshold), std::end(exec.threshold), held.exec.threshold), false,
+            [&] { return device_->SetThreshold(exec.threshold, &response); },
+            [&] { settings_.WriteThresholds(exec.threshold); },
+            [&](DetectionSettings& kept) {
+                std::copy(std::begin(exec.threshold), std::end(exec.threshold), kept.exec.threshold);
+            }) &&
+        step(
+            !std::equal(std::begin(exec.sizeRange), std::end(exec.sizeRange), held.exec.sizeRange), false,
+            [&] { return device_->SetSizeRange(exec.sizeRange, &response); },
+            [&] { settings_.WriteSizeRanges(exec.sizeRange); },
+            [&](DetectionSettings& kept) {
+                std::copy(std::begin(exec.sizeRange), std::end(exec.sizeRange), kept.exec.sizeRange);
+            }) &&
+        step(
+            exec.yawAngle != held.exec.yawAngle || exec.rollAngle != held.exec.rollAngle, false,
+            [&] { return device_->SetFaceAngle(exec.yawAngle, exec.rollAngle, &response); },
+            [&] { settings_.WriteFaceAngle(exec.yawAngle, exec.rollAngle); },
+            [&](DetectionSettings& kept) {
+                kept.exec.yawAngle = exec.yawAngle;
+                kept.exec.rollAngle = exec.rollAngle;
+            });
+    return outcome;
 }
 
 DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
@@ -415,11 +349,11 @@ DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CEx
     ExecSettings current;
     {
         std::lock_guard lock(settingsMutex_);
-        functionsChanged = functions != activeFunctions_;
-        activeFunctions_ = functions;
-        imageChanged = imageSize != executeImage_;
-        executeImage_ = imageSize;
-        current = currentSettings_;
+        functionsChanged = functions != state_.activeFunctions;
+        state_.activeFunctions = functions;
+        imageChanged = imageSize != state_.executeImage;
+        state_.executeImage = imageSize;
+        current = state_.detection.exec;
     }
     if (functionsChanged)
         settings_.WriteActiveFunctions(functions);
@@ -459,7 +393,7 @@ int CDemoController::TotalDataCount() const {
 }
 
 std::string CDemoController::MakeDefaultUserName() const {
-    return FormatString(kStrDefaultUserName, RegistCount() + 1);
+    return FormatString(kStrDefaultUserName, Read().registCount + 1);
 }
 
 bool CDemoController::IsNameUnique(const std::string& name, int id) const {
@@ -478,7 +412,7 @@ int CDemoController::AddNewUser(const std::string& name) {
     int count = 0;
     {
         std::lock_guard lock(settingsMutex_);
-        count = ++registCount_;
+        count = ++state_.registCount;
     }
     settings_.WriteRegistCount(count);
     return id;
@@ -506,7 +440,7 @@ std::vector<UserName> CDemoController::UserNames() const {
     return names;
 }
 
-std::array<CDemoController::ImageSlot, 10> CDemoController::LoadUserImages(int id) {
+std::array<CDemoController::ImageSlot, CDemoController::kImageSlotCount> CDemoController::LoadUserImages(int id) {
     std::lock_guard lock(storeMutex_);
     for (ImageSlot& slot : imageSlots_) {
         slot.dataNumber = -1;
@@ -522,9 +456,9 @@ std::array<CDemoController::ImageSlot, 10> CDemoController::LoadUserImages(int i
         ImageSlot& slot = imageSlots_[next++];
         slot.dataNumber = entry.dataNumber;
         CImageData grey;
-        grey.Allocate(64, nullptr, 64, kFormatGrey8, 1);
+        grey.Allocate(kFaceImageSide, nullptr, kFaceImageSide, kFormatGrey8, 1);
         CImageData display;
-        display.Allocate(64, nullptr, 64, kFormatBgr24, 1);
+        display.Allocate(kFaceImageSide, nullptr, kFaceImageSide, kFormatBgr24, 1);
         const CImgConv converter(grey.Width(), grey.Height(), grey.Format(), display.Format());
         IMGCONVINFO target = display.Info();
         slot.readable = users_->GetRegisteredImage(id, entry.dataNumber, grey) == 0 &&
@@ -548,7 +482,7 @@ DeviceOutcome CDemoController::RegisterFace(int id, int* dataNumber) {
     if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
         return back;
     CImageData face;
-    face.Allocate(64, nullptr, 64, kFormatGrey8, 1);
+    face.Allocate(kFaceImageSide, nullptr, kFaceImageSide, kFormatGrey8, 1);
     std::uint8_t response = 0;
     DeviceOutcome outcome =
         Exchanged(device_->Register(TotalDataCount(), id, data, &face, &response), &response);
@@ -617,7 +551,7 @@ int CDemoController::DeleteAllOnDevice(std::uint8_t* response) {
 int CDemoController::ResetRegistCount() {
     {
         std::lock_guard lock(settingsMutex_);
-        registCount_ = 0;
+        state_.registCount = 0;
     }
     return settings_.WriteRegistCount(0);
 }
@@ -658,8 +592,8 @@ DeviceOutcome CDemoController::DeviceHasRegistrations(bool* has) {
     *has = false;
     if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
         return back;
-    for (int user = 0; user < 10; ++user) {
-        bool present[10];
+    for (int user = 0; user < kCheckedUsers; ++user) {
+        bool present[kImageSlotCount];
         std::uint8_t response = 0;
         const DeviceOutcome outcome = Exchanged(device_->GetUserData(user, present, &response), &response);
         if (!outcome.ok())
@@ -677,8 +611,8 @@ DeviceOutcome CDemoController::CompareRegistrations(bool* differ) {
     if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
         return back;
     const std::vector<UserSummary> list = UserList();
-    for (std::size_t i = 0; i < list.size() && i < 10; ++i) {
-        bool present[10];
+    for (std::size_t i = 0; i < list.size() && i < kCheckedUsers; ++i) {
+        bool present[kImageSlotCount];
         std::uint8_t response = 0;
         const DeviceOutcome outcome =
             Exchanged(device_->GetUserData(list[i].id, present, &response), &response);
@@ -686,7 +620,7 @@ DeviceOutcome CDemoController::CompareRegistrations(bool* differ) {
             return outcome;
         CUserInfo user;
         FetchUserInfo(list[i].id, &user);
-        for (int data = 0; data < 10; ++data) {
+        for (int data = 0; data < kImageSlotCount; ++data) {
             if (present[data] != user.IsSlotUsed(data)) {
                 *differ = true;
                 return outcome;
@@ -742,7 +676,7 @@ int CDemoController::RestoreRegistrations() {
     }
     const int counted = settings_.ReadRegistCount();
     std::lock_guard lock(settingsMutex_);
-    registCount_ = counted;
+    state_.registCount = counted;
     return result;
 }
 
@@ -758,7 +692,7 @@ void CDemoController::StartTransferPhase(TransferPhase phase, double base) {
     transferPhase_ = phase;
 }
 
-void CDemoController::SetTransferTimeout(int direction) {
+void CDemoController::SetTransferTimeout(CTimeoutTables::AlbumDirection direction) {
     // The device part's expected length, by the baud rate stored in Application.ini.
     std::string port;
     int baud = 0;
@@ -800,7 +734,7 @@ DeviceOutcome CDemoController::LoadAlbumFromFile(const std::string& path) {
 }
 
 int CDemoController::TransferAlbumToFile(const std::string& path, std::uint8_t* response) {
-    SetTransferTimeout(0);
+    SetTransferTimeout(CTimeoutTables::kAlbumToPc);
     StartTransferPhase(kTransferDevice, 0.0);
     AlbumData album;
     std::uint32_t size = 0;
@@ -816,7 +750,7 @@ int CDemoController::TransferAlbumToFile(const std::string& path, std::uint8_t* 
 }
 
 int CDemoController::TransferAlbumFromFile(const std::string& path, std::uint8_t* response) {
-    SetTransferTimeout(1);
+    SetTransferTimeout(CTimeoutTables::kAlbumToModule);
     StartTransferPhase(kTransferFile, 0.0);
     AlbumData album;
     int result = -1;
@@ -836,7 +770,7 @@ int CDemoController::TransferAlbumFromFile(const std::string& path, std::uint8_t
         }
         const int counted = settings_.ReadRegistCount();
         std::lock_guard lock(settingsMutex_);
-        registCount_ = counted;
+        state_.registCount = counted;
     }
     EndTransfer();
     return result;

@@ -30,7 +30,22 @@ namespace qzm {
 
 class CDemoController {
 public:
-    // One of the ten image slots for a user's registered faces (64 x 64, display format).
+    // What the windows and the tool read of the controller: one copy taken under one lock, so that
+    // its values belong together even while an operation on a worker changes them.
+    struct Snapshot {
+        std::string portName;
+        int baudRate = 0;
+        int autoConnect = 0;    // 1: connect at start-up without asking
+        int outputLogFlag = 0;  // 1: the result log is also written to a file
+        DetectionSettings detection;  // as last taken by the module or read at start
+        ExecSettings defaults;        // the delivered detection settings ("Reset values")
+        FunctionSwitches activeFunctions{};
+        int executeImage = kImage320x240;
+        int registCount = 0;  // users ever added; numbers the next default name
+        int deviceType = kBasicDevice;
+    };
+
+    // One of the image slots for a user's registered faces (registration image size, display format).
     struct ImageSlot {
         int dataNumber = -1;  // -1 = empty
         CImageData image;
@@ -38,6 +53,8 @@ public:
         // number (so it can be deleted and counts as taken) but no picture.
         bool readable = true;
     };
+
+    static constexpr int kImageSlotCount = CRegUserInfoMngr::kMaxDataPerUser;
 
     explicit CDemoController(PortEnumerationRoots roots = {});
     virtual ~CDemoController();
@@ -62,10 +79,18 @@ public:
 
     DeviceOutcome GetVersionText(std::string* model, std::string* numbers);
     DeviceOutcome GetFullImageSize(int* width, int* height);
-    // Stops at the first setting the module does not take; the outcome tells which failure.
-    DeviceOutcome ApplyAllSettings(const ExecSettings& settings, int cameraAngle);
-    DeviceOutcome ApplyChangedSettings(int cameraAngle, const int thresholds[4], const CRange ranges[3],
-                                       int yaw, int roll);
+    // Sends every setting, as after connecting. Each is stored once the module took it; the sequence
+    // stops at the first one it does not take, and the outcome tells which failure.
+    DeviceOutcome ApplyAllSettings(const DetectionSettings& wanted);
+    // Sends only the settings that differ from the stored ones, then asks the module for its version
+    // once more. The camera angle is stored as soon as its exchange completed, even when the module
+    // refused it.
+    DeviceOutcome ApplyChangedSettings(const DetectionSettings& wanted);
+    // Closes the port (a module that did not answer on connecting is not kept open).
+    void Disconnect();
+    // Lost: the port vanished (an adapter pulled out); the next device operation opens it again.
+    enum class PortState { kClosed, kOpen, kLost };
+    PortState Port() const;
     DeviceOutcome ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
                               const FunctionSwitches& functions);
     // The 160 x 120 image alone, for the live image of the album page.
@@ -85,7 +110,7 @@ public:
     // Fills the image slots with the user's registered faces, in the store's order, and hands out
     // a copy of them. A face whose file cannot be read takes its slot marked unreadable; the faces
     // after it are read all the same.
-    std::array<ImageSlot, 10> LoadUserImages(int id);
+    std::array<ImageSlot, kImageSlotCount> LoadUserImages(int id);
     // Registers the face in view in the user's first free data number (given back in dataNumber);
     // result -1 when the user is unknown or has no free number.
     DeviceOutcome RegisterFace(int id, int* dataNumber = nullptr);
@@ -123,27 +148,15 @@ public:
     // Percent done, 0 to 100, while a transfer runs; 100 after it. May be called from any thread.
     double GetAlbumProgress() const;
 
-    // Settings as last confirmed by the module or read at start, copied.
-    std::string PortName() const;
-    int BaudRate() const;
-    int CameraAngle() const;
-    int AutoConnect() const;
+    Snapshot Read() const;
     void SetAutoConnect(int autoConnect);
     void SetOutputLogFlag(int outputLogFlag);
-    int OutputLogFlag() const;
-    FunctionSwitches ActiveFunctions() const;
-    int ExecuteImage() const;
-    ExecSettings CurrentSettings() const;
-    ExecSettings DefaultSettings() const;
-    int RegistCount() const;
-
-    CQZMDevice* Device() { return device_.get(); }
+    // The settings files, for the values the windows keep there themselves (last folders used).
     const CSettingsStore& Settings() const { return settings_; }
 
 private:
-    int SetCameraAngleOnDevice(int angle, std::uint8_t* response);
-    int SetThresholdsOnDevice(const int thresholds[4], std::uint8_t* response);
-    int SetFaceAngleOnDevice(int yaw, int roll, std::uint8_t* response);
+    enum class SendMode { kAll, kChanged };
+    DeviceOutcome SendSettings(const DetectionSettings& wanted, SendMode mode);
     int UserCount() const;
     int TotalDataCount() const;
     int DeleteAllOnDevice(std::uint8_t* response);
@@ -183,27 +196,18 @@ private:
     // Taken before settingsMutex_ where both are needed.
     mutable std::mutex storeMutex_;
     CRegUserInfoMngr* users_ = nullptr;  // the store's users
-    std::array<ImageSlot, 10> imageSlots_;
+    std::array<ImageSlot, kImageSlotCount> imageSlots_;
 
-    // Guards the settings below and fullImageTable_. Files are written outside it (LoadAll aside,
-    // which runs before other threads do).
+    // Guards state_ and fullImageTable_. Files are written outside it (LoadAll aside, which runs
+    // before other threads do).
     mutable std::mutex settingsMutex_;
     std::vector<ImageInfoEntry> fullImageTable_;
-    std::string portName_;
-    int baudRate_ = 0;
-    int cameraAngle_ = 0;
-    int autoConnect_ = 0;
-    FunctionSwitches activeFunctions_{};
-    int executeImage_ = 1;
-    ExecSettings currentSettings_;
-    int outputLogFlag_ = 0;
-    ExecSettings defaultSettings_;
-    int registCount_ = 0;
+    Snapshot state_;
 
     // Album transfer progress, read by another thread while the transfer runs.
     enum TransferPhase { kTransferIdle = 0, kTransferDevice = 1, kTransferFile = 2 };
     void StartTransferPhase(TransferPhase phase, double base);
-    void SetTransferTimeout(int direction);  // 0 save, 1 load
+    void SetTransferTimeout(CTimeoutTables::AlbumDirection direction);
     void EndTransfer();
     mutable std::mutex transferMutex_;  // guards the transfer fields below, as one consistent state
     TransferPhase transferPhase_ = kTransferIdle;

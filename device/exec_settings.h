@@ -27,4 +27,13 @@ struct ExecSettings {
     bool operator==(const ExecSettings& other) const = default;
 };
 
+// Everything the program sets on the module before it executes, in the order it sends them: the
+// camera angle, then the detection settings.
+struct DetectionSettings {
+    int cameraAngle = 0;  // 0 = 0°, 1 = 90°, 2 = 180°, 3 = 270°
+    ExecSettings exec;
+
+    bool operator==(const DetectionSettings& other) const = default;
+};
+
 }  // namespace qzm

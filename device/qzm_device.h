@@ -21,6 +21,9 @@ struct VersionInfo {
     int revision = 0;
 };
 
+// Registered faces travel as square grey images of this side.
+inline constexpr int kFaceImageSide = 64;
+
 class CQZMDevice {
 public:
     explicit CQZMDevice(PortEnumerationRoots roots = {});

@@ -36,19 +36,19 @@ std::vector<std::uint8_t> UserData(std::uint16_t user) {
 }  // namespace
 
 SupportedCommands SupportedCommandsFor(int deviceType) {
-    // Each list holds a code once: the module's own list for the extended set names 0x16 twice,
-    // which adds nothing, as the program sends only codes that are named here.
-    SupportedCommands list = {kCmdGetVersion,  kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,
-                              kCmdSetThreshold, kCmdGetThreshold,  kCmdSetSizeRange,   kCmdGetSizeRange,
-                              kCmdSetFaceAngle, kCmdGetFaceAngle,  kCmdUnknown0F,      kCmdRegister,
-                              kCmdDeleteData,   kCmdDeleteUser,    kCmdDeleteAll,      kCmdGetUserData,
-                              kCmdUnknown16};
+    // As the module lists them, in its order. The extended list names 0x16 twice; that hides no
+    // command: every code the program sends is in it once.
     if (deviceType == kExtendedDevice) {
-        list.insert(list.begin() + 4, kCmdExecuteEx);
-        list.insert(list.end(), {kCmdSaveAlbum, kCmdLoadAlbum, kCmdWriteFlash, kCmdReformatFlash});
+        return {kCmdGetVersion,     kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,      kCmdExecuteEx,
+                kCmdSetThreshold,   kCmdGetThreshold,   kCmdSetSizeRange,   kCmdGetSizeRange, kCmdSetFaceAngle,
+                kCmdGetFaceAngle,   kCmdUnknown0F,      kCmdRegister,       kCmdDeleteData,   kCmdDeleteUser,
+                kCmdDeleteAll,      kCmdGetUserData,    kCmdUnknown16,      kCmdSaveAlbum,    kCmdLoadAlbum,
+                kCmdWriteFlash,     kCmdReformatFlash,  kCmdUnknown16,      kCmdUnknown80,    kCmdUnknown81};
     }
-    list.insert(list.end(), {kCmdUnknown80, kCmdUnknown81});
-    return list;
+    return {kCmdGetVersion,   kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,      kCmdSetThreshold,
+            kCmdGetThreshold, kCmdSetSizeRange,   kCmdGetSizeRange,   kCmdSetFaceAngle, kCmdGetFaceAngle,
+            kCmdUnknown0F,    kCmdRegister,       kCmdDeleteData,     kCmdDeleteUser,   kCmdDeleteAll,
+            kCmdGetUserData,  kCmdUnknown16,      kCmdUnknown80,      kCmdUnknown81};
 }
 
 CQZMProtocol::CQZMProtocol(CConnection* connection, FrameTrace* trace)

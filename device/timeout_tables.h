@@ -33,8 +33,9 @@ public:
     // Keeps caches: call from one device operation at a time.
     int Lookup(std::uint8_t code, int deviceType, const TimeoutParameters& parameters);
 
-    // Seconds for an album transfer (0 to an hour): direction 0 save and 1 load keyed by baud rate,
-    // 2 flash writing keyed by count; -1 for any other direction.
+    // Seconds for an album transfer (0 to an hour): saving and loading keyed by baud rate, flash
+    // writing keyed by count; -1 for any other direction.
+    enum AlbumDirection : int { kAlbumToPc = 0, kAlbumToModule = 1, kFlashWriting = 2 };
     static int AlbumTimeoutSeconds(int direction, int baudRateOrCount);
 
 private:

@@ -98,7 +98,7 @@ void CConnectSettingDlg::SetValues(const std::vector<std::string>& portList, con
     FillPorts(portList);
     SelectPort(QString::fromStdString(values.portName));
     baud_->SelectByItemData(values.baudRate);
-    angle_->SelectByItemData(values.cameraAngle);
+    angle_->SelectByItemData(values.detection.cameraAngle);
     autoConnect_->setChecked(values.autoConnect != 0);
 }
 
@@ -109,7 +109,7 @@ void CConnectSettingDlg::GetValues(SettingValues& values) const {
         values.baudRate =
             baud_->currentIndex() >= 0 ? baud_->currentData().toInt() : CSettingsStore::kDefaultBaudRate;
     }
-    values.cameraAngle = angle_->currentIndex() >= 0 ? angle_->currentData().toInt() : kDefaultCameraAngle;
+    values.detection.cameraAngle = angle_->currentIndex() >= 0 ? angle_->currentData().toInt() : kDefaultCameraAngle;
     values.autoConnect = autoConnect_->isChecked() ? 1 : 0;
 }
 

@@ -11,7 +11,6 @@
 #include "ui/skins.h"
 #include "ui/spin_ctrl.h"
 #include "ui/ui_text.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -121,7 +120,7 @@ CExecSettingDlg::CExecSettingDlg(QWidget* parent) : QWidget(parent) {
     reset_ = new CStateBmpButton(QStringLiteral("Reset values"), this);
     ApplySkin(*reset_, SkinKind::kButton);
     reset_->setFixedSize(std::max(kMinButtonWidth, reset_->sizeHint().width()), reset_->sizeHint().height());
-    connect(reset_, &QAbstractButton::clicked, this, [this] { emit Request(WM_RESET_SETTINGS, 0); });
+    connect(reset_, &QAbstractButton::clicked, this, [this] { WriteValues(defaults_); });
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(kGap, kGap, kGap, kPageMargin);

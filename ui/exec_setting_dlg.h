@@ -1,7 +1,8 @@
 // The "Execution" page of the settings dialog: the module's detection settings. Four detection
 // thresholds, the minimum and maximum detection size for bodies, hands and faces, and the face
 // angle ranges. The page keeps every value inside its range (a CRangeEdit with spin arrows each)
-// and holds nothing besides its controls; the settings dialog writes values in and reads them out.
+// and holds nothing besides its controls and the defaults "Reset values" writes in; the settings
+// dialog writes values in and reads them out.
 //
 // Accessible names, for screen readers and tests (a label's caption alone would repeat):
 //   thresholds:  "Human Body threshold", "Hand threshold", "Face threshold", "Recognition threshold"
@@ -32,6 +33,8 @@ public:
     void WriteValues(const ExecSettings& settings);
     // Each number clamped into its edit's range; the codes of the selected angle items.
     ExecSettings ReadValues() const;
+    // What "Reset values" writes in: the delivered detection settings.
+    void SetDefaults(const ExecSettings& defaults) { defaults_ = defaults; }
 
     // kind: ExecSettings::kBody .. kRecognition.
     CRangeEdit& ThresholdEdit(int kind) const { return *threshold_[kind]; }
@@ -41,11 +44,8 @@ public:
     COrgComboBox& YawCombo() const { return *yaw_; }
     COrgComboBox& RollCombo() const { return *roll_; }
 
-signals:
-    // WM_RESET_SETTINGS when "Reset values" is pressed; the owner answers with the defaults.
-    void Request(int message, qintptr parameter);
-
 private:
+    ExecSettings defaults_;
     std::array<CRangeEdit*, 4> threshold_{};
     std::array<CRangeEdit*, 3> minimumSize_{};
     std::array<CRangeEdit*, 3> maximumSize_{};

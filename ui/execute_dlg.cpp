@@ -7,7 +7,6 @@
 #include "ui/skins.h"
 #include "ui/state_bmp_button.h"
 #include "ui/ui_text.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -48,14 +47,14 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
 
     connect(once_, &CStateBmpButton::clicked, this, [this] {
         continuous_->SetState(0);
-        emit Request(WM_EXEC_ONCE, 0);
+        emit ExecuteOnceClicked();
     });
     connect(continuous_, &CStateBmpButton::clicked, this, [this] {
         const bool on = !ContinuousOn();
         continuous_->SetState(on ? 1 : 0);
-        emit Request(on ? WM_CONT_START : WM_CONT_STOP, 0);
+        emit ContinuousToggled(on);
     });
-    connect(settings_, &CStateBmpButton::clicked, this, [this] { emit Request(WM_OPEN_SETTINGS, 0); });
+    connect(settings_, &CStateBmpButton::clicked, this, &CExecuteDlg::SettingsClicked);
     connect(imageSize_, &QComboBox::currentIndexChanged, this, &CExecuteDlg::ChoiceChanged);
     connect(functions_, &CExecFuncSelectDlg::Changed, this, &CExecuteDlg::ChoiceChanged);
 

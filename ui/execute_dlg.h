@@ -38,7 +38,10 @@ public:
     COrgComboBox* ImageSizeCombo() const { return imageSize_; }
 
 signals:
-    void Request(int message, qintptr parameter);
+    void ExecuteOnceClicked();
+    // "Continuous" turned on or off.
+    void ContinuousToggled(bool on);
+    void SettingsClicked();
     // A switch or the image size changed: what the next execution asks for.
     void ChoiceChanged();
 

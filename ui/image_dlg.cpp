@@ -11,7 +11,6 @@
 #include "ui/page_keys.h"
 #include "ui/skins.h"
 #include "ui/ui_text.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -244,11 +243,11 @@ QImage CImageDlg::ShownPicture() {
 
 std::unique_ptr<QMenu> CImageDlg::BuildPictureMenu() {
     auto menu = std::make_unique<QMenu>(this);
-    const std::pair<const char*, int> items[] = {{kTextSaveImage, kSaveFrame},
-                                                 {kTextSaveWithResults, kSaveWithResults}};
+    const std::pair<const char*, ImageSave> items[] = {{kTextSaveImage, ImageSave::kFrame},
+                                                       {kTextSaveWithResults, ImageSave::kWithResults}};
     for (const auto& [text, which] : items) {
         QAction* action = menu->addAction(QString::fromUtf8(text), this,
-                                          [this, which = which] { emit Request(WM_SAVE_IMAGE, which); });
+                                          [this, which = which] { emit SaveImageRequested(which); });
         action->setEnabled(ShowsFrame());
     }
     return menu;

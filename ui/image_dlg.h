@@ -25,6 +25,9 @@
 
 namespace qzm {
 
+// What the picture's menu saves: the frame alone or the picture with the results drawn over it.
+enum class ImageSave { kFrame, kWithResults };
+
 class CImageDlg : public QWidget {
     Q_OBJECT
 
@@ -70,16 +73,15 @@ public:
     // The frame's part of the picture with the results drawn over it, as shown: in screen pixels,
     // so twice the shown size on a screen of device pixel ratio 2; null while no frame is shown.
     QImage ShownPicture();
-    // The picture's menu: save the frame, or the frame with the results; both raise WM_SAVE_IMAGE
-    // and are disabled while no frame is shown.
+    // The picture's menu: save the frame, or the frame with the results; both ask the owner
+    // (SaveImageRequested) and are disabled while no frame is shown.
     std::unique_ptr<QMenu> BuildPictureMenu();
 
     QSize sizeHint() const override { return pageSize_; }
 
 signals:
-    // Requests for the owner (WindowMessage codes): WM_SAVE_IMAGE from the picture's menu; the main
-    // page forwards them as it does for every child.
-    void Request(int message, qintptr parameter);
+    // "Save image..." and "Save image with results..." of the picture's menu.
+    void SaveImageRequested(ImageSave which);
     void DisplayImageChanged(bool checked);
 
 protected:

@@ -22,11 +22,6 @@ CMainOpeDlg::CMainOpeDlg(const CSettingsStore& settings, QWidget* parent) : QWid
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    auto forward = [this](int message, qintptr parameter) { emit Request(message, parameter); };
-    connect(image_, &CImageDlg::Request, this, forward);
-    connect(execute_, &CExecuteDlg::Request, this, forward);
-    connect(log_, &CResultLogDlg::Request, this, forward);
-
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 8, 6, 8);
     layout->setSpacing(4);

@@ -1,6 +1,6 @@
 // The main operation page: the image page, the execution panel and the result log side by side.
-// It passes its children's requests on to the main dialog unchanged (the settings request with
-// the page itself as sender) and shows each execution on the image page and in the log.
+// Its owner connects to the children's requests; the page shows each execution on the image page
+// and in the log.
 #pragma once
 
 #include <QWidget>
@@ -38,9 +38,6 @@ public:
 
     // An execution that came through: the frame and overlay on the image page, a block in the log.
     void ShowExecution(const ExecutionReport& report);
-
-signals:
-    void Request(int message, qintptr parameter);
 
 private:
     CImageDlg* image_;

@@ -5,7 +5,6 @@
 
 #include "ui/page_layout.h"
 #include "ui/skins.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -30,7 +29,7 @@ CMaintenanceDlg::CMaintenanceDlg(QWidget* parent) : QWidget(parent) {
     ApplySkin(*deleteAll_, SkinKind::kButton);
     deleteAll_->setFixedSize(std::max(kMinButtonWidth, deleteAll_->sizeHint().width()),
                              deleteAll_->sizeHint().height());
-    connect(deleteAll_, &QAbstractButton::clicked, this, [this] { emit Request(WM_DELETE_ALL_DATA, 0); });
+    connect(deleteAll_, &QAbstractButton::clicked, this, &CMaintenanceDlg::DeleteAllClicked);
 
     // The lines break where the text says, never elsewhere: the page grows to the widest line.
     caution_ = MakeLabel(CautionText(), this);

@@ -22,8 +22,7 @@ public:
     static QString CautionText();
 
 signals:
-    // WM_DELETE_ALL_DATA when "Delete all data" is pressed.
-    void Request(int message, qintptr parameter);
+    void DeleteAllClicked();
 
 private:
     CStateBmpButton* deleteAll_;

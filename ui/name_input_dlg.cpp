@@ -4,7 +4,6 @@
 #include <QSignalBlocker>
 
 #include "ui/skins.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -53,13 +52,10 @@ CNameInputDlg::CNameInputDlg(CMessenger& messenger, QWidget* parent)
     setFixedSize(right + kMargin, buttonsY + kButtonHeight + kMargin);
 }
 
-void CNameInputDlg::SetText(const QString& text) {
+void CNameInputDlg::SetText(const QString& text, NameCheck isFree) {
     edit_->setText(text);
     text_ = edit_->text();
-}
-
-void CNameInputDlg::Accept() {
-    done(kResultOk);
+    isFree_ = std::move(isFree);
 }
 
 void CNameInputDlg::reject() {
@@ -94,12 +90,14 @@ void CNameInputDlg::Submit(bool fromEnter) {
         return;
     }
     text_ = typed;
-    setResult(kResultOk);
-    emit Request(WM_NAME_CHECK, 0);
-    // Still open: the owner refused the name, so the user corrects it where they typed it.
-    if (fromEnter && isVisible()) {
-        SelectAllInEdit();
+    if (isFree_ && !isFree_(typed)) {
+        messenger_.ShowMessage(kStrNameTaken, MsgIcon::kWarning, MsgButtons::kOk);
+        // The user corrects it where they typed it.
+        if (fromEnter)
+            SelectAllInEdit();
+        return;
     }
+    done(kResultOk);
 }
 
 void CNameInputDlg::SelectAllInEdit() {

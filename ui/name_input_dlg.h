@@ -1,20 +1,19 @@
 // "Input name": asks for a user's name. OK (or Enter) checks what the dialog itself can (a name must
-// hold something other than blanks and stay on one line), stores the text and asks the owner to
-// check it (WM_NAME_CHECK); the dialog stays open until the owner accepts the name, so a name
-// already taken can be corrected at once. A name holds at most 127 UTF-16 code units, what an album
+// hold something other than blanks and stay on one line), then whether the name is free with the
+// check its owner gave; the dialog stays open until a free name is entered, so a name already taken
+// can be corrected at once. A name holds at most 127 UTF-16 code units, what an album
 // file keeps, and never half of a character; it is kept exactly as typed, in any script.
 #pragma once
 
 #include <QDialog>
 #include <QLineEdit>
 #include <QString>
+#include <functional>
 
 #include "ui/messenger.h"
 #include "ui/state_bmp_button.h"
 
 namespace qzm {
-
-// String ids of the dialog's own refusals.
 
 class CNameInputDlg : public QDialog {
     Q_OBJECT
@@ -28,23 +27,20 @@ public:
     // messenger shows the refusals and must outlive the dialog.
     explicit CNameInputDlg(CMessenger& messenger, QWidget* parent = nullptr);
 
-    // Presets the edit box (cut to the limit) and the text.
-    void SetText(const QString& text);
+    // Whether a name is free; true when no check is set.
+    using NameCheck = std::function<bool(const QString& name)>;
+
+    // Presets the edit box (cut to the limit) and the text, and sets the check for this showing.
+    void SetText(const QString& text, NameCheck isFree = {});
     // The text stored by the last OK, or the preset text.
     const QString& Text() const { return text_; }
 
-    // The owner accepts the stored name: the dialog closes with kResultOk.
-    void Accept();
     // Cancel, Escape or closing the window: kResultCancel.
     void reject() override;
 
     QLineEdit& Edit() { return *edit_; }
     CStateBmpButton& OkButton() { return *ok_; }
     CStateBmpButton& CancelButton() { return *cancel_; }
-
-signals:
-    // WM_NAME_CHECK with 0 when a name was entered; answer with Accept(), or leave the dialog open.
-    void Request(int message, qintptr parameter);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -56,6 +52,7 @@ private:
     void DropHalfCharacters();
 
     CMessenger& messenger_;
+    NameCheck isFree_;
     QLineEdit* edit_ = nullptr;
     CStateBmpButton* ok_ = nullptr;
     CStateBmpButton* cancel_ = nullptr;

@@ -11,9 +11,6 @@
 
 namespace qzm {
 
-namespace {
-}  // namespace
-
 CQZMDemoApp::CQZMDemoApp(CDemoController& controller, CMessenger& messenger)
     : controller_(controller), messenger_(messenger), worker_(std::make_unique<CDeviceWorker>()) {}
 
@@ -45,23 +42,27 @@ int CQZMDemoApp::ConnectAtStartup() {
     auto tryConnect = [this](const std::string& port, int baud, int cameraAngle) {
         return RunWaiting(*wait_, kStrRunning, [this, port, baud, cameraAngle] {
             DeviceOutcome outcome = controller_.Connect(port, baud);
-            if (outcome.ok())
-                controller_.ApplyAllSettings(controller_.CurrentSettings(), cameraAngle);
-            else
-                controller_.Device()->Close();
+            if (outcome.ok()) {
+                DetectionSettings wanted = controller_.Read().detection;
+                wanted.cameraAngle = cameraAngle;
+                controller_.ApplyAllSettings(wanted);
+            } else {
+                controller_.Disconnect();
+            }
             return outcome;
         });
     };
 
+    const CDemoController::Snapshot stored = controller_.Read();
     SettingValues values;
-    values.portName = controller_.PortName();
-    values.baudRate = controller_.BaudRate();
-    values.cameraAngle = controller_.CameraAngle();
-    values.autoConnect = controller_.AutoConnect();
+    values.portName = stored.portName;
+    values.baudRate = stored.baudRate;
+    values.detection.cameraAngle = stored.detection.cameraAngle;
+    values.autoConnect = stored.autoConnect;
     // A stored port with automatic connection is tried at once; when it fails the dialog opens
     // without a message first.
     if (!values.portName.empty() && values.autoConnect == 1 &&
-        tryConnect(values.portName, values.baudRate, values.cameraAngle).ok())
+        tryConnect(values.portName, values.baudRate, values.detection.cameraAngle).ok())
         return 0;
 
     startupDialog_ = std::make_unique<CSettingDlg>();
@@ -80,9 +81,9 @@ int CQZMDemoApp::ConnectAtStartup() {
             return -1;
         }
         values = startupDialog_->Values();
-        if (values.autoConnect != controller_.AutoConnect())
+        if (values.autoConnect != controller_.Read().autoConnect)
             controller_.SetAutoConnect(values.autoConnect);
-        const DeviceOutcome outcome = tryConnect(values.portName, values.baudRate, values.cameraAngle);
+        const DeviceOutcome outcome = tryConnect(values.portName, values.baudRate, values.detection.cameraAngle);
         if (outcome.ok())
             break;
         messenger_.ShowUserMessage(MessageFor(outcome, DeviceOperation::kConnection));

@@ -8,7 +8,6 @@
 
 #include "ui/skins.h"
 #include "ui/ui_text.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -46,14 +45,11 @@ CRegUserDlg::CRegUserDlg(int maxUsers, int maxData, int pageHeight, QWidget* par
     deleteAll_ = MakeButton("Delete All", this);
     register_ = MakeButton("Register", this);
 
-    connect(addUser_, &QAbstractButton::clicked, this, [this] { emit Request(WM_USER_EDIT, kUserAdd); });
-    connect(changeName_, &QAbstractButton::clicked, this,
-            [this] { emit Request(WM_USER_EDIT, kUserRename); });
-    connect(deleteUser_, &QAbstractButton::clicked, this,
-            [this] { emit Request(WM_USER_EDIT, kUserDelete); });
-    connect(deleteAll_, &QAbstractButton::clicked, this,
-            [this] { emit Request(WM_USER_EDIT, kUserDeleteAll); });
-    connect(register_, &QAbstractButton::clicked, this, [this] { emit Request(WM_REGISTER_FACE, 0); });
+    connect(addUser_, &QAbstractButton::clicked, this, &CRegUserDlg::AddUserClicked);
+    connect(changeName_, &QAbstractButton::clicked, this, &CRegUserDlg::ChangeNameClicked);
+    connect(deleteUser_, &QAbstractButton::clicked, this, &CRegUserDlg::DeleteUserClicked);
+    connect(deleteAll_, &QAbstractButton::clicked, this, &CRegUserDlg::DeleteAllClicked);
+    connect(register_, &QAbstractButton::clicked, this, &CRegUserDlg::RegisterClicked);
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CRegUserDlg::OnSelectionChanged);
 
@@ -163,7 +159,7 @@ void CRegUserDlg::Reset() {
         button->setEnabled(false);
     }
     addUser_->setEnabled(true);
-    emit Request(WM_SHOW_USER_IMAGES, 0);
+    emit SelectionChanged(0);
 }
 
 void CRegUserDlg::UpdateListButtons() {
@@ -188,7 +184,7 @@ void CRegUserDlg::OnSelectionChanged() {
     changeName_->setEnabled(selected == 1);
     // Nobody to register for without exactly one selected user, nor room once the user is full.
     register_->setEnabled(selected == 1 && DataCount(SelectedUser()) < maxData_);
-    emit Request(WM_SHOW_USER_IMAGES, selected);
+    emit SelectionChanged(selected);
 }
 
 QTreeWidgetItem* CRegUserDlg::RowOf(int userId) const {

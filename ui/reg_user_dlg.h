@@ -30,7 +30,7 @@ public:
     void RefreshUsers(const std::vector<UserSummary>& users);
     // Shows a user's number of registered faces; "Register" follows it when that user is selected.
     void SetDataCount(int userId, int count);
-    // Empties the list: only "Add User" stays enabled; raises WM_SHOW_USER_IMAGES with 0 so the
+    // Empties the list: only "Add User" stays enabled; raises SelectionChanged(0) so the
     // owner clears the registered images.
     void Reset();
 
@@ -52,9 +52,13 @@ public:
     CStateBmpButton& RegisterButton() { return *register_; }
 
 signals:
-    // WM_USER_EDIT (UserEdit), WM_REGISTER_FACE (0), WM_SHOW_USER_IMAGES (number of selected rows,
-    // on every change of the selection).
-    void Request(int message, qintptr parameter);
+    void AddUserClicked();
+    void ChangeNameClicked();
+    void DeleteUserClicked();
+    void DeleteAllClicked();
+    void RegisterClicked();
+    // On every change of the selection, with the number of selected rows.
+    void SelectionChanged(int selectedRows);
 
 private:
     void LayOut(int pageHeight);

@@ -1,7 +1,6 @@
 #include "ui/regist_dlg.h"
 
 #include "ui/skins.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -18,8 +17,8 @@ CRegistDlg::CRegistDlg(bool albumCommands, int maxUsers, int maxData, QWidget* p
     for (CStateBmpButton* button : {open_, save_}) {
         ApplySkin(*button, SkinKind::kButton);
     }
-    connect(open_, &QAbstractButton::clicked, this, [this] { emit Request(WM_ALBUM_FILE, kAlbumOpen); });
-    connect(save_, &QAbstractButton::clicked, this, [this] { emit Request(WM_ALBUM_FILE, kAlbumSave); });
+    connect(open_, &QAbstractButton::clicked, this, &CRegistDlg::OpenAlbumRequested);
+    connect(save_, &QAbstractButton::clicked, this, &CRegistDlg::SaveAlbumRequested);
 
     preview_ = new CRegPreviewDlg(this);
     users_ = new CRegUserDlg(maxUsers, maxData, CRegPreviewDlg::kHeight, this);
@@ -27,8 +26,14 @@ CRegistDlg::CRegistDlg(bool albumCommands, int maxUsers, int maxData, QWidget* p
     separator_->setFrameShape(QFrame::HLine);
     separator_->setFrameShadow(QFrame::Sunken);
     images_ = new CRegistImgPage(maxData, this);
-    connect(users_, &CRegUserDlg::Request, this, &CRegistDlg::PassOn);
-    connect(images_, &CRegistImgPage::Request, this, &CRegistDlg::PassOn);
+    connect(users_, &CRegUserDlg::AddUserClicked, this, &CRegistDlg::AddUserRequested);
+    connect(users_, &CRegUserDlg::ChangeNameClicked, this, &CRegistDlg::RenameUserRequested);
+    connect(users_, &CRegUserDlg::DeleteUserClicked, this, &CRegistDlg::DeleteUsersRequested);
+    connect(users_, &CRegUserDlg::DeleteAllClicked, this, &CRegistDlg::DeleteAllUsersRequested);
+    connect(users_, &CRegUserDlg::RegisterClicked, this, &CRegistDlg::RegisterFaceRequested);
+    connect(users_, &CRegUserDlg::SelectionChanged, this, &CRegistDlg::OnSelectionChanged);
+    connect(images_, &CRegistImgPage::DeleteClicked, this, &CRegistDlg::DeleteImageRequested);
+    connect(images_, &CRegistImgPage::DeleteAllClicked, this, &CRegistDlg::DeleteAllImagesRequested);
 
     // "Open" and "Save" along the top; the preview and the user list side by side, equally high;
     // under a separator the faces, as wide as both.
@@ -52,12 +57,12 @@ void CRegistDlg::SetAlbumCommands(bool albumCommands) {
     save_->setEnabled(albumCommands);
 }
 
-void CRegistDlg::PassOn(int message, qintptr parameter) {
-    if (message == WM_SHOW_USER_IMAGES && parameter != 1) {
+void CRegistDlg::OnSelectionChanged(int selectedRows) {
+    if (selectedRows != 1) {
         images_->Clear();
         return;
     }
-    emit Request(message, parameter);
+    emit UserImagesWanted(users_->SelectedUser());
 }
 
 }  // namespace qzm

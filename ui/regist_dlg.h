@@ -1,6 +1,6 @@
 // The album page: "Open" and "Save" for album files, the live camera image, the user list and the
 // strip of the selected user's faces. It raises its own requests and passes its panels' requests on
-// to its owner, the main dialog, which carries them out and refreshes the panels.
+// to its owner, the main window, which carries them out and refreshes the panels.
 #pragma once
 
 #include <QFrame>
@@ -39,12 +39,21 @@ public:
     CStateBmpButton& SaveButton() { return *save_; }
 
 signals:
-    // WM_ALBUM_FILE (AlbumFileRequest) and the panels' requests unchanged; WM_SHOW_USER_IMAGES only
-    // with exactly one selected user (otherwise the page clears the faces itself).
-    void Request(int message, qintptr parameter);
+    void OpenAlbumRequested();
+    void SaveAlbumRequested();
+    void AddUserRequested();
+    void RenameUserRequested();
+    void DeleteUsersRequested();
+    void DeleteAllUsersRequested();
+    void RegisterFaceRequested();
+    void DeleteImageRequested();
+    void DeleteAllImagesRequested();
+    // Exactly one user is selected now: their faces are wanted (otherwise the page clears the faces
+    // itself).
+    void UserImagesWanted(int userId);
 
 private:
-    void PassOn(int message, qintptr parameter);
+    void OnSelectionChanged(int selectedRows);
 
     bool albumCommands_ = false;
     CStateBmpButton* open_ = nullptr;

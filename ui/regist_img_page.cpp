@@ -7,7 +7,6 @@
 
 #include "image/img_conv.h"
 #include "ui/skins.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -146,10 +145,8 @@ CRegistImgPage::CRegistImgPage(int maxData, QWidget* parent)
     for (CStateBmpButton* button : {delete_, deleteAll_}) {
         ApplySkin(*button, SkinKind::kButton);
     }
-    connect(delete_, &QAbstractButton::clicked, this,
-            [this] { emit Request(WM_DELETE_IMAGES, kImageDeleteSelected); });
-    connect(deleteAll_, &QAbstractButton::clicked, this,
-            [this] { emit Request(WM_DELETE_IMAGES, kImageDeleteAll); });
+    connect(delete_, &QAbstractButton::clicked, this, &CRegistImgPage::DeleteClicked);
+    connect(deleteAll_, &QAbstractButton::clicked, this, &CRegistImgPage::DeleteAllClicked);
 
     const int viewHeight = kStripHeight + 2 * kFrame;
     setFixedHeight(viewHeight + scroll_->sizeHint().height() + kGap + kButtonHeight);

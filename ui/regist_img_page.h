@@ -57,8 +57,8 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    // WM_DELETE_IMAGES with ImageDelete.
-    void Request(int message, qintptr parameter);
+    void DeleteClicked();
+    void DeleteAllClicked();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

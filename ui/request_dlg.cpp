@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <QTimer>
 
 namespace qzm {
 
@@ -15,21 +16,18 @@ void CRequestDlg::SetRequest(std::function<void()> request) {
 }
 
 void CRequestDlg::PostClose() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!workPending_) {
-                done(0);
-            }
-        },
-        Qt::QueuedConnection);
+    calls_.Post([this] {
+        if (!workPending_) {
+            done(0);
+        }
+    });
 }
 
 void CRequestDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (request_) {
         // Started from the event loop, so that the dialog is on screen before the work begins.
-        QMetaObject::invokeMethod(this, std::exchange(request_, nullptr), Qt::QueuedConnection);
+        QTimer::singleShot(0, this, std::exchange(request_, nullptr));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "ui/device_worker.h"
+#include "ui/window_calls.h"
 
 namespace qzm {
 
@@ -54,6 +55,7 @@ private:
     CDeviceWorker& worker_;
     std::function<void()> request_;
     bool workPending_ = false;  // from RunModal's start until its work has ended; window thread only
+    CWindowCalls calls_;        // closes posted from other threads
 };
 
 template <class Work>

@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "ui/page_keys.h"
-#include "ui/window_messages.h"
 
 namespace qzm {
 
@@ -58,10 +57,8 @@ CResultLogDlg::CResultLogDlg(const CSettingsStore& settings, QWidget* parent)
     log_->setCurrentCharFormat(format);
     log_->SetDefaultCharFormat(format);
     ResetDocument();
-    connect(log_, &COrgRichEdit::MenuRequested, this, [this](QPoint point) {
-        const QPoint screen = log_->mapToGlobal(point);
-        emit Request(WM_SHOW_LOG_MENU, static_cast<qintptr>(PackScreenPoint(screen.x(), screen.y())));
-    });
+    connect(log_, &COrgRichEdit::MenuRequested, this,
+            [this](QPoint point) { ShowLogMenu(log_->mapToGlobal(point)); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -205,8 +202,8 @@ std::unique_ptr<QMenu> CResultLogDlg::BuildLogMenu(bool deviceBusy) {
     return menu;
 }
 
-void CResultLogDlg::ShowLogMenu(const QPoint& globalPos, bool deviceBusy) {
-    const std::unique_ptr<QMenu> menu = BuildLogMenu(deviceBusy);
+void CResultLogDlg::ShowLogMenu(const QPoint& globalPos) {
+    const std::unique_ptr<QMenu> menu = BuildLogMenu(deviceBusy_ && deviceBusy_());
     menu->exec(globalPos);
 }
 

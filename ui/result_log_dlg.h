@@ -1,8 +1,8 @@
 // The result log page: one read-only text with a block per execution and a header block per
 // connection, the newest at the top, at most LimitLogBlock result blocks kept. Every block can also
 // go to the daily result log file (while log output is on) and to the debug and error logs.
-// The right-click menu copies or clears the text; the main dialog shows it, because only it knows
-// whether the module is busy.
+// The right-click menu copies or clears the text, but not while the module is busy (the owner gives
+// the check, SetDeviceBusyCheck).
 #pragma once
 
 #include <QMenu>
@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,7 +60,10 @@ public:
     // execution or the live image runs) every item is greyed; "Copy selected log" needs a selection.
     std::unique_ptr<QMenu> BuildLogMenu(bool deviceBusy);
     // Shows the log menu at a screen point and carries out the chosen item.
-    void ShowLogMenu(const QPoint& globalPos, bool deviceBusy);
+    void ShowLogMenu(const QPoint& globalPos);
+    // Whether an execution or the live image runs, asked when the menu opens: its items are greyed
+    // meanwhile.
+    void SetDeviceBusyCheck(std::function<bool()> busy) { deviceBusy_ = std::move(busy); }
 
     // The menu's actions: all text to the clipboard (nothing stays selected), the selection to the
     // clipboard, and an empty log (the pending header is kept for the log file).
@@ -75,11 +79,6 @@ public:
     COrgRichEdit* LogView() const { return log_; }
 
     QSize sizeHint() const override;
-
-signals:
-    // Requests for the owner (WindowMessage codes): WM_SHOW_LOG_MENU on a right click, with the
-    // screen point packed by PackScreenPoint.
-    void Request(int message, qintptr parameter);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -120,6 +119,7 @@ private:
     std::vector<UserName> users_;
     CLogFileOpe logFile_;
     int logOutput_ = 0;
+    std::function<bool()> deviceBusy_;
     CDemoLogger* debugLog_ = nullptr;
 };
 

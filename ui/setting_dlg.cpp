@@ -28,13 +28,6 @@ void CSettingDlg::SetValues(const SettingValues& values) {
     values_ = values;
 }
 
-void CSettingDlg::SetExecValues(const ExecSettings& settings) {
-    values_.exec = settings;
-    if (exec_) {
-        exec_->WriteValues(settings);
-    }
-}
-
 void CSettingDlg::SetLogOutput(int logOutput) {
     values_.logOutput = logOutput;
     if (general_) {
@@ -52,8 +45,7 @@ int CSettingDlg::ShowModal(const std::vector<std::string>& portList, SettingForm
 
 void CSettingDlg::UpdatePortList(const std::vector<std::string>& portList) {
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this, portList] { UpdatePortList(portList); }, Qt::QueuedConnection);
+        calls_.Post([this, portList] { UpdatePortList(portList); });
         return;
     }
     if (connect_) {
@@ -89,8 +81,8 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
         general_ = new CGeneralSettingDlg;
         general_->SetLogOutput(values_.logOutput);
         exec_ = new CExecSettingDlg;
-        exec_->WriteValues(values_.exec);
-        connect(exec_, &CExecSettingDlg::Request, this, &CSettingDlg::Request);
+        exec_->SetDefaults(defaults_);
+        exec_->WriteValues(values_.detection.exec);
 
         tabs_ = new QTabWidget(frame_);
         tabs_->setAccessibleName(windowTitle());
@@ -103,7 +95,7 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
         if (deviceType != kExtendedDevice) {  // the extended module has no "Maintenance" tab
             maintenance_ = new CMaintenanceDlg;
             maintenance_->setAccessibleName(UiText(kStrTabMaintenance));
-            connect(maintenance_, &CMaintenanceDlg::Request, this, &CSettingDlg::Request);
+            connect(maintenance_, &CMaintenanceDlg::DeleteAllClicked, this, &CSettingDlg::DeleteAllDataRequested);
             tabs_->addTab(maintenance_, UiText(kStrTabMaintenance));
         }
         column->addWidget(tabs_);
@@ -127,7 +119,7 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
 void CSettingDlg::ReadBack() {
     connect_->GetValues(values_);
     if (exec_) {
-        values_.exec = exec_->ReadValues();
+        values_.detection.exec = exec_->ReadValues();
     }
     if (general_) {
         values_.logOutput = general_->LogOutput();

@@ -9,8 +9,8 @@
 // shown pages edit (port and baud rate only in the start-up form); Cancel reads nothing back. The
 // pages and their controls exist only while the dialog is shown; the values stay between showings.
 //
-// Requests go to the owner through Request: WM_RESET_SETTINGS from "Reset values" (the owner
-// answers with SetExecValues(defaults)) and WM_DELETE_ALL_DATA from "Delete all data".
+// "Reset values" writes in the defaults the owner gave with SetDefaults; "Delete all data" goes to
+// the owner as DeleteAllDataRequested.
 #pragma once
 
 #include <QDialog>
@@ -25,6 +25,7 @@
 #include "ui/maintenance_dlg.h"
 #include "ui/setting_values.h"
 #include "ui/state_bmp_button.h"
+#include "ui/window_calls.h"
 
 namespace qzm {
 
@@ -40,9 +41,8 @@ public:
     void SetValues(const SettingValues& values);
     const SettingValues& Values() const { return values_; }
 
-    // Also shown at once on the execution page while the dialog is up ("Reset values").
-    void SetExecValues(const ExecSettings& settings);
-    ExecSettings GetExecValues() const { return values_.exec; }
+    // What "Reset values" writes in on the execution page.
+    void SetDefaults(const ExecSettings& defaults) { defaults_ = defaults; }
     // Also shown at once on the general page while the dialog is up.
     void SetLogOutput(int logOutput);
 
@@ -67,7 +67,7 @@ public slots:
     void UpdatePortList(const std::vector<std::string>& portList);
 
 signals:
-    void Request(int message, qintptr parameter);
+    void DeleteAllDataRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -78,6 +78,8 @@ private:
     void ReadBack();
 
     SettingValues values_;
+    ExecSettings defaults_;
+    CWindowCalls calls_;  // port lists from other threads
     // The window's content for one showing; the pages and buttons below live inside it.
     QPointer<QWidget> frame_;
     QPointer<QTabWidget> tabs_;

@@ -17,9 +17,8 @@ enum class SettingForm : int { kNormal = 0, kStartup = 1 };
 struct SettingValues {
     std::string portName;                             // a listed port, or "" for none
     int baudRate = CSettingsStore::kDefaultBaudRate;  // bit/s
-    int cameraAngle = 0;                              // 0 = 0°, 1 = 90°, 2 = 180°, 3 = 270°
     int autoConnect = 0;                              // 1 = connect at start-up without asking
-    ExecSettings exec;                                // -1: not read or set yet
+    DetectionSettings detection;                      // -1 in its values: not read or set yet
     int logOutput = 0;                                // 1 = the result log is also written to a file
 
     bool operator==(const SettingValues& other) const = default;

@@ -69,8 +69,8 @@ TEST_F(ControllerTest, EmptyPortNameAsksForTheConnection) {
     EXPECT_EQ(controller.Initialise(), 1);
     // No connection attempt was made: one would have stored the port and its baud rate first.
     EXPECT_EQ(ReadFile("Application.ini"), stored);
-    EXPECT_FALSE(controller.Device()->Connection().IsOpen());
-    EXPECT_EQ(controller.BaudRate(), 921600);
+    EXPECT_EQ(controller.Port(), CDemoController::PortState::kClosed);
+    EXPECT_EQ(controller.Read().baudRate, 921600);
 }
 
 TEST_F(ControllerTest, MissingThresholdsTakeTheDefaultsAndWriteThem) {
@@ -78,7 +78,7 @@ TEST_F(ControllerTest, MissingThresholdsTakeTheDefaultsAndWriteThem) {
     WriteFile("Settings.ini", "[Threshold]\r\nHand=7\r\n");
     CDemoController controller(NoPorts(folder));
     controller.LoadAll();
-    const ExecSettings& s = controller.CurrentSettings();
+    const ExecSettings s = controller.Read().detection.exec;
     EXPECT_EQ(s.threshold[0], 10);
     EXPECT_EQ(s.threshold[3], 40);
     EXPECT_EQ(s.sizeRange[2], CRange(5, 6));
@@ -107,7 +107,7 @@ TEST_F(ControllerTest, AddNewUserWhenEveryNumberIsTaken) {
     controller.LoadAll();
     ASSERT_EQ(controller.UserList().size(), 500u);
     EXPECT_EQ(controller.AddNewUser("one more"), -1);
-    EXPECT_EQ(controller.RegistCount(), 500);
+    EXPECT_EQ(controller.Read().registCount, 500);
     EXPECT_EQ(controller.MakeDefaultUserName(), "USER501");
 }
 
@@ -129,38 +129,38 @@ TEST_F(ControllerLineIntegration, SilentModuleFailsAfterBothTries) {
 }
 
 TEST_F(ControllerIntegration, SettingsAreWrittenOnlyOnceTheModuleTookThem) {
-    EXPECT_EQ(controller.Device()->DeviceType(), kExtendedDevice);
-    ExecSettings wanted = controller.CurrentSettings();
-    wanted.threshold[1] = 321;
+    EXPECT_EQ(controller.Read().deviceType, kExtendedDevice);
+    DetectionSettings wanted = controller.Read().detection;
+    wanted.exec.threshold[1] = 321;
+    wanted.cameraAngle = 2;
     ModuleFaults refuse;
     refuse.responseCode = 0x42;
     module.SetFaults(refuse);
     const std::string before = ReadFile("Settings.ini");
-    const DeviceOutcome refused = controller.ApplyAllSettings(wanted, 2);
+    const DeviceOutcome refused = controller.ApplyAllSettings(wanted);
     EXPECT_EQ(refused.result, kProtocolOk);  // refused: the sequence stops at once
     EXPECT_EQ(refused.response, 0x42);
     EXPECT_EQ(ReadFile("Settings.ini"), before);
-    EXPECT_EQ(controller.CameraAngle(), 0);
+    EXPECT_EQ(controller.Read().detection.cameraAngle, 0);
 
     module.SetFaults({});
-    EXPECT_TRUE(controller.ApplyAllSettings(wanted, 2).ok());
-    EXPECT_EQ(controller.CameraAngle(), 2);
-    EXPECT_EQ(controller.CurrentSettings().threshold[1], 321);
+    EXPECT_TRUE(controller.ApplyAllSettings(wanted).ok());
+    EXPECT_EQ(controller.Read().detection.cameraAngle, 2);
+    EXPECT_EQ(controller.Read().detection.exec.threshold[1], 321);
     EXPECT_EQ(module.Emulator().Settings().cameraAngle, 2);
     EXPECT_EQ(module.Emulator().Settings().thresholds[1], 321);
     EXPECT_NE(ReadFile("Settings.ini").find("Hand=321"), std::string::npos);
 }
 
 TEST_F(ControllerIntegration, ChangedSettingsOnlyAreSent) {
-    ExecSettings s = controller.CurrentSettings();
+    DetectionSettings s = controller.Read().detection;
     const std::uint64_t before = module.CommandsHandled();
-    EXPECT_TRUE(
-        controller
-            .ApplyChangedSettings(controller.CameraAngle(), s.threshold, s.sizeRange, s.yawAngle, s.rollAngle)
-            .ok());
+    EXPECT_TRUE(controller.ApplyChangedSettings(s).ok());
     EXPECT_EQ(module.CommandsHandled(), before + 1);  // the version check only
-    s.sizeRange[0] = CRange(50, 600);
-    EXPECT_TRUE(controller.ApplyChangedSettings(1, s.threshold, s.sizeRange, 1, s.rollAngle).ok());
+    s.exec.sizeRange[0] = CRange(50, 600);
+    s.cameraAngle = 1;
+    s.exec.yawAngle = 1;
+    EXPECT_TRUE(controller.ApplyChangedSettings(s).ok());
     EXPECT_EQ(module.CommandsHandled(), before + 5);
     EXPECT_EQ(module.Emulator().Settings().sizeRanges[0], 50);
     EXPECT_EQ(module.Emulator().Settings().yawCode, 1);
@@ -169,10 +169,11 @@ TEST_F(ControllerIntegration, ChangedSettingsOnlyAreSent) {
     ModuleFaults refuse;
     refuse.responseCode = 0x42;
     module.SetFaults(refuse);
-    s.threshold[0] = 1;
-    EXPECT_EQ(controller.ApplyChangedSettings(3, s.threshold, s.sizeRange, 1, s.rollAngle).response, 0x42);
-    EXPECT_EQ(controller.CameraAngle(), 3);
-    EXPECT_NE(controller.CurrentSettings().threshold[0], 1);
+    s.exec.threshold[0] = 1;
+    s.cameraAngle = 3;
+    EXPECT_EQ(controller.ApplyChangedSettings(s).response, 0x42);
+    EXPECT_EQ(controller.Read().detection.cameraAngle, 3);
+    EXPECT_NE(controller.Read().detection.exec.threshold[0], 1);
 }
 
 TEST_F(ControllerIntegration, FullImageSizeFromTheModelTable) {
@@ -197,7 +198,7 @@ TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
     controller.LoadAll();
     EXPECT_EQ(controller.PortList(), std::vector<std::string>{"Simulated module"});
     ASSERT_TRUE(controller.Connect("Simulated module", 921600).ok());
-    EXPECT_EQ(controller.Device()->DeviceType(), kExtendedDevice);
+    EXPECT_EQ(controller.Read().deviceType, kExtendedDevice);
 }
 
 TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoImage) {
@@ -207,7 +208,7 @@ TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoI
     CExecResult result;
     ASSERT_TRUE(controller.ExecuteOnce(&image, 3, &result, functions).ok());
     EXPECT_EQ(image.Width(), 0);
-    EXPECT_EQ(controller.ExecuteImage(), 3);
+    EXPECT_EQ(controller.Read().executeImage, 3);
     const std::string settings = ReadFile("Settings.ini");
     EXPECT_NE(settings.find("ExecuteImage=3"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Function=4"), std::string::npos) << settings;
@@ -238,7 +239,7 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
     const std::vector<std::uint8_t> annAlbum = module.Emulator().AlbumBytes();
     ASSERT_EQ(WriteAlbumBackup("./DB/qzcxx.qzb", {static_cast<int>(annAlbum.size()), 1, annAlbum}), 0);
     const auto dbBefore = qzm::testing::SnapshotTree("DB");
-    ASSERT_EQ(controller.RegistCount(), 2);
+    ASSERT_EQ(controller.Read().registCount, 2);
 
     struct Case {
         const char* what;
@@ -262,7 +263,7 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
         ASSERT_EQ(users.size(), 1u) << c.what;
         EXPECT_EQ(users[0].name, "Ann") << c.what;
         EXPECT_EQ(users[0].dataCount, 1) << c.what;
-        EXPECT_EQ(controller.RegistCount(), 2) << c.what;
+        EXPECT_EQ(controller.Read().registCount, 2) << c.what;
         EXPECT_EQ(CSettingsStore().ReadRegistCount(), 2) << c.what;
         EXPECT_EQ(qzm::testing::SnapshotTree("DB"), dbBefore) << c.what;
         EXPECT_EQ(controller.GetAlbumProgress(), 100.0) << c.what;
@@ -279,7 +280,7 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
     ASSERT_TRUE(controller.LoadAlbumFromFile("bob.qzc").ok());
     ASSERT_EQ(controller.UserList().size(), 1u);
     EXPECT_EQ(controller.UserList()[0].name, "Bob");
-    EXPECT_EQ(controller.RegistCount(), 1);
+    EXPECT_EQ(controller.Read().registCount, 1);
     EXPECT_EQ(module.Emulator().AlbumBytes(), bobAlbum);
     bool differ = true;
     ASSERT_TRUE(controller.CompareRegistrations(&differ).ok());
@@ -329,7 +330,9 @@ TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBack
     CDemoController controller(NoPorts(folder));
     controller.LoadAll();
     ASSERT_TRUE(controller.Connect(link, 921600).ok());
-    ASSERT_TRUE(controller.ApplyAllSettings(controller.CurrentSettings(), 1).ok());
+    DetectionSettings angled = controller.Read().detection;
+    angled.cameraAngle = 1;
+    ASSERT_TRUE(controller.ApplyAllSettings(angled).ok());
     const StoredSettings stored = module->Emulator().Settings();
     EXPECT_EQ(stored.thresholds[0], 600);
 
@@ -361,12 +364,12 @@ TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBack
     EXPECT_NE(module->Emulator().Settings(), stored);
     CImageData image;
     CExecResult result;
-    EXPECT_TRUE(controller.ExecuteOnce(&image, kImageNone, &result, controller.ActiveFunctions()).ok());
+    EXPECT_TRUE(controller.ExecuteOnce(&image, kImageNone, &result, controller.Read().activeFunctions).ok());
     EXPECT_EQ(module->Emulator().Settings(), stored);
 
     // Back again, but refusing the thresholds: the execution is not sent, and the message says why.
     module->Stop();
-    while (!controller.Device()->Connection().IsLost())
+    while (controller.Port() != CDemoController::PortState::kLost)
         std::this_thread::sleep_for(1ms);
     module = std::make_unique<CPtyModuleHost>(ModuleIdentity::Extended());
     ModuleFaults refuse;
@@ -374,7 +377,7 @@ TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBack
     refuse.responseCode = 0x05;
     module->SetFaults(refuse);
     ASSERT_TRUE(module->Start(link));
-    outcome = controller.ExecuteOnce(&image, kImageNone, &result, controller.ActiveFunctions());
+    outcome = controller.ExecuteOnce(&image, kImageNone, &result, controller.Read().activeFunctions);
     EXPECT_TRUE(outcome.notSetUpAgain);
     EXPECT_EQ(MessageFor(outcome, DeviceOperation::kExecution).Format(),
               "The module on " + link +
@@ -399,23 +402,20 @@ TEST_F(ControllerIntegration, WindowReadsWhileAWorkerRunsOperations) {
             CExecResult result;
             EXPECT_TRUE(controller.ExecuteOnce(&image, i % 3, &result, functions).ok());
             EXPECT_TRUE(controller.RegisterFace(0).ok());
-            ExecSettings s = controller.CurrentSettings();
-            s.threshold[0] = 100 + i;
-            EXPECT_TRUE(controller
-                            .ApplyChangedSettings(controller.CameraAngle(), s.threshold, s.sizeRange,
-                                                  s.yawAngle, s.rollAngle)
-                            .ok());
+            DetectionSettings s = controller.Read().detection;
+            s.exec.threshold[0] = 100 + i;
+            EXPECT_TRUE(controller.ApplyChangedSettings(s).ok());
             EXPECT_TRUE(controller.SaveAlbumToFile("album.qzc").ok());
         }
         done = true;
     });
     double lowest = 100.0, highest = 0.0;
     while (!done) {
-        const FunctionSwitches functions = controller.ActiveFunctions();
-        EXPECT_FALSE(functions[kFunctionDirection]);
-        const int threshold = controller.CurrentSettings().threshold[0];
+        const CDemoController::Snapshot seen = controller.Read();
+        EXPECT_FALSE(seen.activeFunctions[kFunctionDirection]);
+        const int threshold = seen.detection.exec.threshold[0];
         EXPECT_TRUE(threshold == 500 || (threshold >= 100 && threshold < 100 + kRounds)) << threshold;
-        EXPECT_LE(controller.ExecuteImage(), 2);
+        EXPECT_LE(seen.executeImage, 2);
         for (const UserSummary& user : controller.UserList())
             EXPECT_EQ(user.name, "Alice");
         EXPECT_EQ(controller.UserNames().size(), 1u);
@@ -431,5 +431,5 @@ TEST_F(ControllerIntegration, WindowReadsWhileAWorkerRunsOperations) {
     EXPECT_LE(highest, 100.0);
     EXPECT_EQ(controller.GetAlbumProgress(), 100.0);
     EXPECT_EQ(controller.UserList().at(0).dataCount, kRounds);
-    EXPECT_EQ(controller.CurrentSettings().threshold[0], 100 + kRounds - 1);
+    EXPECT_EQ(controller.Read().detection.exec.threshold[0], 100 + kRounds - 1);
 }

@@ -223,6 +223,9 @@ TEST(ProtocolTest, SupportedListsOfBothDeviceTypes) {
         EXPECT_EQ(std::count(basic.begin(), basic.end(), code), 0) << code;
         EXPECT_EQ(std::count(extended.begin(), extended.end(), code), 1) << code;
     }
+    // The doubled 0x16 hides no command the program sends.
+    for (int code : {0x00, 0x01, 0x03, 0x05, 0x07, 0x09, 0x10, 0x11, 0x12, 0x13, 0x15, 0x04, 0x20, 0x21})
+        EXPECT_EQ(std::count(extended.begin(), extended.end(), code), 1) << code;
 }
 
 TEST(ConnectionBaseTest, WaitForBytesTimeOuts) {

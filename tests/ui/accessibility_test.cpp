@@ -121,11 +121,11 @@ private slots:
         QCOMPARE(shown.count(), 1);
         QTRY_VERIFY(dialog->MainPage().ResultLog().LogText().contains(" Face count:1"));
         QCOMPARE(act(*panel.ContinuousButton()), 1);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeContinuous));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeContinuous));
         QVERIFY(AccessibleState(*panel.ContinuousButton()).checked);
         QVERIFY(QTest::qWaitFor([&] { return shown.count() >= 3; }, kWaitMs));
         QCOMPARE(act(*panel.ContinuousButton()), 1);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         QVERIFY(!AccessibleState(*panel.ContinuousButton()).checked);
 
         // The function switches and the display toggles flip and flip back.
@@ -156,10 +156,10 @@ private slots:
         QVERIFY(!settings.isVisible());
         QCOMPARE(blockedClicks, 0);
         QCOMPARE(defaultFace,
-                 QString::number(demo.controller->DefaultSettings().threshold[ExecSettings::kFace]));
+                 QString::number(demo.controller->Read().defaults.threshold[ExecSettings::kFace]));
 
         QCOMPARE(act(dialog->AlbumButton()), 1);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeLiveImage));
         QVERIFY(AccessibleState(dialog->AlbumButton()).checked &&
                 !AccessibleState(dialog->MainButton()).checked);
         CRegistDlg& album = dialog->AlbumPage();

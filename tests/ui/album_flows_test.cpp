@@ -117,7 +117,7 @@ void Prepare(DemoHarness& demo, const std::vector<std::pair<std::string, int>>& 
         for (int i = 0; i < faces; ++i)
             QVERIFY(demo.controller->RegisterFace(id).ok());
     }
-    if (demo.controller->Device()->DeviceType() == kExtendedDevice)
+    if (demo.controller->Read().deviceType == kExtendedDevice)
         QVERIFY(demo.controller->SaveAlbumBackup().ok());
 }
 
@@ -265,7 +265,7 @@ private slots:
         QCOMPARE(Rows(users), (QStringList{kGreek + "/1", "Bob/0"}));
         QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{1});
         QVERIFY(LiveImageRuns(demo));
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeLiveImage));
 
         demo.messenger.Script({MsgAnswer::kOk, MsgAnswer::kOk});
         QTest::mouseClick(&users.RegisterButton(), Qt::LeftButton);

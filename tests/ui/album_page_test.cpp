@@ -20,7 +20,6 @@
 #include "ui/name_input_dlg.h"
 #include "ui/org_file_dlg.h"
 #include "ui/regist_dlg.h"
-#include "ui/window_messages.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -28,7 +27,7 @@ using namespace qzm;
 namespace {
 
 using Slots = std::array<CDemoController::ImageSlot, 10>;
-using RequestLog = QList<QPair<int, qintptr>>;
+using RequestLog = QStringList;
 
 std::vector<UserSummary> Users(int count, int dataCount = 0) {
     std::vector<UserSummary> users;
@@ -39,13 +38,24 @@ std::vector<UserSummary> Users(int count, int dataCount = 0) {
     return users;
 }
 
-// Records every request a page raises, until either goes.
+// Records every request a page raises, by name, until either goes.
 class Requests : public QObject {
 public:
-    template <class Page>
-    explicit Requests(Page& page) {
-        connect(&page, &Page::Request, this,
-                [this](int message, qintptr parameter) { log << qMakePair(message, parameter); });
+    explicit Requests(CRegistDlg& page) {
+        const std::pair<void (CRegistDlg::*)(), const char*> named[] = {
+            {&CRegistDlg::OpenAlbumRequested, "open album"},   {&CRegistDlg::SaveAlbumRequested, "save album"},
+            {&CRegistDlg::AddUserRequested, "add user"},       {&CRegistDlg::RenameUserRequested, "rename user"},
+            {&CRegistDlg::DeleteUsersRequested, "delete users"}, {&CRegistDlg::DeleteAllUsersRequested, "delete all users"},
+            {&CRegistDlg::RegisterFaceRequested, "register"},  {&CRegistDlg::DeleteImageRequested, "delete image"},
+            {&CRegistDlg::DeleteAllImagesRequested, "delete all images"}};
+        for (const auto& [signal, name] : named)
+            connect(&page, signal, this, [this, name = name] { log << QString::fromLatin1(name); });
+        connect(&page, &CRegistDlg::UserImagesWanted, this,
+                [this](int userId) { log << QStringLiteral("faces of %1").arg(userId); });
+    }
+    explicit Requests(CRegUserDlg& users) {
+        connect(&users, &CRegUserDlg::SelectionChanged, this,
+                [this](int rows) { log << QStringLiteral("%1 selected").arg(rows); });
     }
     RequestLog log;
 };
@@ -156,11 +166,11 @@ private slots:
         ClickRow(users.List(), 1);
         QCOMPARE(Enabled(users), (QList<bool>{true, true, true, true, false}));
         QCOMPARE(page.SelectedUser(), 1);
-        QCOMPARE(toOwner.log.last(), qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(1)));
+        QCOMPARE(toOwner.log.last(), QStringLiteral("faces of 1"));
         page.ImagePage().ShowImages(Faces({0, 1, 2}));
 
         ClickRow(users.List(), 2, Qt::ControlModifier);
-        QCOMPARE(fromList.log.last(), qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(2)));
+        QCOMPARE(fromList.log.last(), QStringLiteral("2 selected"));
         QCOMPARE(toOwner.log.size(), 1);
         QCOMPARE(page.ImagePage().ShownCount(), 0);
         QVERIFY(!page.ImagePage().DeleteAllButton().isEnabled());
@@ -182,7 +192,7 @@ private slots:
 
         ClickRow(users.List(), 0, Qt::ControlModifier);
         QCOMPARE(Enabled(users), (QList<bool>{true, false, false, true, false}));
-        QCOMPARE(fromList.log.last(), qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(0)));
+        QCOMPARE(fromList.log.last(), QStringLiteral("0 selected"));
         QVERIFY(!users.List().currentIndex().isValid());
 
         // After a reset (all data deleted, an album loaded) nothing is left but "Add User".
@@ -240,9 +250,7 @@ private slots:
         QTEST(users.SelectedUser(), "selectedAfter");
         QTEST(Enabled(users), "buttons");
         // Losing the selection is a selection change the page hears about.
-        const RequestLog expected = users.SelectedUser() < 0
-                                        ? RequestLog{qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(0))}
-                                        : RequestLog{};
+        const RequestLog expected = users.SelectedUser() < 0 ? RequestLog{"0 selected"} : RequestLog{};
         QCOMPARE(requests.log, expected);
     }
 
@@ -283,15 +291,8 @@ private slots:
             QVERIFY2(button->isEnabled(), qPrintable(button->text()));
             QTest::mouseClick(button, Qt::LeftButton);
         }
-        QCOMPARE(toOwner.log, (RequestLog{{WM_ALBUM_FILE, kAlbumOpen},
-                                          {WM_ALBUM_FILE, kAlbumSave},
-                                          {WM_USER_EDIT, kUserAdd},
-                                          {WM_USER_EDIT, kUserRename},
-                                          {WM_USER_EDIT, kUserDelete},
-                                          {WM_USER_EDIT, kUserDeleteAll},
-                                          {WM_REGISTER_FACE, 0},
-                                          {WM_DELETE_IMAGES, kImageDeleteSelected},
-                                          {WM_DELETE_IMAGES, kImageDeleteAll}}));
+        QCOMPARE(toOwner.log, (RequestLog{"open album", "save album", "add user", "rename user", "delete users",
+                                          "delete all users", "register", "delete image", "delete all images"}));
     }
 
     // A page narrower than ten faces: the strip scrolls, a click picks the face under the pointer
@@ -370,22 +371,17 @@ private slots:
         QCOMPARE(qzm_test::Grab(preview).pixelColor(area + QPoint(100, 61)), QColor(20, 20, 20));
     }
 
-    // The owner refuses a name that is taken; the dialog stays up with the text selected for a new
-    // try, and closes once the owner accepts. A name in any script is kept as typed.
+    // The owner's check refuses a name that is taken; the dialog says so and stays up with the text
+    // selected for a new try, and closes once the name is free. A name in any script is kept as
+    // typed.
     void nameDialogWaitsForTheOwner() {
         CScriptedMessenger messenger;
         CNameInputDlg dlg(messenger);
         QStringList checked;
-        connect(&dlg, &CNameInputDlg::Request, &dlg, [&](int message, qintptr) {
-            QCOMPARE(message, int(WM_NAME_CHECK));
-            checked << dlg.Text();
-            if (dlg.Text() == QLatin1String("USER001")) {
-                messenger.ShowMessage(2110, MsgIcon::kWarning, MsgButtons::kOk);
-            } else {
-                dlg.Accept();
-            }
+        dlg.SetText(QStringLiteral("USER002"), [&](const QString& name) {
+            checked << name;
+            return name != QLatin1String("USER001");
         });
-        dlg.SetText(QStringLiteral("USER002"));
         int result = -1;
         const QString greek = QStringLiteral("Ελένη 山田 🙂");
         WhenModal([&](QWidget& modal) {
@@ -428,7 +424,10 @@ private slots:
         CScriptedMessenger messenger;
         CNameInputDlg dlg(messenger);
         int checks = 0;
-        connect(&dlg, &CNameInputDlg::Request, &dlg, [&] { ++checks; });
+        dlg.SetText({}, [&](const QString&) {
+            ++checks;
+            return true;
+        });
         dlg.show();
         dlg.Edit().setText(name);
         QTest::keyClick(&dlg.Edit(), Qt::Key_Return);

@@ -103,7 +103,7 @@ struct DemoHarness {
     bool Connect() {
         controller->LoadAll();
         return controller->Connect(module->Name(), 921600).ok() &&
-               controller->ApplyAllSettings(controller->CurrentSettings(), controller->CameraAngle()).ok();
+               controller->ApplyAllSettings(controller->Read().detection).ok();
     }
 
     // The main window, shown, once its start-up work has ended.

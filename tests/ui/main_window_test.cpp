@@ -11,6 +11,7 @@
 #include "ui/exec_func_select_dlg.h"
 #include "ui/execute_dlg.h"
 #include "ui/image_dlg.h"
+#include "ui/logo_button.h"
 #include "ui/org_combo_box.h"
 #include "ui/qzm_demo_app.h"
 #include "ui/reg_preview_dlg.h"
@@ -131,7 +132,7 @@ private slots:
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
         DemoHarness::ExecuteWithEveryFunction(*dialog);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         // The log formats its blocks on the window thread, after the execution was handed over.
         QTRY_VERIFY(LogText(*dialog).contains("Execute Body:On Hand:On Face:On Dir.:On Age:On"));
         QVERIFY(LogText(*dialog).contains("Response time:"));
@@ -162,7 +163,7 @@ private slots:
         QVERIFY(dialog);
         CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
         QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeContinuous));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeContinuous));
         QVERIFY(WaitForExecutions(*dialog, 3));
 
         panel.ImageSizeCombo()->setCurrentIndex(panel.ImageSizeCombo()->findData(kImageNone));
@@ -170,23 +171,23 @@ private slots:
         QVERIFY(ReadText("Settings.ini").find("ExecuteImage=0") != std::string::npos);
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeLiveImage));
         QVERIFY(QTest::qWaitFor([&] { return dialog->AlbumPage().Preview().DisplayImage().Width() == 160; },
                                 kWaitMs));
         qzm_test::SaveScreenshot(*dialog, QStringLiteral("main_window_album"));
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);  // shown already: nothing happens
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeLiveImage));
 
         QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeContinuous));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeContinuous));
         QVERIFY(WaitForExecutions(*dialog, 2));
         QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         QVERIFY(demo.messenger.Messages().empty());
     }
 
     // Settings are written only once the module took them; a refusal keeps the old ones and says so.
-    // Cancel reconnects to the port in use before the dialog opened.
+    // Cancel sends nothing: the dialog opened from the main window cannot change the port.
     void settingsFollowTheModule() {
         DemoHarness demo;
         QVERIFY(demo.Connect());
@@ -210,19 +211,24 @@ private slots:
 
         demo.Host().SetFaults(Refusing(kCmdSetThreshold, 0x02));
         typeFaceThreshold("700");
-        QCOMPARE(demo.controller->CurrentSettings().threshold[ExecSettings::kFace], 650);
+        QCOMPARE(demo.controller->Read().detection.exec.threshold[ExecSettings::kFace], 650);
         QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
         QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
         QVERIFY(!dialog->Connected());
         demo.Host().SetFaults({});
 
-        // The port closed behind the dialog's back: Cancel opens the one in use again.
+        typeFaceThreshold("650");
+        QVERIFY(dialog->Connected());
+        const std::uint64_t handled = demo.Host().CommandsHandled();
         WhenSettingsShown(settings, [&] {
-            demo.controller->Device()->Close();
+            settings.Tabs()->setCurrentIndex(2);
+            settings.ExecPage()->ThresholdEdit(ExecSettings::kFace).setText(QStringLiteral("800"));
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
         });
         QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
-        QVERIFY(demo.controller->Device()->IsOpen());
+        QCOMPARE(demo.Host().CommandsHandled(), handled);
+        QCOMPARE(demo.controller->Port(), CDemoController::PortState::kOpen);
+        QCOMPARE(demo.controller->Read().detection.exec.threshold[ExecSettings::kFace], 650);
         QVERIFY(dialog->Connected());
     }
 
@@ -233,12 +239,13 @@ private slots:
         QVERIFY(demo.Connect());
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
-        const QPoint centre = dialog->LogoRect().center();
+        QWidget* logo = dialog->childAt(dialog->LogoRect().center());
+        QCOMPARE(logo, &dialog->Logo());
+        const QPoint centre = logo->rect().center();
         for (const int move : {6, 5}) {
-            qzm_test::SendMouse(*dialog, QEvent::MouseButtonPress, Qt::LeftButton, centre);
-            qzm_test::SendMouse(*dialog, QEvent::MouseMove, Qt::LeftButton, centre + QPoint(0, move));
-            qzm_test::SendMouse(*dialog, QEvent::MouseButtonRelease, Qt::LeftButton,
-                                centre + QPoint(0, move));
+            qzm_test::SendMouse(*logo, QEvent::MouseButtonPress, Qt::LeftButton, centre);
+            qzm_test::SendMouse(*logo, QEvent::MouseMove, Qt::LeftButton, centre + QPoint(0, move));
+            qzm_test::SendMouse(*logo, QEvent::MouseButtonRelease, Qt::LeftButton, centre + QPoint(0, move));
         }
         QCOMPARE(demo.MessageIds(), std::vector<int>{5050});
         QCOMPARE(demo.messenger.Messages()[0].text, QStringLiteral("QZM-K Firmware version\n    1.2.0.2048"));
@@ -286,14 +293,14 @@ private slots:
         demo.Host().SetFaults(silent);
         QTest::mouseClick(panel.ExecuteOnceButton(), Qt::LeftButton);
         QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         demo.Host().SetFaults({});
 
         panel.FunctionSelect().SetFunctions({true, true, true, true, true, true, true, true, true, true});
         QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
         QVERIFY(WaitForExecutions(*dialog, 3));
         demo.module->Unplug();
-        QVERIFY(QTest::qWaitFor([&] { return dialog->Mode() == CQZMDemoDlg::kModeIdle; }, kWaitMs));
+        QVERIFY(QTest::qWaitFor([&] { return dialog->Mode() == CExecutionSession::kModeIdle; }, kWaitMs));
         QCOMPARE(demo.messenger.Messages().size(), std::size_t{2});
         // The run under way saw the port go, or the next one found it gone.
         QVERIFY(demo.messenger.Messages()[1].text.contains("The serial port "));
@@ -351,7 +358,7 @@ private slots:
         } else {
             QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!demo.messenger.Messages().empty(), kWaitMs);
-            QTRY_COMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+            QTRY_COMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
             demo.Host().SetFaults({});
             clickNow();
         }
@@ -362,9 +369,9 @@ private slots:
         // already ended continuous execution; a click on the toggle shown on turns it off first).
         const bool album = click == QLatin1String("Album");
         const bool continuousAgain = click == QLatin1String("Continuous") && !clickFirst;
-        QTRY_COMPARE(dialog->Mode(), album             ? int(CQZMDemoDlg::kModeLiveImage)
-                                     : continuousAgain ? int(CQZMDemoDlg::kModeContinuous)
-                                                       : int(CQZMDemoDlg::kModeIdle));
+        QTRY_COMPARE(dialog->Mode(), album             ? int(CExecutionSession::kModeLiveImage)
+                                     : continuousAgain ? int(CExecutionSession::kModeContinuous)
+                                                       : int(CExecutionSession::kModeIdle));
         QCOMPARE(panel.ContinuousOn(), continuousAgain);
         QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
         if (continuousAgain) {
@@ -373,7 +380,7 @@ private slots:
         }
         if (album)
             QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
-        QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeIdle));
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         QVERIFY(!panel.ContinuousOn());
         // Nothing runs on: the module hears nothing more.
         shown.clear();
@@ -430,8 +437,7 @@ private slots:
                                 "Device is not responding.\nPlease verify connection."));
 
         demo.Host().SetFaults({});
-        std::uint8_t response = 0xFF;
-        QCOMPARE(demo.controller->Device()->DeleteAll(1, &response), 0);
+        QCOMPARE(demo.Host().Emulator().Handle({kCmdDeleteAll}).responseCode, std::uint8_t(0));
         QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
         dialog->close();
         QVERIFY(closed.wait(kWaitMs));
@@ -447,9 +453,8 @@ private slots:
         QVERIFY(demo.Connect());
         QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
         QVERIFY(demo.controller->RegisterFace(0).ok());
-        std::uint8_t response = 0xFF;
-        QCOMPARE(demo.controller->Device()->DeleteAll(1, &response), 0);  // the module alone forgets it
-        QCOMPARE(response, std::uint8_t(0));
+        // The module alone forgets it.
+        QCOMPARE(demo.Host().Emulator().Handle({kCmdDeleteAll}).responseCode, std::uint8_t(0));
         demo.Host().SetFaults(Refusing(kCmdLoadAlbum, 0xC4));
         demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kNo});
         auto dialog = demo.OpenMainWindow();

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <atomic>
@@ -22,7 +23,6 @@
 #include "test_folder.h"
 #include "ui/image_dlg.h"
 #include "ui/result_log_dlg.h"
-#include "ui/window_messages.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -218,20 +218,30 @@ private slots:
         QVERIFY(page.PendingHeader().empty());
     }
 
-    // A right click asks the owner for the menu at its screen point; the menu copies and clears.
+    // A right click opens the menu at its screen point, greyed while the owner says the module is
+    // busy; the menu copies and clears.
     void logMenu() {
         ScopedWorkingFolder folder;
         CResultLogDlg page{CSettingsStore()};
         page.resize(page.sizeHint());
         page.move(200, 150);
-        QSignalSpy requests(&page, &CResultLogDlg::Request);
+        bool busy = true;
+        page.SetDeviceBusyCheck([&busy] { return busy; });
+        QPoint menuAt;
+        QString enabled;
+        QTimer::singleShot(0, &page, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menuAt = menu->pos();
+            for (const QAction* action : menu->actions())
+                enabled += action->isEnabled() ? u'1' : u'0';
+            menu->close();
+        });
         QWidget& area = *page.LogView()->viewport();
         qzm_test::SendMouse(area, QEvent::MouseButtonPress, Qt::RightButton, QPoint(30, 20));
         qzm_test::SendMouse(area, QEvent::MouseButtonRelease, Qt::RightButton, QPoint(32, 21));
-        QCOMPARE(requests.count(), 1);
-        QCOMPARE(requests[0][0].toInt(), int(WM_SHOW_LOG_MENU));
-        const auto packed = static_cast<std::int64_t>(requests[0][1].value<qintptr>());
-        QCOMPARE(QPoint(ScreenPointX(packed), ScreenPointY(packed)), area.mapToGlobal(QPoint(32, 21)));
+        QCOMPARE(menuAt, area.mapToGlobal(QPoint(32, 21)));
+        QCOMPARE(enabled, QStringLiteral("000"));
 
         const CExecResult empty;
         page.AddResult(OnlyFunctions({}), &empty, 0, 0, 5);

@@ -15,7 +15,6 @@
 
 #include "settings_test_support.h"
 #include "ui/setting_dlg.h"
-#include "ui/window_messages.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -32,9 +31,9 @@ SettingValues StoredValues() {
     SettingValues values;
     values.portName = "/dev/ttyUSB0";
     values.baudRate = 115200;
-    values.cameraAngle = 1;
+    values.detection.cameraAngle = 1;
     values.autoConnect = 0;
-    values.exec = qzm_test::SampleExecSettings();
+    values.detection.exec = qzm_test::SampleExecSettings();
     values.logOutput = 0;
     return values;
 }
@@ -97,11 +96,7 @@ private slots:
     void normalFormEditAndOk() {
         CSettingDlg dlg;
         dlg.SetValues(StoredValues());
-        connect(&dlg, &CSettingDlg::Request, &dlg, [&](int message, qintptr) {
-            if (message == WM_RESET_SETTINGS) {
-                dlg.SetExecValues(DefaultExecSettings());
-            }
-        });
+        dlg.SetDefaults(DefaultExecSettings());
         const int result = ShowAndDo(dlg, {}, SettingForm::kNormal, kDeviceTypeBasic, [&] {
             QCOMPARE(dlg.windowTitle(), QStringLiteral("Settings"));
             QCOMPARE(dlg.OkButton()->text(), QStringLiteral("OK"));
@@ -163,12 +158,12 @@ private slots:
         SettingValues expected = StoredValues();
         // Port and baud rate are not edited in this form and come back as they were, although the
         // page was given no ports.
-        expected.cameraAngle = 2;
+        expected.detection.cameraAngle = 2;
         expected.autoConnect = 1;
         expected.logOutput = 1;
-        expected.exec = DefaultExecSettings();
-        expected.exec.threshold[ExecSettings::kBody] = 650;
-        QCOMPARE(dlg.Values().exec, expected.exec);
+        expected.detection.exec = DefaultExecSettings();
+        expected.detection.exec.threshold[ExecSettings::kBody] = 650;
+        QCOMPARE(dlg.Values().detection.exec, expected.detection.exec);
         QVERIFY(dlg.Values() == expected);
     }
 
@@ -181,11 +176,7 @@ private slots:
         QFETCH(bool, escape);
         CSettingDlg dlg;
         dlg.SetValues(StoredValues());
-        connect(&dlg, &CSettingDlg::Request, &dlg, [&](int message, qintptr) {
-            if (message == WM_RESET_SETTINGS) {
-                dlg.SetExecValues(DefaultExecSettings());
-            }
-        });
+        dlg.SetDefaults(DefaultExecSettings());
         const int result = ShowAndDo(dlg, {}, SettingForm::kNormal, kDeviceTypeBasic, [&] {
             Named<QCheckBox>(dlg, QStringLiteral("Log output"))->click();
             Named<QComboBox>(dlg, QStringLiteral("Camera angle"))->setCurrentIndex(3);
@@ -200,10 +191,8 @@ private slots:
             }
         });
         QCOMPARE(result, CSettingDlg::kResultCancel);
-        // Only what the owner itself set while the dialog was up ("Reset values") is kept.
-        SettingValues expected = StoredValues();
-        expected.exec = DefaultExecSettings();
-        QVERIFY(dlg.Values() == expected);
+        // Not even the defaults "Reset values" wrote in.
+        QVERIFY(dlg.Values() == StoredValues());
 
         // The next showing starts from the values, not from what was typed before.
         dlg.SetValues(StoredValues());
@@ -225,7 +214,7 @@ private slots:
         QFETCH(int, deviceType);
         QFETCH(QStringList, tabs);
         CSettingDlg dlg;
-        QSignalSpy requests(&dlg, &CSettingDlg::Request);
+        QSignalSpy requests(&dlg, &CSettingDlg::DeleteAllDataRequested);
         ShowAndDo(dlg, {}, SettingForm::kNormal, deviceType, [&] {
             QCOMPARE(TabTexts(*dlg.Tabs()), tabs);
             auto* deleteAll = Named<QAbstractButton>(dlg, QStringLiteral("Delete all data"));
@@ -238,9 +227,6 @@ private slots:
             dlg.CancelButton()->click();
         });
         QCOMPARE(requests.count(), deviceType == kDeviceTypeBasic ? 1 : 0);
-        if (!requests.isEmpty()) {
-            QCOMPARE(requests[0][0].toInt(), int(WM_DELETE_ALL_DATA));
-        }
     }
 
     // The start-up form while an adapter is plugged in: its port appears, the user picks it and a

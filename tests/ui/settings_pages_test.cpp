@@ -10,7 +10,6 @@
 #include "ui/connect_setting_dlg.h"
 #include "ui/exec_setting_dlg.h"
 #include "ui/spin_ctrl.h"
-#include "ui/window_messages.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -136,7 +135,7 @@ private slots:
         SettingValues values;
         values.portName = "/dev/ttyUSB1";
         values.baudRate = baudRate;
-        values.cameraAngle = cameraAngle;
+        values.detection.cameraAngle = cameraAngle;
         values.autoConnect = 1;
         page.SetValues(Ports({"/dev/ttyUSB0", "/dev/ttyUSB1"}), values);
         page.show();
@@ -150,7 +149,7 @@ private slots:
         SettingValues read;
         page.GetValues(read);
         QTEST(read.baudRate, "readBaud");
-        QTEST(read.cameraAngle, "readAngle");
+        QTEST(read.detection.cameraAngle, "readAngle");
         QCOMPARE(read.autoConnect, 0);
         QCOMPARE(read.portName, std::string("/dev/ttyUSB1"));
     }
@@ -265,12 +264,14 @@ private slots:
         expected.threshold[ExecSettings::kFace] = 1000;
         QCOMPARE(page.ReadValues(), expected);
 
-        QSignalSpy requests(&page, &CExecSettingDlg::Request);
+        ExecSettings defaults = values;
+        defaults.threshold[ExecSettings::kHand] = 321;
+        defaults.yawAngle = 0;
+        page.SetDefaults(defaults);
         auto* reset = Named<QAbstractButton>(page, QStringLiteral("Reset values"));
         QVERIFY(reset);
         reset->click();
-        QCOMPARE(requests.count(), 1);
-        QCOMPARE(requests[0][0].toInt(), int(WM_RESET_SETTINGS));
+        QCOMPARE(page.ReadValues(), defaults);
     }
 };
 
