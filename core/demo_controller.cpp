@@ -273,7 +273,9 @@ void CDemoController::Disconnect() {
 
 CDemoController::PortState CDemoController::Port() const {
     CRS232Connection& connection = device_->Connection();
-    return connection.IsLost() ? PortState::kLost : connection.IsOpen() ? PortState::kOpen : PortState::kClosed;
+    return connection.IsLost()   ? PortState::kLost
+           : connection.IsOpen() ? PortState::kOpen
+                                 : PortState::kClosed;
 }
 
 DeviceOutcome CDemoController::ApplyAllSettings(const DetectionSettings& wanted) {
@@ -440,7 +442,8 @@ std::vector<UserName> CDemoController::UserNames() const {
     return names;
 }
 
-std::array<CDemoController::ImageSlot, CDemoController::kImageSlotCount> CDemoController::LoadUserImages(int id) {
+std::array<CDemoController::ImageSlot, CDemoController::kImageSlotCount> CDemoController::LoadUserImages(
+    int id) {
     std::lock_guard lock(storeMutex_);
     for (ImageSlot& slot : imageSlots_) {
         slot.dataNumber = -1;

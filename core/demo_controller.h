@@ -35,8 +35,8 @@ public:
     struct Snapshot {
         std::string portName;
         int baudRate = 0;
-        int autoConnect = 0;    // 1: connect at start-up without asking
-        int outputLogFlag = 0;  // 1: the result log is also written to a file
+        int autoConnect = 0;          // 1: connect at start-up without asking
+        int outputLogFlag = 0;        // 1: the result log is also written to a file
         DetectionSettings detection;  // as last taken by the module or read at start
         ExecSettings defaults;        // the delivered detection settings ("Reset values")
         FunctionSwitches activeFunctions{};

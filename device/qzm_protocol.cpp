@@ -39,11 +39,11 @@ SupportedCommands SupportedCommandsFor(int deviceType) {
     // As the module lists them, in its order. The extended list names 0x16 twice; that hides no
     // command: every code the program sends is in it once.
     if (deviceType == kExtendedDevice) {
-        return {kCmdGetVersion,     kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,      kCmdExecuteEx,
-                kCmdSetThreshold,   kCmdGetThreshold,   kCmdSetSizeRange,   kCmdGetSizeRange, kCmdSetFaceAngle,
-                kCmdGetFaceAngle,   kCmdUnknown0F,      kCmdRegister,       kCmdDeleteData,   kCmdDeleteUser,
-                kCmdDeleteAll,      kCmdGetUserData,    kCmdUnknown16,      kCmdSaveAlbum,    kCmdLoadAlbum,
-                kCmdWriteFlash,     kCmdReformatFlash,  kCmdUnknown16,      kCmdUnknown80,    kCmdUnknown81};
+        return {kCmdGetVersion,   kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,      kCmdExecuteEx,
+                kCmdSetThreshold, kCmdGetThreshold,   kCmdSetSizeRange,   kCmdGetSizeRange, kCmdSetFaceAngle,
+                kCmdGetFaceAngle, kCmdUnknown0F,      kCmdRegister,       kCmdDeleteData,   kCmdDeleteUser,
+                kCmdDeleteAll,    kCmdGetUserData,    kCmdUnknown16,      kCmdSaveAlbum,    kCmdLoadAlbum,
+                kCmdWriteFlash,   kCmdReformatFlash,  kCmdUnknown16,      kCmdUnknown80,    kCmdUnknown81};
     }
     return {kCmdGetVersion,   kCmdSetCameraAngle, kCmdGetCameraAngle, kCmdExecute,      kCmdSetThreshold,
             kCmdGetThreshold, kCmdSetSizeRange,   kCmdGetSizeRange,   kCmdSetFaceAngle, kCmdGetFaceAngle,

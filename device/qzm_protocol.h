@@ -85,10 +85,11 @@ public:
     // Execute (0x03, three-value expression) and ExecuteEx (0x04, five scores); both are checked as
     // 0x03. On success with response code 0 the answer is parsed into raw, its image pixels going to
     // pixels (at most pixelCapacity bytes).
-    int Execute(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags, int imageOption,
-                std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw, std::uint8_t* response);
-    int ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags, int imageOption,
-                  std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw,
+    int Execute(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags,
+                int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw,
+                std::uint8_t* response);
+    int ExecuteEx(const SupportedCommands& supported, int timeoutMs, FunctionRequestBytes flags,
+                  int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity, CRawExecResult* raw,
                   std::uint8_t* response);
 
     // Registration answer (width, height, pixels) in AnswerData().
@@ -127,8 +128,8 @@ protected:
 
 private:
     int RunExecute(const CommandInfo& info, const SupportedCommands& supported, int timeoutMs,
-                   FunctionRequestBytes flags, int imageOption, std::uint8_t* pixels, std::size_t pixelCapacity,
-                   CRawExecResult* raw, std::uint8_t* response);
+                   FunctionRequestBytes flags, int imageOption, std::uint8_t* pixels,
+                   std::size_t pixelCapacity, CRawExecResult* raw, std::uint8_t* response);
 
     static constexpr std::size_t kAnswerOffset = 6;  // the header sits in front of the data
 

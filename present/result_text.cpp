@@ -97,8 +97,8 @@ std::string ExpressionLine(const CQZMExpressionRes& r) {
     // borrowing a neighbouring string of the table.
     const char* name = (index >= 1 && index <= 5) ? LoadString(kStrExpressionNeutral - 1 + index) : "";
     if (topScore == kNotPossible) {
-        return FormatString(kStrLogExpressionFive, name, scores[0], scores[1], scores[2], scores[3], scores[4],
-                            degree);
+        return FormatString(kStrLogExpressionFive, name, scores[0], scores[1], scores[2], scores[3],
+                            scores[4], degree);
     }
     return FormatString(kStrLogExpressionOne, name, topScore, degree);
 }

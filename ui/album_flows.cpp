@@ -75,9 +75,11 @@ void CAlbumFlows::StartupCheck() {
         InLine();
         return;
     }
-    if (messenger_.ShowMessage(kStrMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) != MsgAnswer::kYes)
+    if (messenger_.ShowMessage(kStrMismatchQuestion, MsgIcon::kWarning, MsgButtons::kYesNo) !=
+        MsgAnswer::kYes)
         return;
-    const DeviceOutcome removed = RunWaiting(wait_, kStrPleaseWait, [this] { return controller_.RemoveAll(); });
+    const DeviceOutcome removed =
+        RunWaiting(wait_, kStrPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     if (removed.ok())
         InLine();  // both are empty
@@ -147,7 +149,8 @@ void CAlbumFlows::RenameUser() {
 void CAlbumFlows::DeleteSelectedUsers() {
     const std::vector<int> selected = albumPage_.SelectedUsers();
     CExecutionSession::Pause paused(session_);
-    if (messenger_.ShowMessage(kStrDeleteUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) != MsgAnswer::kYes)
+    if (messenger_.ShowMessage(kStrDeleteUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
+        MsgAnswer::kYes)
         return;
     if (selected.empty())
         return;
@@ -174,7 +177,8 @@ void CAlbumFlows::DeleteAllUsers() {
     if (messenger_.ShowMessage(kStrDeleteAllUsersQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
         MsgAnswer::kYes)
         return;
-    const DeviceOutcome removed = RunWaiting(wait_, kStrPleaseWait, [this] { return controller_.RemoveAll(); });
+    const DeviceOutcome removed =
+        RunWaiting(wait_, kStrPleaseWait, [this] { return controller_.RemoveAll(); });
     messenger_.ShowUserMessage(MessageFor(removed, DeviceOperation::kDeletion));
     if (removed.ok()) {
         InLine();  // both are empty
@@ -239,7 +243,8 @@ void CAlbumFlows::DeleteImages(bool all) {
 
 std::string CAlbumFlows::ChooseFile(bool forSaving) {
     const CSettingsStore& settings = controller_.Settings();
-    const QString path = ChooseAlbumFile(forSaving, QString::fromStdString(settings.ReadPrevSelectFile()), window_);
+    const QString path =
+        ChooseAlbumFile(forSaving, QString::fromStdString(settings.ReadPrevSelectFile()), window_);
     if (!path.isEmpty())
         settings.WritePrevSelectFile(path.toStdString());
     return path.toStdString();
@@ -272,7 +277,8 @@ void CAlbumFlows::OpenAlbum() {
 DeviceOutcome CAlbumFlows::RunAlbumJob(bool load, const std::string& path) {
     const QString fileName = QFileInfo(QString::fromStdString(path)).fileName();
     const DeviceOutcome outcome = RunProgress(
-        progress_, load ? kStrLoading : kStrSaving, fileName, [this] { return controller_.GetAlbumProgress(); },
+        progress_, load ? kStrLoading : kStrSaving, fileName,
+        [this] { return controller_.GetAlbumProgress(); },
         [this, load, path] {
             return load ? controller_.LoadAlbumFromFile(path) : controller_.SaveAlbumToFile(path);
         });
@@ -291,9 +297,11 @@ DeviceOutcome CAlbumFlows::RunAlbumJob(bool load, const std::string& path) {
 }
 
 void CAlbumFlows::DeleteAllData() {
-    if (messenger_.ShowMessage(kStrDeleteAllDataQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) != MsgAnswer::kYes)
+    if (messenger_.ShowMessage(kStrDeleteAllDataQuestion, MsgIcon::kQuestion, MsgButtons::kYesNo) !=
+        MsgAnswer::kYes)
         return;
-    const DeviceOutcome cleared = RunWaiting(wait_, kStrPleaseWait, [this] { return controller_.ClearAllData(); });
+    const DeviceOutcome cleared =
+        RunWaiting(wait_, kStrPleaseWait, [this] { return controller_.ClearAllData(); });
     messenger_.ShowUserMessage(MessageFor(cleared, DeviceOperation::kDeletion));
     if (cleared.ok())
         InLine();  // both are empty

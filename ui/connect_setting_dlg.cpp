@@ -12,8 +12,10 @@
 namespace qzm {
 
 namespace {
-constexpr int kBaudTexts[] = {kStrBaud9600, kStrBaud38400, kStrBaud115200, kStrBaud230400, kStrBaud460800, kStrBaud921600};
-constexpr int kCameraAngleTexts[] = {kStrCameraAngle0, kStrCameraAngle90, kStrCameraAngle180, kStrCameraAngle270};  // item data: the angle code 0..3
+constexpr int kBaudTexts[] = {kStrBaud9600,   kStrBaud38400,  kStrBaud115200,
+                              kStrBaud230400, kStrBaud460800, kStrBaud921600};
+constexpr int kCameraAngleTexts[] = {kStrCameraAngle0, kStrCameraAngle90, kStrCameraAngle180,
+                                     kStrCameraAngle270};  // item data: the angle code 0..3
 // The check box sits further below the last row than the rows sit apart.
 constexpr int kCheckBoxGap = 16;
 constexpr int kDefaultCameraAngle = 0;
@@ -109,7 +111,8 @@ void CConnectSettingDlg::GetValues(SettingValues& values) const {
         values.baudRate =
             baud_->currentIndex() >= 0 ? baud_->currentData().toInt() : CSettingsStore::kDefaultBaudRate;
     }
-    values.detection.cameraAngle = angle_->currentIndex() >= 0 ? angle_->currentData().toInt() : kDefaultCameraAngle;
+    values.detection.cameraAngle =
+        angle_->currentIndex() >= 0 ? angle_->currentData().toInt() : kDefaultCameraAngle;
     values.autoConnect = autoConnect_->isChecked() ? 1 : 0;
 }
 

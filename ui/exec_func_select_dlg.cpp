@@ -21,8 +21,7 @@ CExecFuncSelectDlg::CExecFuncSelectDlg(QWidget* parent) : QWidget(parent) {
     inner->setAccessibleName(tr("Face estimations"));
 
     for (int i = 0; i < kFunctionCount; ++i) {
-        auto* button =
-            new CStateBmpButton(FunctionCaption(i), i < kFunctionDirection ? outer : inner);
+        auto* button = new CStateBmpButton(FunctionCaption(i), i < kFunctionDirection ? outer : inner);
         ApplySkin(*button, SkinKind::kSwitch);
         button->setFixedSize(kSwitchWidth, kSwitchHeight);
         connect(button, &CStateBmpButton::clicked, this, [this, i] { Flip(i); });

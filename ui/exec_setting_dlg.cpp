@@ -24,7 +24,7 @@ const CRange kSizeRange(20, 8192);
 constexpr int kInitialThreshold = 500;
 constexpr int kInitialMinimumSize[] = {30, 40, 64};
 constexpr int kYawTexts[] = {kStrYaw30, kStrYaw60, kStrYaw90};  // item data: the yaw code 0..2
-constexpr int kRollTexts[] = {kStrRoll15, kStrRoll45};       // item data: the roll code 0..1
+constexpr int kRollTexts[] = {kStrRoll15, kStrRoll45};          // item data: the roll code 0..1
 // Between the yaw and roll pairs.
 constexpr int kAngleGap = 40;
 constexpr int kMinButtonWidth = 96;

@@ -15,7 +15,8 @@ namespace {
 constexpr struct {
     int textId;
     int code;
-} kImageSizes[] = {{kStrImage320x240, kImage320x240}, {kStrImage160x120, kImage160x120}, {kStrNoImage, kImageNone}};
+} kImageSizes[] = {
+    {kStrImage320x240, kImage320x240}, {kStrImage160x120, kImage160x120}, {kStrNoImage, kImageNone}};
 constexpr int kRunButtonHeight = 32;
 }  // namespace
 

@@ -159,7 +159,8 @@ void CImageDlg::LayOut() {
     resize(pageSize_);
 }
 
-void CImageDlg::SetImage(const CImageData& grey, const FunctionSwitches& functions, const CExecResult* result) {
+void CImageDlg::SetImage(const CImageData& grey, const FunctionSwitches& functions,
+                         const CExecResult* result) {
     Q_ASSERT(QThread::currentThread() == thread());
     TakeFrame(grey);
     results_ = result != nullptr ? *result : CExecResult{};

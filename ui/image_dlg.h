@@ -32,7 +32,6 @@ class CImageDlg : public QWidget {
     Q_OBJECT
 
 public:
-
     static constexpr int kSurfaceSize = 320;
     static constexpr int kToggleWidth = 96;
     static constexpr int kToggleHeight = 24;

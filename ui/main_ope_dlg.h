@@ -19,8 +19,8 @@ class CResultLogDlg;
 // One execution as the window thread shows it: its own copy of everything.
 struct ExecutionReport {
     FunctionSwitches functions{};  // what was asked for
-    int status = 0;                             // exchange result
-    std::uint8_t response = 0;                  // the module's response code
+    int status = 0;                // exchange result
+    std::uint8_t response = 0;     // the module's response code
     CExecResult result;
     CImageData image;  // the module's grey frame; 0 x 0 when none came
     int responseTimeMs = 0;

@@ -7,8 +7,7 @@
 
 namespace qzm {
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 COrgFileDlg::COrgFileDlg(bool forSaving, const QString& previousPath, QWidget* parent)
     : QFileDialog(parent), workingFolder_(QDir::currentPath()) {

@@ -83,7 +83,8 @@ int CQZMDemoApp::ConnectAtStartup() {
         values = startupDialog_->Values();
         if (values.autoConnect != controller_.Read().autoConnect)
             controller_.SetAutoConnect(values.autoConnect);
-        const DeviceOutcome outcome = tryConnect(values.portName, values.baudRate, values.detection.cameraAngle);
+        const DeviceOutcome outcome =
+            tryConnect(values.portName, values.baudRate, values.detection.cameraAngle);
         if (outcome.ok())
             break;
         messenger_.ShowUserMessage(MessageFor(outcome, DeviceOperation::kConnection));

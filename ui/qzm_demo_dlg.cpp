@@ -99,9 +99,10 @@ void CQZMDemoDlg::BuildWindow() {
     wait_ = new CWaitDlg(worker_, this);
     progress_ = new CProgressDlg(worker_, this);
     session_ = new CExecutionSession(
-        controller_, [this](const std::function<void()>& work) { RunWaiting(*wait_, kStrPleaseWait, work); }, this);
-    flows_ = new CAlbumFlows({controller_, messenger_, *session_, *albumPage_, *nameDialog_, *wait_, *progress_, this},
-                             this);
+        controller_, [this](const std::function<void()>& work) { RunWaiting(*wait_, kStrPleaseWait, work); },
+        this);
+    flows_ = new CAlbumFlows(
+        {controller_, messenger_, *session_, *albumPage_, *nameDialog_, *wait_, *progress_, this}, this);
 
     const CDemoController::Snapshot stored = controller_.Read();
     CResultLogDlg& log = mainPage_->ResultLog();
@@ -153,17 +154,17 @@ void CQZMDemoDlg::ConnectRequests() {
     CExecuteDlg& panel = mainPage_->ExecutePanel();
     connect(&panel, &CExecuteDlg::ChoiceChanged, this, &CQZMDemoDlg::PublishChoice);
     connect(&panel, &CExecuteDlg::ExecuteOnceClicked, this, Served([this] {
-                PublishChoice();
-                session_->ExecuteOnce();
-            }));
+        PublishChoice();
+        session_->ExecuteOnce();
+    }));
     connect(&panel, &CExecuteDlg::ContinuousToggled, this, Served([this](bool on) {
-                if (!on) {
-                    session_->StopContinuous();
-                    return;
-                }
-                PublishChoice();
-                session_->StartContinuous();
-            }));
+        if (!on) {
+            session_->StopContinuous();
+            return;
+        }
+        PublishChoice();
+        session_->StartContinuous();
+    }));
     connect(&panel, &CExecuteDlg::SettingsClicked, this, Served([this] { OpenSettings(); }));
     connect(&mainPage_->ImagePage(), &CImageDlg::SaveImageRequested, this,
             Served([this](ImageSave which) { SaveImage(which); }));
@@ -194,7 +195,8 @@ void CQZMDemoDlg::ConnectRequests() {
         connect(albumPage_, request, this, Served([&flows, flow = flow] { (flows.*flow)(); }));
     connect(albumPage_, &CRegistDlg::UserImagesWanted, this,
             Served([&flows](int userId) { flows.ShowUserImages(userId); }));
-    connect(settings_, &CSettingDlg::DeleteAllDataRequested, this, Served([&flows] { flows.DeleteAllData(); }));
+    connect(settings_, &CSettingDlg::DeleteAllDataRequested, this,
+            Served([&flows] { flows.DeleteAllData(); }));
     connect(flows_, &CAlbumFlows::UserNamesChanged, this, [this](const std::vector<UserName>& names) {
         mainPage_->ImagePage().SetUserList(names);
         mainPage_->ResultLog().SetUserList(names);
@@ -350,8 +352,8 @@ void CQZMDemoDlg::OnRefusedWhileExecuting(int responseCode) {
     std::string errorLog = logger_.GetErrorLogFileName();
     while (!errorLog.empty() && (errorLog.front() == '.' || errorLog.front() == '/'))
         errorLog.erase(errorLog.begin());
-    messenger_.ShowMessage(kStrExecuteError, MsgIcon::kWarning, MsgButtons::kOk, responseCode, QDir::currentPath(),
-                           errorLog);
+    messenger_.ShowMessage(kStrExecuteError, MsgIcon::kWarning, MsgButtons::kOk, responseCode,
+                           QDir::currentPath(), errorLog);
 }
 
 // ---- pages, settings, pictures, logo ----------------------------------------------------------------
@@ -398,8 +400,8 @@ void CQZMDemoDlg::OpenSettings() {
         controller_.SetOutputLogFlag(chosen.logOutput);
         mainPage_->ResultLog().SetLogOutput(chosen.logOutput);
     }
-    const DeviceOutcome applied =
-        RunWaiting(*wait_, kStrPleaseWait, [&] { return controller_.ApplyChangedSettings(chosen.detection); });
+    const DeviceOutcome applied = RunWaiting(
+        *wait_, kStrPleaseWait, [&] { return controller_.ApplyChangedSettings(chosen.detection); });
     if (!applied.ok()) {
         messenger_.ShowUserMessage(MessageFor(applied, DeviceOperation::kSettings));
         mainPage_->ExecutePanel().ResetButtons();
@@ -424,8 +426,8 @@ void CQZMDemoDlg::SaveImage(ImageSave which) {
         folder = QDir::homePath();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString name =
-        (which == ImageSave::kWithResults ? QStringLiteral("qzm-result-") : QStringLiteral("qzm-frame-")) + stamp +
-        QStringLiteral(".png");
+        (which == ImageSave::kWithResults ? QStringLiteral("qzm-result-") : QStringLiteral("qzm-frame-")) +
+        stamp + QStringLiteral(".png");
     const QString path = ChooseImageFile(folder, name, this);
     if (path.isEmpty())
         return;

@@ -31,7 +31,6 @@ class CResultLogDlg : public QWidget {
     Q_OBJECT
 
 public:
-
     // Reads LimitLogBlock (Application.ini) from settings.
     explicit CResultLogDlg(const CSettingsStore& settings, QWidget* parent = nullptr);
 

@@ -95,7 +95,8 @@ void CSettingDlg::BuildWindow(SettingForm form, int deviceType) {
         if (deviceType != kExtendedDevice) {  // the extended module has no "Maintenance" tab
             maintenance_ = new CMaintenanceDlg;
             maintenance_->setAccessibleName(UiText(kStrTabMaintenance));
-            connect(maintenance_, &CMaintenanceDlg::DeleteAllClicked, this, &CSettingDlg::DeleteAllDataRequested);
+            connect(maintenance_, &CMaintenanceDlg::DeleteAllClicked, this,
+                    &CSettingDlg::DeleteAllDataRequested);
             tabs_->addTab(maintenance_, UiText(kStrTabMaintenance));
         }
         column->addWidget(tabs_);

@@ -132,7 +132,6 @@ Skin PaintSkin(const std::vector<Look>& states) {
     return skin;
 }
 
-
 QImage PaintNoImagePicture(qreal devicePixelRatio) {
     QImage picture(qRound(320 * devicePixelRatio), qRound(176 * devicePixelRatio),
                    QImage::Format_ARGB32_Premultiplied);
