@@ -38,7 +38,6 @@ using qzm_test::ClickRow;
 using qzm_test::DemoHarness;
 using qzm_test::DialogScript;
 using qzm_test::HighlightedPixels;
-using qzm_test::ReadText;
 namespace fs = std::filesystem;
 
 namespace {
@@ -170,7 +169,7 @@ bool ShowsSelected(QWidget& dialog, const QString& name) {
 }
 
 std::vector<std::uint8_t> Bytes(const fs::path& path) {
-    const std::string text = ReadText(path);
+    const std::string text = ReadFile(path);
     return {text.begin(), text.end()};
 }
 
@@ -241,9 +240,9 @@ private slots:
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
         QCOMPARE(NamesIn(dialog->MainPage().ResultLog().UserList()),
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
-        QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=2") != std::string::npos);
         // Greek and Japanese do not fit the ANSI code page: the file is UTF-16 with its mark.
-        const std::string info = ReadText("DB/RegistData/000/UserInfo.dat");
+        const std::string info = ReadFile("DB/RegistData/000/UserInfo.dat");
         QVERIFY(info.size() > 2 && info.compare(0, 2, "\xFF\xFE") == 0);
         QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(info.data() + 2), (info.size() - 2) / 2)
                     .contains(kGreek));
@@ -421,7 +420,7 @@ private slots:
         QCOMPARE(strip.ShownCount(), 0);
         QVERIFY(demo.controller->UserList().empty());
         QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{0});
-        QVERIFY(ReadText("Application.ini").find("RegistCount=0") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=0") != std::string::npos);
         QVERIFY(dialog->MainPage().ResultLog().UserList().empty());
         QVERIFY(LiveImageRuns(demo));
         QCOMPARE(demo.messenger.Unscripted(), 0);
@@ -523,7 +522,7 @@ private slots:
         QCOMPARE(demo.messenger.Messages()[0].text, QStringLiteral("Album saved."));
         QCOMPARE(progress.Max(), 100);
         QCOMPARE(QDir::currentPath(), working);
-        QVERIFY(ReadText("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
+        QVERIFY(ReadFile("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
                 std::string::npos);
         // Album, then the users in list order, the name as typed in UTF-16.
         const std::vector<std::uint8_t> saved = Bytes(file.toStdString());
@@ -567,7 +566,7 @@ private slots:
         QCOMPARE(NamesIn(dialog->MainPage().ImagePage().UserList()),
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
         QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{3});
-        QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=2") != std::string::npos);
         ClickRow(users.List(), 0);
         QCOMPARE(page.ImagePage().ShownCount(), 2);
         QVERIFY(Faces(*demo.controller, 0) == greekFaces);
@@ -593,7 +592,7 @@ private slots:
         QCOMPARE(std::vector<int>(ids.end() - 3, ids.end()), (std::vector<int>{5030, 5032, 5031}));
         QCOMPARE(Bytes(second.toStdString()), Bytes(file.toStdString()));
         QCOMPARE(Rows(users), (QStringList{kGreek + "/2", "Bob/1"}));
-        QVERIFY(ReadText("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
+        QVERIFY(ReadFile("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
                 std::string::npos);
 
         // Saving over the file asks first; No keeps the dialog, which is then cancelled.
@@ -649,7 +648,7 @@ private slots:
         bytes.resize(bytes.size() - 100);
         std::ofstream(broken, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        const std::string backup = ReadText("DB/qzcxx.qzb");
+        const std::string backup = ReadFile("DB/qzcxx.qzb");
 
         struct Case {
             std::string path;
@@ -671,8 +670,8 @@ private slots:
             QCOMPARE(shown.icon, MsgIcon::kWarning);
             QCOMPARE(Rows(page.UserPanel()), (QStringList{"Ann/1", "Zed/2"}));
             QCOMPARE(StoredUsers(*demo.controller), (QStringList{"Ann:1", "Zed:2"}));
-            QCOMPARE(ReadText("DB/qzcxx.qzb"), backup);
-            QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+            QCOMPARE(ReadFile("DB/qzcxx.qzb"), backup);
+            QVERIFY(ReadFile("Application.ini").find("RegistCount=2") != std::string::npos);
             QVERIFY(fs::exists("DB/RegistData/001/01"));
             QVERIFY(files.Done());
         }
@@ -731,7 +730,7 @@ private slots:
         QCOMPARE(demo.messenger.Messages()[1].icon, silent ? MsgIcon::kWarning : MsgIcon::kInformation);
         QVERIFY(demo.controller->UserList().empty());
         QVERIFY(!fs::exists("DB/RegistData/000"));
-        QVERIFY(ReadText("Application.ini").find("RegistCount=0") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=0") != std::string::npos);
         // (The emulator carries out a command it does not answer, so only the answering module
         // shows whether it forgot.)
         if (!silent)

@@ -8,10 +8,8 @@
 #include <QTimer>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "core/demo_controller.h"
@@ -74,13 +72,6 @@ inline void WhenSettingsShown(qzm::CSettingDlg& settings, std::function<void()> 
         action();
     });
     poll->start(20);
-}
-
-inline std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct DemoHarness {

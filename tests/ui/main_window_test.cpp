@@ -23,7 +23,6 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
-using qzm_test::ReadText;
 using qzm_test::WhenSettingsShown;
 
 namespace {
@@ -97,7 +96,7 @@ private slots:
         QCOMPARE(app.Run(), 0);
         QVERIFY(sawWindow);
         QCOMPARE(demo.Host().Emulator().Settings().thresholds[0], std::uint16_t(500));
-        QVERIFY(ReadText("Settings.ini").find("Body=500") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("Body=500") != std::string::npos);
         QVERIFY(demo.messenger.Messages().empty());
     }
 
@@ -167,7 +166,7 @@ private slots:
 
         panel.ImageSizeCombo()->setCurrentIndex(panel.ImageSizeCombo()->findData(kImageNone));
         QVERIFY(WaitForExecutions(*dialog, 2));
-        QVERIFY(ReadText("Settings.ini").find("ExecuteImage=0") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("ExecuteImage=0") != std::string::npos);
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
         QCOMPARE(dialog->Mode(), int(CQZMDemoDlg::kModeLiveImage));
@@ -205,13 +204,13 @@ private slots:
         };
         typeFaceThreshold("650");
         QCOMPARE(demo.Host().Emulator().Settings().thresholds[2], std::uint16_t(650));
-        QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("Face=650") != std::string::npos);
         QVERIFY(dialog->Connected());
 
         demo.Host().SetFaults(Refusing(kCmdSetThreshold, 0x02));
         typeFaceThreshold("700");
         QCOMPARE(demo.controller->CurrentSettings().threshold[ExecSettings::kFace], 650);
-        QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("Face=650") != std::string::npos);
         QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
         QVERIFY(!dialog->Connected());
         demo.Host().SetFaults({});
@@ -414,7 +413,7 @@ private slots:
         QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
         QVERIFY(demo.controller->RegisterFace(0).ok());
         QVERIFY(demo.controller->SaveAlbumBackup().ok());
-        const std::string backup = ReadText("DB/qzcxx.qzb");
+        const std::string backup = ReadFile("DB/qzcxx.qzb");
         ModuleFaults silent;
         silent.silent = true;
         silent.onlyCommand = kCmdGetVersion;
@@ -435,7 +434,7 @@ private slots:
         QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
         dialog->close();
         QVERIFY(closed.wait(kWaitMs));
-        QCOMPARE(ReadText("DB/qzcxx.qzb"), backup);
+        QCOMPARE(ReadFile("DB/qzcxx.qzb"), backup);
         QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
         QCOMPARE(demo.MessageIds(), std::vector<int>{5213});
     }

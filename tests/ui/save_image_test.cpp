@@ -17,7 +17,6 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
-using qzm_test::ReadText;
 
 namespace {
 
@@ -127,7 +126,7 @@ private slots:
         QVERIFY(CountColour(results, kFaceColour) > 40);
         QCOMPARE(results.pixel(0, 0), frame.pixel(0, 0));
 
-        QVERIFY(ReadText("Application.ini").find("PrevImageFolder=" + folder.toStdString()) !=
+        QVERIFY(ReadFile("Application.ini").find("PrevImageFolder=" + folder.toStdString()) !=
                 std::string::npos);
         QVERIFY(demo.messenger.Messages().empty());
     }
