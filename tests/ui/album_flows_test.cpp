@@ -2,8 +2,6 @@
 // module: users, names, registrations, deleting faces and users, album files, the maintenance
 // page, and closing while an album file is saved. Checks what the user sees (rows, counts, faces,
 // messages) and what ends up on disk and in the module.
-#include <QAbstractItemView>
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -11,9 +9,6 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
-#include <deque>
-#include <functional>
 #include <optional>
 
 #include "demo_harness.h"
@@ -33,11 +28,14 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::ChooseFile;
 using qzm_test::ClickFace;
 using qzm_test::ClickRow;
 using qzm_test::DemoHarness;
 using qzm_test::DialogScript;
+using qzm_test::EnterName;
 using qzm_test::HighlightedPixels;
+using qzm_test::ShowsSelected;
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,32 +45,6 @@ const QString kGreek = QStringLiteral("Ελένη 山田 🙂");
 
 using NameScript = DialogScript<CNameInputDlg>;
 using FileScript = DialogScript<COrgFileDlg>;
-
-// Enters a name and confirms it with OK or the Enter key.
-NameScript::Action EnterName(const QString& name, bool withEnter = false, QString* proposed = nullptr) {
-    return [=](CNameInputDlg& dialog) {
-        if (proposed != nullptr)
-            *proposed = dialog.Edit().selectedText();
-        dialog.Edit().clear();
-        dialog.Edit().insert(name);  // as an input method puts it; key clicks are ASCII only
-        if (withEnter)
-            QTest::keyClick(&dialog.Edit(), Qt::Key_Return);
-        else
-            QTest::mouseClick(&dialog.OkButton(), Qt::LeftButton);
-    };
-}
-
-// Chooses path in the album file dialog; seen gets what the dialog offered: "save" or "open", the
-// folder it started in and the file selected in it.
-FileScript::Action ChooseFile(const QString& path, QStringList* seen = nullptr) {
-    return [=](COrgFileDlg& dialog) {
-        if (seen != nullptr) {
-            *seen << (dialog.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
-                  << dialog.directory().absolutePath() << dialog.selectedFiles().value(0);
-        }
-        qzm_test::TypeFileNameAndAccept(dialog, path);
-    };
-}
 
 // "name/count" per row, as the list shows them.
 QStringList Rows(CRegUserDlg& users) {
@@ -154,19 +126,6 @@ struct ProgressTrace {
     int Max() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
     std::vector<int> values;
 };
-
-// The album file dialog shows name selected in its file list.
-bool ShowsSelected(QWidget& dialog, const QString& name) {
-    for (const QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
-        if (!view->isVisible() || view->selectionModel() == nullptr)
-            continue;
-        for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
-            if (index.data().toString() == name)
-                return true;
-        }
-    }
-    return false;
-}
 
 std::vector<std::uint8_t> Bytes(const fs::path& path) {
     const std::string text = ReadFile(path);
@@ -543,8 +502,7 @@ private slots:
         bool selectedInList = false;
         seen.clear();
         files.Add([&](COrgFileDlg& open) {
-            selectedInList =
-                QTest::qWaitFor([&] { return ShowsSelected(open, QStringLiteral("a.qzc")); }, 5000);
+            selectedInList = ShowsSelected(open, QStringLiteral("a.qzc"));
             ChooseFile(file, &seen)(open);
         });
         progress.values.clear();
@@ -580,8 +538,7 @@ private slots:
         selectedInList = false;
         files.Add(ChooseFile(second, &seen));
         files.Add([&](COrgFileDlg& open) {
-            selectedInList =
-                QTest::qWaitFor([&] { return ShowsSelected(open, QStringLiteral("b.qzc")); }, 5000);
+            selectedInList = ShowsSelected(open, QStringLiteral("b.qzc"));
             ChooseFile(file, &seen)(open);
         });
         demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk, MsgAnswer::kOk});

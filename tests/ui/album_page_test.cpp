@@ -1,17 +1,13 @@
 // The album page as a user meets it: the user list and its buttons following the selection, the
 // strip of faces with its selection and scrolling, the live image, the name dialog with the owner's
 // check, and the album file dialog starting where the last album file was.
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
+#include "dialog_script.h"
 #include "image/img_conv.h"
 #include "scripted_messenger.h"
 #include "sim/emulated_scene.h"
@@ -24,6 +20,7 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::ClickRow;
 
 namespace {
 
@@ -76,11 +73,6 @@ Slots Faces(const std::vector<int>& dataNumbers, bool portraits = false) {
     return faces;
 }
 
-void ClickRow(COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QRect area = list.visualItemRect(list.topLevelItem(row));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers, area.center());
-}
-
 QList<bool> Enabled(CRegUserDlg& users) {
     return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
             users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
@@ -95,40 +87,9 @@ QStringList Names(COrgListCtrl& list) {
     return names;
 }
 
-// Runs drive once a modal dialog is up; drive closes it. A failed check inside drive closes it too,
-// so the test ends instead of waiting for ever.
-void WhenModal(std::function<void(QWidget&)> drive) {
-    QTimer::singleShot(0, [drive] {
-        if (!QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000)) {
-            return;
-        }
-        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (modal == nullptr) {
-            return;
-        }
-        drive(*modal);
-        if (QTest::currentTestFailed() && modal->isVisible()) {
-            modal->done(QDialog::Rejected);
-        }
-    });
-}
-
 void Touch(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-}
-
-bool ShowsSelected(QWidget& dialog, const QString& name) {
-    for (const QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
-        if (view->isVisible() && view->selectionModel() != nullptr) {
-            for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
-                if (index.data().toString() == name) {
-                    return true;
-                }
-            }
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -388,8 +349,8 @@ private slots:
         dlg.SetText(QStringLiteral("USER002"));
         int result = -1;
         const QString greek = QStringLiteral("Ελένη 山田 🙂");
-        WhenModal([&](QWidget& modal) {
-            QCOMPARE(&modal, &dlg);
+        qzm_test::DialogScript<CNameInputDlg> user{[&](CNameInputDlg& shown) {
+            QCOMPARE(&shown, &dlg);
             QLineEdit& edit = dlg.Edit();
             QCOMPARE(edit.selectedText(), QStringLiteral("USER002"));
             edit.clear();
@@ -401,7 +362,7 @@ private slots:
             edit.insert(greek);
             QVERIFY(!qzm_test::SaveScreenshot(dlg, QStringLiteral("name_dialog")).isEmpty());
             QTest::mouseClick(&dlg.OkButton(), Qt::LeftButton);
-        });
+        }};
         result = dlg.exec();
         QCOMPARE(result, CNameInputDlg::kResultOk);
         QCOMPARE(checked, (QStringList{"USER001", greek}));
@@ -409,8 +370,9 @@ private slots:
         QCOMPARE(messenger.Messages().size(), std::size_t(1));
         QCOMPARE(messenger.Messages()[0].id, 2110);
 
-        WhenModal([&](QWidget&) { QTest::keyClick(&dlg.Edit(), Qt::Key_Escape); });
+        user.Add([](CNameInputDlg& shown) { QTest::keyClick(&shown.Edit(), Qt::Key_Escape); });
         QCOMPARE(dlg.exec(), CNameInputDlg::kResultCancel);
+        QVERIFY(user.Done());
     }
 
     void nameDialogRefuses_data() {
@@ -476,29 +438,21 @@ private slots:
         const QString chosenPath = base + QStringLiteral("/albums/a.qzc");
 
         QStringList seen;
-        WhenModal([&](QWidget& modal) {
-            auto* file = qobject_cast<COrgFileDlg*>(&modal);
-            QVERIFY(file != nullptr);
-            COrgFileDlg& dlg = *file;
-            seen << (dlg.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
-                 << dlg.directory().absolutePath() << dlg.nameFilters().join(u';') << dlg.InitialFileName();
-            qzm_test::TypeFileNameAndAccept(dlg, chosenPath);
-        });
+        qzm_test::DialogScript<COrgFileDlg> files{[&](COrgFileDlg& dlg) {
+            seen << dlg.nameFilters().join(u';') << dlg.InitialFileName();
+            qzm_test::ChooseFile(chosenPath, &seen)(dlg);
+        }};
         const QString chosen = ChooseAlbumFile(true, QStringLiteral("./QZMAlbum.qzc"));
         QCOMPARE(chosen, chosenPath);
-        QCOMPARE(seen, (QStringList{"save", base, "Album File(*.qzc)", "QZMAlbum.qzc"}));
+        QCOMPARE(seen, (QStringList{"Album File(*.qzc)", "QZMAlbum.qzc", "save", base, base + "/QZMAlbum.qzc"}));
         Touch(chosen);
 
         seen.clear();
         bool selectedInList = false;
-        WhenModal([&](QWidget& modal) {
-            auto* file = qobject_cast<COrgFileDlg*>(&modal);
-            QVERIFY(file != nullptr);
-            COrgFileDlg& dlg = *file;
+        files.Add([&](COrgFileDlg& dlg) {
             seen << (dlg.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
                  << dlg.directory().absolutePath() << dlg.selectedFiles();
-            selectedInList =
-                QTest::qWaitFor([&] { return ShowsSelected(dlg, QStringLiteral("a.qzc")); }, 5000);
+            selectedInList = qzm_test::ShowsSelected(dlg, QStringLiteral("a.qzc"));
             QDir::setCurrent(base + QStringLiteral("/elsewhere"));
             dlg.reject();
         });
@@ -506,6 +460,7 @@ private slots:
         QCOMPARE(seen, (QStringList{"open", base + "/albums", chosenPath}));
         QVERIFY(selectedInList);
         QCOMPARE(QDir::currentPath(), base);
+        QVERIFY(files.Done());
     }
 
     // The page as a user sees it with two users, one selected with five faces, and the live image.

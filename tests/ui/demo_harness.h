@@ -5,15 +5,14 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <atomic>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "core/demo_controller.h"
 #include "device/simulated_port.h"
+#include "dialog_script.h"
 #include "scripted_messenger.h"
 #include "sim/pty_module_host.h"
 #include "test_folder.h"
@@ -21,7 +20,6 @@
 #include "ui/exec_func_select_dlg.h"
 #include "ui/execute_dlg.h"
 #include "ui/qzm_demo_dlg.h"
-#include "ui/setting_dlg.h"
 
 namespace qzm_test {
 
@@ -59,20 +57,6 @@ private:
     const std::string link_;
     std::atomic<bool> unplugged_{false};  // set by the test, read where the controller reconnects
 };
-
-// Runs action on the window thread as soon as the settings dialog is up (it makes its buttons when it
-// opens). The poll stops first: the action may run an event loop, in which it would fire again.
-inline void WhenSettingsShown(qzm::CSettingDlg& settings, std::function<void()> action) {
-    auto* poll = new QTimer(&settings);
-    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
-        if (!settings.isVisible() || settings.OkButton() == nullptr)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        action();
-    });
-    poll->start(20);
-}
 
 struct DemoHarness {
     explicit DemoHarness(qzm::ModuleIdentity identity = qzm::ModuleIdentity::Extended()) {

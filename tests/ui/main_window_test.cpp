@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <map>
 
 #include "demo_harness.h"
@@ -23,7 +22,7 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
-using qzm_test::WhenSettingsShown;
+using qzm_test::DialogScript;
 
 namespace {
 
@@ -106,9 +105,8 @@ private slots:
         CQZMDemoApp app(*demo.controller, demo.messenger);
         bool created = false;
         connect(&app, &CQZMDemoApp::MainDialogCreated, this, [&] { created = true; });
-        QTimer::singleShot(0, this, [&] {
-            QVERIFY(QTest::qWaitFor([&] { return app.StartupDialog() && app.StartupDialog()->isVisible(); }));
-            CSettingDlg& dialog = *app.StartupDialog();
+        DialogScript<CSettingDlg> user{[&](CSettingDlg& dialog) {
+            QCOMPARE(&dialog, app.StartupDialog());
             QCOMPARE(dialog.windowTitle(), QStringLiteral("Connection settings"));
             CConnectSettingDlg& page = *dialog.ConnectPage();
             QCOMPARE(page.PortCombo().currentText(), QStringLiteral("Simulated module"));
@@ -116,8 +114,9 @@ private slots:
             QCOMPARE(page.AngleCombo().currentData().toInt(), 0);
             QVERIFY(!page.ConnectOnStartup().isChecked());
             QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QCOMPARE(app.Run(), -1);
+        QCOMPARE(user.Shown(), 1);
         QVERIFY(!created);
         QCOMPARE(demo.MessageIds(), std::vector<int>{5010});
     }
@@ -193,13 +192,13 @@ private slots:
         QVERIFY(dialog);
         CSettingDlg& settings = dialog->SettingsDialog();
         auto typeFaceThreshold = [&](const char* value) {
-            WhenSettingsShown(settings, [&settings, value] {
+            DialogScript<CSettingDlg> user{[&settings, value](CSettingDlg&) {
                 qzm_test::SaveScreenshot(settings, QStringLiteral("settings_from_main_window"));
                 settings.Tabs()->setCurrentIndex(2);
                 CRangeEdit& edit = settings.ExecPage()->ThresholdEdit(ExecSettings::kFace);
                 edit.setText(QString::fromLatin1(value));
                 QTest::mouseClick(settings.OkButton(), Qt::LeftButton);
-            });
+            }};
             QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         };
         typeFaceThreshold("650");
@@ -216,10 +215,10 @@ private slots:
         demo.Host().SetFaults({});
 
         // The port closed behind the dialog's back: Cancel opens the one in use again.
-        WhenSettingsShown(settings, [&] {
+        DialogScript<CSettingDlg> user{[&](CSettingDlg&) {
             demo.controller->Device()->Close();
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         QVERIFY(demo.controller->Device()->IsOpen());
         QVERIFY(dialog->Connected());

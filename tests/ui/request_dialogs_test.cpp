@@ -1,7 +1,6 @@
 // The wait and progress dialogs in front of real work on the device worker: the work starts only
 // once the dialog is up, the windows keep painting meanwhile, only the work's end closes the
 // dialog, and a flow reads as straight-line code with its messages answered by a script.
-#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -12,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "dialog_script.h"
 #include "scripted_messenger.h"
 #include "ui/progress_dlg.h"
 #include "ui/wait_dlg.h"
@@ -168,14 +168,12 @@ private slots:
         CMessageBoxMessenger messenger;
         QString text;
         int icon = -1;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box != nullptr);
-            text = box->text();
-            icon = box->icon();
-            QCOMPARE(box->windowTitle(), QStringLiteral("QZM-K Demo"));
-            box->button(QMessageBox::No)->click();
-        });
+        qzm_test::DialogScript<QMessageBox> user{[&](QMessageBox& box) {
+            text = box.text();
+            icon = box.icon();
+            QCOMPARE(box.windowTitle(), QStringLiteral("QZM-K Demo"));
+            box.button(QMessageBox::No)->click();
+        }};
         QCOMPARE(messenger.ShowMessage(5020, MsgIcon::kWarning, MsgButtons::kYesNo), MsgAnswer::kNo);
         QCOMPARE(text, UiText(5020));
         QCOMPARE(icon, int(QMessageBox::Warning));

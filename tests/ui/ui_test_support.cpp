@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
 #include <algorithm>
@@ -75,15 +74,6 @@ void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoin
     QMouseEvent event(type, QPointF(pos), QPointF(widget.mapToGlobal(pos)),
                       type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
-}
-
-void TypeFileNameAndAccept(QFileDialog& dialog, const QString& path) {
-    dialog.selectFile(path);
-    // selectFile leaves the name field alone while it has the focus; there a user would type.
-    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (name != nullptr && name->hasFocus())
-        name->setText(path);
-    static_cast<QDialog&>(dialog).accept();  // QFileDialog's own accept, which asks before overwriting
 }
 
 }  // namespace qzm_test

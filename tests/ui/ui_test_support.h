@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QEvent>
-#include <QFileDialog>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -47,10 +46,6 @@ int HighlightedPixels(qzm::COrgListCtrl& list, int row);
 
 // Sends a mouse event of type to the widget at pos with the given button held.
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos);
-
-// Chooses path in a file dialog and accepts it, typing it into the name field where that has the
-// focus (whether it does depends on the window being active).
-void TypeFileNameAndAccept(QFileDialog& dialog, const QString& path);
 
 }  // namespace qzm_test
 
