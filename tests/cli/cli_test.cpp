@@ -123,8 +123,7 @@ protected:
         std::string files;
         for (const auto& entry : fs::recursive_directory_iterator(folder.path() / "DB" / "RegistData")) {
             if (entry.is_regular_file())
-                files +=
-                    entry.path().string() + "\n" + ReadFile(entry.path()) + "\n";
+                files += entry.path().string() + "\n" + ReadFile(entry.path()) + "\n";
         }
         return files;
     }

@@ -93,8 +93,8 @@ TEST_F(IniTest, ReadIntConvertsLikeStrtol) {
 
 TEST_F(IniTest, WriteReplacesInPlaceAndKeepsEverythingElse) {
     WriteFile("t.ini",
-               "; settings of the camera\r\n[Camera]\r\n  CAMERAANGLE = 1 ; old\r\nOther=x\r\n\r\n"
-               "[Threshold]\r\n; body first\r\nBody=500\r\n");
+              "; settings of the camera\r\n[Camera]\r\n  CAMERAANGLE = 1 ; old\r\nOther=x\r\n\r\n"
+              "[Threshold]\r\n; body first\r\nBody=500\r\n");
     ASSERT_EQ(CFileOperate::WriteIniInt("camera", "CameraAngle", "t.ini", 3), 0);
     EXPECT_EQ(ReadFile("t.ini"),
               "; settings of the camera\r\n[Camera]\r\nCAMERAANGLE=3\r\nOther=x\r\n\r\n"

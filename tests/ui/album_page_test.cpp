@@ -444,7 +444,8 @@ private slots:
         }};
         const QString chosen = ChooseAlbumFile(true, QStringLiteral("./QZMAlbum.qzc"));
         QCOMPARE(chosen, chosenPath);
-        QCOMPARE(seen, (QStringList{"Album File(*.qzc)", "QZMAlbum.qzc", "save", base, base + "/QZMAlbum.qzc"}));
+        QCOMPARE(seen,
+                 (QStringList{"Album File(*.qzc)", "QZMAlbum.qzc", "save", base, base + "/QZMAlbum.qzc"}));
         Touch(chosen);
 
         seen.clear();
