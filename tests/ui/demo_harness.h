@@ -81,9 +81,11 @@ struct DemoHarness {
                controller->ApplyAllSettings(controller->CurrentSettings(), controller->CameraAngle()).ok();
     }
 
-    // The main window, shown, once its start-up work has ended.
-    std::unique_ptr<qzm::CQZMDemoDlg> OpenMainWindow() {
-        auto dialog = std::make_unique<qzm::CQZMDemoDlg>(*controller, messenger, worker);
+    // The main window, shown, once its start-up work has ended. Its messages go to the scripted
+    // messenger, or through shownThrough (message boxes that a test answers as a user would).
+    std::unique_ptr<qzm::CQZMDemoDlg> OpenMainWindow(qzm::CMessenger* shownThrough = nullptr) {
+        auto dialog = std::make_unique<qzm::CQZMDemoDlg>(
+            *controller, shownThrough != nullptr ? *shownThrough : messenger, worker);
         QSignalSpy started(dialog.get(), &qzm::CQZMDemoDlg::StartupFinished);
         dialog->show();
         if (!started.wait(15000))

@@ -1,6 +1,7 @@
 // The program as a user drives it, against the emulated module: start-up, single and continuous
 // execution, the album page's live image, settings, faults of the module and closing.
 #include <QDir>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <map>
@@ -454,6 +455,54 @@ private slots:
         QVERIFY(dialog);
         QCOMPARE(demo.MessageIds(), (std::vector<int>{5211, 5020}));
         QVERIFY(demo.messenger.Messages()[0].text.contains("(error code C4)"));
+        QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
+    }
+
+    // A start-up restore the module refuses asks, in a message box, whether to try again; Yes sends
+    // the album backup again, No goes on without. Once the module takes it, nothing more is asked.
+    void refusedRestoreTriedAgainOnYes_data() {
+        QTest::addColumn<bool>("moduleBack");
+        QTest::newRow("module back for the second try") << true;
+        QTest::newRow("module still refusing") << false;
+    }
+    void refusedRestoreTriedAgainOnYes() {
+        QFETCH(bool, moduleBack);
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
+        QVERIFY(demo.controller->RegisterFace(0).ok());
+        QVERIFY(demo.controller->SaveAlbumBackup().ok());
+        const std::uintmax_t backup = std::filesystem::file_size("DB/qzcxx.qzb");
+        demo.Host().SetFaults(Refusing(kCmdLoadAlbum, 0xC4));
+        QStringList asked;
+        std::vector<std::uint64_t> receivedAt;  // what the module had received by each question
+        auto answer = [&](QMessageBox::StandardButton button) {
+            return [&, button](QMessageBox& box) {
+                asked << box.text();
+                receivedAt.push_back(demo.Host().BytesReceived());
+                QCOMPARE(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
+                if (moduleBack)
+                    demo.Host().SetFaults({});
+                box.button(button)->click();
+            };
+        };
+        DialogScript<QMessageBox> user{answer(QMessageBox::Yes)};
+        if (!moduleBack)
+            user.Add(answer(QMessageBox::No));
+        CMessageBoxMessenger boxes;
+        auto dialog = demo.OpenMainWindow(&boxes);
+        QVERIFY(dialog);
+        const QString retry = QStringLiteral("Cannot load the Album. (error code C4)\nTry again?");
+        QCOMPARE(asked, (moduleBack ? QStringList{retry} : QStringList{retry, retry}));
+        QCOMPARE(user.Shown(), asked.size());
+        // After each Yes the module received the backup again, after the No it did not.
+        const std::uint64_t afterLast = demo.Host().BytesReceived() - receivedAt.back();
+        if (moduleBack) {
+            QVERIFY(afterLast >= backup);
+        } else {
+            QVERIFY(receivedAt[1] - receivedAt[0] >= backup);
+            QVERIFY(afterLast < backup);
+        }
         QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
     }
 };

@@ -1,6 +1,6 @@
 // The wait and progress dialogs in front of real work on the device worker: the work starts only
 // once the dialog is up, the windows keep painting meanwhile, only the work's end closes the
-// dialog, and a flow reads as straight-line code with its messages answered by a script.
+// dialog, and the wait dialog shows its whole text; and the message box the windows ask through.
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "dialog_script.h"
-#include "scripted_messenger.h"
+#include "ui/messenger.h"
 #include "ui/progress_dlg.h"
 #include "ui/wait_dlg.h"
 #include "ui_test_support.h"
@@ -226,29 +226,6 @@ private slots:
         QCOMPARE(dlg.width(), line->width() + 32);
         QCOMPARE(bar->geometry(), QRect(16, line->geometry().bottom() + 3, line->width(), bar->height()));
         QCOMPARE(dlg.height(), bar->geometry().bottom() + 1 + 24);
-    }
-
-    // A retry loop written the way the windows write it: the work fails, the user is asked,
-    // answers Yes once and No the second time.
-    void failedWorkAskedAndRetried() {
-        CDeviceWorker worker;
-        CWaitDlg dlg(worker);
-        CScriptedMessenger messenger;
-        messenger.Script({MsgAnswer::kYes, MsgAnswer::kNo});
-        int attempts = 0;
-        for (;;) {
-            ++attempts;
-            const int response = RunWaiting(dlg, 5201, [] { return 0x20; });
-            if (messenger.ShowMessage(5211, MsgIcon::kInformation, MsgButtons::kYesNo, response) !=
-                MsgAnswer::kYes) {
-                break;
-            }
-        }
-        QCOMPARE(attempts, 2);
-        QCOMPARE(messenger.Messages().size(), std::size_t{2});
-        QCOMPARE(messenger.Messages()[1].text,
-                 QStringLiteral("Cannot load the Album. (error code 20)\nTry again?"));
-        QCOMPARE(messenger.Unscripted(), 0);
     }
 
     void messageBoxShowsTextIconAndButtons() {
