@@ -35,6 +35,7 @@ using qzm_test::DemoHarness;
 using qzm_test::DialogScript;
 using qzm_test::EnterName;
 using qzm_test::HighlightedPixels;
+using qzm_test::Refusing;
 using qzm_test::ShowsSelected;
 namespace fs = std::filesystem;
 
@@ -108,13 +109,6 @@ std::unique_ptr<CQZMDemoDlg> OpenAlbumPage(DemoHarness& demo) {
 bool LiveImageRuns(DemoHarness& demo) {
     const std::uint64_t before = demo.Host().CommandsHandled();
     return QTest::qWaitFor([&] { return demo.Host().CommandsHandled() >= before + 3; }, kWaitMs);
-}
-
-ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
-    ModuleFaults faults;
-    faults.onlyCommand = command;
-    faults.responseCode = code;
-    return faults;
 }
 
 // Every value the progress bar takes, in order.

@@ -58,6 +58,15 @@ private:
     std::atomic<bool> unplugged_{false};  // set by the test, read where the controller reconnects
 };
 
+// Faults of a module that answers command with the response code code. (The emulator still
+// carries the command out.)
+inline qzm::ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
+    qzm::ModuleFaults faults;
+    faults.onlyCommand = command;
+    faults.responseCode = code;
+    return faults;
+}
+
 struct DemoHarness {
     explicit DemoHarness(qzm::ModuleIdentity identity = qzm::ModuleIdentity::Extended()) {
         for (const auto& entry : std::filesystem::directory_iterator(QZM_DATA_DIR)) {

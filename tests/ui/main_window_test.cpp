@@ -24,6 +24,7 @@
 using namespace qzm;
 using qzm_test::DemoHarness;
 using qzm_test::DialogScript;
+using qzm_test::Refusing;
 
 namespace {
 
@@ -36,13 +37,6 @@ QString LogText(CQZMDemoDlg& dialog) {
 bool WaitForExecutions(CQZMDemoDlg& dialog, int count) {
     QSignalSpy shown(&dialog, &CQZMDemoDlg::ExecutionShown);
     return QTest::qWaitFor([&] { return shown.count() >= count; }, kWaitMs);
-}
-
-ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
-    ModuleFaults faults;
-    faults.onlyCommand = command;
-    faults.responseCode = code;
-    return faults;
 }
 
 // Runs action once, right before the first call a worker queued to the window thread is
