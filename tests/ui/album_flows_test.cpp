@@ -28,6 +28,7 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::Buttons;
 using qzm_test::ChooseFile;
 using qzm_test::ClickFace;
 using qzm_test::ClickRow;
@@ -36,6 +37,7 @@ using qzm_test::DialogScript;
 using qzm_test::EnterName;
 using qzm_test::HighlightedPixels;
 using qzm_test::Refusing;
+using qzm_test::Rows;
 using qzm_test::ShowsSelected;
 namespace fs = std::filesystem;
 
@@ -46,23 +48,6 @@ const QString kGreek = QStringLiteral("Ελένη 山田 🙂");
 
 using NameScript = DialogScript<CNameInputDlg>;
 using FileScript = DialogScript<COrgFileDlg>;
-
-// "name/count" per row, as the list shows them.
-QStringList Rows(CRegUserDlg& users) {
-    QStringList rows;
-    for (int i = 0; i < users.List().topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* row = users.List().topLevelItem(i);
-        rows << row->text(0) + QLatin1Char('/') + row->text(1);
-    }
-    return rows;
-}
-
-//                 add   change delete delAll register
-QList<bool> Buttons(CRegUserDlg& users) {
-    return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
-            users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
-            users.RegisterButton().isEnabled()};
-}
 
 std::vector<std::string> NamesIn(const std::vector<UserName>& table) {
     std::vector<std::string> names;

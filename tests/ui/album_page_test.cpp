@@ -20,7 +20,9 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::Buttons;
 using qzm_test::ClickRow;
+using qzm_test::Rows;
 
 namespace {
 
@@ -73,20 +75,6 @@ Slots Faces(const std::vector<int>& dataNumbers, bool portraits = false) {
     return faces;
 }
 
-QList<bool> Enabled(CRegUserDlg& users) {
-    return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
-            users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
-            users.RegisterButton().isEnabled()};
-}
-
-QStringList Names(COrgListCtrl& list) {
-    QStringList names;
-    for (int i = 0; i < list.topLevelItemCount(); ++i) {
-        names << list.topLevelItem(i)->text(0) + QLatin1Char('/') + list.topLevelItem(i)->text(1);
-    }
-    return names;
-}
-
 void Touch(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -109,13 +97,13 @@ private slots:
         list[1].dataCount = 10;
         users.RefreshUsers(list);
         page.show();
-        QCOMPARE(Names(users.List()), (QStringList{"USER001/2", "USER002/10", "USER003/2"}));
+        QCOMPARE(Rows(users), (QStringList{"USER001/2", "USER002/10", "USER003/2"}));
         //                            add   change delete delAll register
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
 
         // The user with ten registrations cannot take another.
         ClickRow(users.List(), 1);
-        QCOMPARE(Enabled(users), (QList<bool>{true, true, true, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, true, true, true, false}));
         QCOMPARE(page.SelectedUser(), 1);
         QCOMPARE(toOwner.log.last(), qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(1)));
         page.ImagePage().ShowImages(Faces({0, 1, 2}));
@@ -125,12 +113,12 @@ private slots:
         QCOMPARE(toOwner.log.size(), 1);
         QCOMPARE(page.ImagePage().ShownCount(), 0);
         QVERIFY(!page.ImagePage().DeleteAllButton().isEnabled());
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, true, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, true, true, false}));
         QCOMPARE(page.SelectedUser(), -1);
         QCOMPARE(page.SelectedUsers(), (std::vector<int>{1, 2}));
 
         ClickRow(users.List(), 0);
-        QCOMPARE(Enabled(users), (QList<bool>{true, true, true, true, true}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, true, true, true, true}));
         QCOMPARE(toOwner.log.size(), 2);
         // A count shown for someone else leaves "Register" alone; the selected user's count rules it.
         users.SetDataCount(2, 10);
@@ -142,7 +130,7 @@ private slots:
         QVERIFY(users.RegisterButton().isEnabled());
 
         ClickRow(users.List(), 0, Qt::ControlModifier);
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
         QCOMPARE(fromList.log.last(), qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(0)));
         QVERIFY(!users.List().currentIndex().isValid());
 
@@ -152,7 +140,7 @@ private slots:
         toOwner.log.clear();
         users.Reset();
         QCOMPARE(users.List().topLevelItemCount(), 0);
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, false, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, false, false}));
         QCOMPARE(page.ImagePage().ShownCount(), 0);
         QVERIFY(toOwner.log.isEmpty());
     }
@@ -199,7 +187,7 @@ private slots:
         }
         QTEST(rows, "rows");
         QTEST(users.SelectedUser(), "selectedAfter");
-        QTEST(Enabled(users), "buttons");
+        QTEST(Buttons(users), "buttons");
         // Losing the selection is a selection change the page hears about.
         const RequestLog expected = users.SelectedUser() < 0
                                         ? RequestLog{qMakePair(int(WM_SHOW_USER_IMAGES), qintptr(0))}

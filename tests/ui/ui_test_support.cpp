@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ui/org_list_ctrl.h"
+#include "ui/reg_user_dlg.h"
 #include "ui/regist_img_page.h"
 
 namespace qzm_test {
@@ -42,6 +43,21 @@ QImage Grab(QWidget& widget) {
     QPixmap pixmap = widget.grab();
     pixmap.setDevicePixelRatio(1);
     return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QStringList Rows(qzm::CRegUserDlg& users) {
+    QStringList rows;
+    for (int i = 0; i < users.List().topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = users.List().topLevelItem(i);
+        rows << row->text(0) + QLatin1Char('/') + row->text(1);
+    }
+    return rows;
+}
+
+QList<bool> Buttons(qzm::CRegUserDlg& users) {
+    return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
+            users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
+            users.RegisterButton().isEnabled()};
 }
 
 void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers) {

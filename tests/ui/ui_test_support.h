@@ -1,5 +1,5 @@
-// Shared by the window tests: the registry of Qt Test classes that main runs, screenshots, and
-// mouse events sent straight to a widget.
+// Shared by the window tests: the registry of Qt Test classes that main runs, screenshots, what
+// the album page's user list shows, and mouse events sent straight to a widget.
 #pragma once
 
 #include <QEvent>
@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 namespace qzm {
 class COrgListCtrl;
 class CRegistImgPage;
+class CRegUserDlg;
 }  // namespace qzm
 
 namespace qzm_test {
@@ -36,6 +38,11 @@ QString SaveScreenshot(QWidget& widget, const QString& name);
 
 // The widget as drawn, at one image pixel per widget pixel.
 QImage Grab(QWidget& widget);
+
+// The user list's rows as it shows them: "name/count".
+QStringList Rows(qzm::CRegUserDlg& users);
+// Whether the user list's buttons can be clicked: add, change name, delete, delete all, register.
+QList<bool> Buttons(qzm::CRegUserDlg& users);
 
 // Clicks a row of the list, with modifiers held.
 void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
