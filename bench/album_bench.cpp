@@ -1,46 +1,21 @@
 // Album file load and save for a full store (500 users with 10 registered faces each, 20.7 MB),
 // and for a tenth of it, in a temporary working folder.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "files/file_operate.h"
 #include "registration/album_file.h"
 #include "registration/reg_user_store.h"
+#include "test_folder.h"
 
 #include "album_file_bytes.h"
 
 using namespace qzm;
-namespace fs = std::filesystem;
 
 namespace {
-
-class BenchFolder {
-public:
-    BenchFolder() : previous_(fs::current_path()) {
-        std::string pattern = (fs::temp_directory_path() / "qzm-album-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-            fs::current_path(path_);
-        }
-    }
-    ~BenchFolder() {
-        std::error_code ec;
-        fs::current_path(previous_, ec);
-        if (!path_.empty()) {
-            fs::remove_all(path_, ec);
-        }
-    }
-    bool ok() const { return !path_.empty(); }
-
-private:
-    fs::path previous_;
-    fs::path path_;
-};
 
 // An album file as the program writes it, with a 1000-byte album.
 std::vector<std::uint8_t> AlbumFile(int users, int dataPerUser) {
@@ -48,9 +23,9 @@ std::vector<std::uint8_t> AlbumFile(int users, int dataPerUser) {
 }
 
 void BM_ReadAlbumFile(benchmark::State& state) {
-    BenchFolder folder;
+    const ScopedWorkingFolder folder;
     const int users = static_cast<int>(state.range(0));
-    if (!folder.ok() || CFileOperate::WriteWholeFile("in.qzc", AlbumFile(users, 10)) != 0) {
+    if (CFileOperate::WriteWholeFile("in.qzc", AlbumFile(users, 10)) != 0) {
         state.SkipWithError("cannot prepare the folder");
         return;
     }
@@ -66,11 +41,11 @@ void BM_ReadAlbumFile(benchmark::State& state) {
 BENCHMARK(BM_ReadAlbumFile)->Arg(50)->Arg(500)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 void BM_WriteAlbumFile(benchmark::State& state) {
-    BenchFolder folder;
+    const ScopedWorkingFolder folder;
     const int users = static_cast<int>(state.range(0));
     CRegUserStore store;
     AlbumData album;
-    if (!folder.ok() || CFileOperate::WriteWholeFile("in.qzc", AlbumFile(users, 10)) != 0 ||
+    if (CFileOperate::WriteWholeFile("in.qzc", AlbumFile(users, 10)) != 0 ||
         ReadAlbumFile(store, "in.qzc", album) != 0) {
         state.SkipWithError("cannot prepare the store");
         return;

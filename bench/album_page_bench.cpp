@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QTimer>
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "files/file_operate.h"
 #include "sim/emulator_album.h"
 #include "ui/demo_harness.h"
+#include "ui/dialog_script.h"
 #include "ui/org_file_dlg.h"
 #include "ui/progress_dlg.h"
 #include "ui/reg_user_dlg.h"
@@ -46,29 +46,6 @@ std::vector<std::uint8_t> FullAlbumFile() {
     }
     return AlbumFileBytes(EncodeAlbum(entries), kUsers, kFaces);
 }
-
-// Chooses path in every album file dialog that comes up.
-class FileChooser : public QObject {
-public:
-    explicit FileChooser(QString path) : path_(std::move(path)) {
-        connect(&poll_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<COrgFileDlg*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || !dialog->isVisible())
-                return;
-            dialog->selectFile(path_);
-            // selectFile leaves the name field alone while it has the focus; there a user types.
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            if (name != nullptr && name->hasFocus())
-                name->setText(path_);
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        poll_.start(5);
-    }
-
-private:
-    QString path_;
-    QTimer poll_;
-};
 
 // While the progress dialog is up: the longest gap between the window thread's timer ticks and
 // between moves of the bar.
@@ -127,10 +104,11 @@ void BM_LoadFullAlbumFromPage(benchmark::State& state) {
         return;
     }
     QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
-    FileChooser chooser(QDir::current().filePath(QStringLiteral("full.qzc")));
+    qzm_test::DialogScript<COrgFileDlg> files;
     PaintWatch watch(dialog->ProgressDialog());
     for (auto _ : state) {
         // Do not save the current album first; then "Album loaded.".
+        files.Add(qzm_test::ChooseFile(QDir::current().filePath(QStringLiteral("full.qzc"))));
         demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kOk});
         QTest::mouseClick(&dialog->AlbumPage().OpenButton(), Qt::LeftButton);
         if (demo.messenger.Messages().back().id != 5031 ||

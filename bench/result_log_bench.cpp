@@ -6,10 +6,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <cstdlib>
-#include <filesystem>
 
 #include "core/settings_store.h"
+#include "test_folder.h"
 #include "ui/result_log_dlg.h"
 
 namespace {
@@ -73,10 +72,7 @@ CExecResult BusyResult() {
 void BM_InsertBlockWith150Present(benchmark::State& state) {
     const bool repaint = state.range(0) == 1;
     // No Application.ini here: the limit is its default, 150.
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "qzm-bench-result-log";
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const ScopedWorkingFolder folder;
 
     FunctionSwitches functions;
     functions.fill(true);
@@ -105,8 +101,6 @@ void BM_InsertBlockWith150Present(benchmark::State& state) {
             state.SkipWithError("the log does not hold its limit of blocks");
         }
     }
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_InsertBlockWith150Present)
     ->ArgName("repaint")

@@ -1,10 +1,13 @@
-// A fresh temporary folder per test, removed afterwards, so no test touches the user's files.
+// Every test works in a fresh temporary folder of its own, removed afterwards, so that no test
+// touches the user's files or another test's; and reads and writes whole files there.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 class TestFolder {
@@ -28,7 +31,8 @@ private:
     std::filesystem::path path_;
 };
 
-// Makes a TestFolder the working folder for the lifetime of the object.
+// Makes a TestFolder the working folder for the lifetime of the object, for code that addresses
+// its files relative to it. A fixture member: each test gets its own.
 class ScopedWorkingFolder {
 public:
     ScopedWorkingFolder() : previous_(std::filesystem::current_path()) {
@@ -44,3 +48,17 @@ private:
     TestFolder folder_;
     std::filesystem::path previous_;
 };
+
+// The file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Plain write, without the flush to disk of the program's writer: tests write many files. The old
+// file is removed first, as some file systems flush a file that is truncated and written again.
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    std::ofstream(path, std::ios::binary) << bytes;
+}

@@ -10,8 +10,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "cli/cli_output.h"
 #include "core/demo_controller.h"
@@ -94,16 +92,7 @@ protected:
         return run;
     }
 
-    std::string ReadFile(const std::string& name) {
-        std::ifstream in(folder.path() / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    void WriteFile(const std::string& name, const std::string& bytes) {
-        std::ofstream(folder.path() / name, std::ios::binary) << bytes;
-    }
-
-    TestFolder folder;
+    ScopedWorkingFolder folder;  // the tool is told it with --dir; the test reads it as its own
 };
 
 // The tool against an emulator of the test's own on a pseudo-terminal, so that the test can make
@@ -134,8 +123,7 @@ protected:
         std::string files;
         for (const auto& entry : fs::recursive_directory_iterator(folder.path() / "DB" / "RegistData")) {
             if (entry.is_regular_file())
-                files +=
-                    entry.path().string() + "\n" + ReadFile(fs::relative(entry.path(), folder.path())) + "\n";
+                files += entry.path().string() + "\n" + ReadFile(entry.path()) + "\n";
         }
         return files;
     }
@@ -301,7 +289,7 @@ TEST_F(CliIntegration, RegistrationsAndAlbumsWithTheSimulatedModule) {
     EXPECT_EQ(Cli("--simulate check").out, "match\n");
 
     // A file that is no album is refused with the program's message; the store stays.
-    std::ofstream(folder.path() / "broken.qzc") << "not an album";
+    WriteFile("broken.qzc", "not an album");
     run = Cli("--simulate album load '" + (folder.path() / "broken.qzc").string() + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Cannot open"), std::string::npos) << run.err;
@@ -442,8 +430,6 @@ TEST_F(CliModuleIntegration, ChangesKeepTheAlbumBackupForTheNextStart) {
     ASSERT_EQ(module.Emulator().RegisteredEntries(), 1u);
 
     // The windowed program's next start sends the backup: the module keeps Alice's face.
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder.path());
     {
         CDemoController controller{
             {(folder.path() / "no-sys").string(), (folder.path() / "no-dev").string()}};
@@ -454,6 +440,5 @@ TEST_F(CliModuleIntegration, ChangesKeepTheAlbumBackupForTheNextStart) {
         EXPECT_TRUE(controller.CheckRegistrations(&differ).ok());
         EXPECT_FALSE(differ);
     }
-    fs::current_path(previous);
     EXPECT_EQ(module.Emulator().RegisteredEntries(), 1u);
 }

@@ -6,9 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <thread>
 
 #include "core/demo_controller.h"
@@ -22,15 +20,6 @@ using namespace qzm;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string ReadFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const char* path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 PortEnumerationRoots NoPorts(const ScopedWorkingFolder& folder) {
     return {(folder.path() / "no-sys").string(), (folder.path() / "no-dev").string()};

@@ -3,14 +3,15 @@
 
 #include "core/settings_store.h"
 #include "files/file_operate.h"
-#include "files/temp_folder.h"
+#include "test_folder.h"
 
 using namespace qzm;
 
 namespace {
 
-class SettingsStoreTest : public qzm::testing::TempFolderTest {
+class SettingsStoreTest : public ::testing::Test {
 protected:
+    ScopedWorkingFolder folder_;  // before the store, which works in it
     CSettingsStore store_;
 };
 
@@ -67,7 +68,7 @@ TEST_F(SettingsStoreTest, FunctionMask) {
         {"face", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
-        WriteBytes("Settings.ini", std::string("[ActiveFunction]\r\nFunction=") + c.stored + "\r\n");
+        WriteFile("Settings.ini", std::string("[ActiveFunction]\r\nFunction=") + c.stored + "\r\n");
         FunctionSwitches flags{};
         store_.ReadActiveFunctions(flags);
         EXPECT_EQ(flags, c.flags) << c.stored;
@@ -97,7 +98,7 @@ TEST_F(SettingsStoreTest, PackedSizeRanges) {
     EXPECT_EQ(CSettingsStore::PackSizeRange(CRange(20, 100)), 20 * 65536 + 100);
     EXPECT_EQ(CSettingsStore::PackSizeRange(CRange(-1, -1)), -1);
 
-    WriteBytes("Settings.ini", "[SizeRange]\r\nBody=1310820\r\nHand=-1\r\n");
+    WriteFile("Settings.ini", "[SizeRange]\r\nBody=1310820\r\nHand=-1\r\n");
     CRange ranges[3];
     store_.ReadSizeRanges(ranges);
     EXPECT_EQ(ranges[0], CRange(20, 100));
@@ -130,16 +131,16 @@ TEST_F(SettingsStoreTest, WritesReadBackAndKeepTheOtherKeys) {
     EXPECT_EQ(store_.ReadPrevSelectFile(), "/home/u/Alb\xC3\xBCm.qzc");
     EXPECT_EQ(store_.ReadPrevImageFolder(), "/home/u/Bilder");
     EXPECT_EQ(
-        ReadBytes("Application.ini"),
+        ReadFile("Application.ini"),
         "[Application]\r\nCOMPortName=/dev/ttyUSB0\r\nBaudRate=921600\r\n"
         "PrevSelectFile=/home/u/Alb\xC3\xBCm.qzc\r\nRegistCount=12\r\nPrevImageFolder=/home/u/Bilder\r\n");
-    EXPECT_EQ(ReadBytes("Settings.ini"),
+    EXPECT_EQ(ReadFile("Settings.ini"),
               "[Threshold]\r\nBody=100\r\nHand=200\r\nFace=300\r\nRecognition=0\r\n"
               "[FaceAngle]\r\nYawAngle=2\r\nRollAngle=1\r\n");
 }
 
 TEST_F(SettingsStoreTest, DebugIniLimits) {
-    WriteBytes("Debug.ini", "[log]\r\nmaxblocknum=3\r\nMaxFileNum = 2\r\n");
+    WriteFile("Debug.ini", "[log]\r\nmaxblocknum=3\r\nMaxFileNum = 2\r\n");
     EXPECT_TRUE(store_.DebugIniExists());
     EXPECT_EQ(store_.ReadMaxBlockNum(), 3);
     EXPECT_EQ(store_.ReadMaxFileNum(), 2);
@@ -164,7 +165,7 @@ TEST_F(SettingsStoreTest, DefaultSettingsFile) {
         {"only two data lines", ";c\r\n500\t500\t500\t500\r\n30\t8192\t40\t8192\t64\t8192\r\n", -1},
     };
     for (const Case& c : cases) {
-        WriteBytes("DefSettings.dat", c.content);
+        WriteFile("DefSettings.dat", c.content);
         ExecSettings defaults;
         EXPECT_EQ(store_.LoadDefaultSettings(defaults), c.result) << c.name;
         if (c.result == 0) {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "device/timeout_tables.h"
 #include "test_folder.h"
@@ -10,10 +9,6 @@
 using namespace qzm;
 
 namespace {
-
-void WriteFile(const char* name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
-}
 
 TimeoutParameters Functions(std::initializer_list<int> on) {
     TimeoutParameters p;

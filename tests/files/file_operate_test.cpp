@@ -9,7 +9,7 @@
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
 #include "huge_files.h"
-#include "temp_folder.h"
+#include "test_folder.h"
 
 using namespace qzm;
 using namespace qzm::testing;
@@ -18,7 +18,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FileOperateTest : public qzm::testing::TempFolderTest {};
+class FileOperateTest : public ::testing::Test {
+protected:
+    ScopedWorkingFolder folder_;
+};
 
 TEST(SplitTextTest, KeepsEmptyPieces) {
     struct Case {
@@ -62,7 +65,7 @@ TEST(ParseLeadingIntTest, BehavesLikeStrtol) {
 TEST_F(FileOperateTest, TextLinesRoundTripInWindows1252WithCrLf) {
     const std::vector<std::string> lines = {"001", "Ren\xC3\xA9\x65 M\xC3\xBCller", "", "\xE2\x82\xAC 5"};
     ASSERT_EQ(CFileOperate::WriteTextLines("names.dat", lines), 0);
-    EXPECT_EQ(ReadBytes("names.dat"),
+    EXPECT_EQ(ReadFile("names.dat"),
               "001\r\nRen\xE9"
               "e M\xFCller\r\n\r\n\x80 5\r\n");
     std::vector<std::string> back;
@@ -73,7 +76,7 @@ TEST_F(FileOperateTest, TextLinesRoundTripInWindows1252WithCrLf) {
 TEST_F(FileOperateTest, NameOutsideWindows1252SwitchesWholeFileToUtf16) {
     const std::vector<std::string> lines = {"Anna", "\xE5\xB1\xB1\xE7\x94\xB0", "\xF0\x9F\x98\x80"};
     ASSERT_EQ(CFileOperate::WriteTextLines("names.dat", lines), 0);
-    const std::string bytes = ReadBytes("names.dat");
+    const std::string bytes = ReadFile("names.dat");
     ASSERT_GE(bytes.size(), 14u);
     EXPECT_EQ(bytes.substr(0, 14),
               "\xFF\xFE"
@@ -100,7 +103,7 @@ TEST_F(FileOperateTest, ReadTextLinesLineEnds) {
          {"x"}},
     };
     for (const Case& c : cases) {
-        WriteBytes("t.txt", c.bytes);
+        WriteFile("t.txt", c.bytes);
         std::vector<std::string> lines{"kept"};
         ASSERT_EQ(CFileOperate::ReadTextLines("t.txt", lines), 0);
         lines.erase(lines.begin());
@@ -108,7 +111,7 @@ TEST_F(FileOperateTest, ReadTextLinesLineEnds) {
     }
     std::vector<std::string> lines;
     EXPECT_EQ(CFileOperate::ReadTextLines("missing.txt", lines), -1);
-    WriteBytes("be.txt", "\xFE\xFF\0a\0\n"s);
+    WriteFile("be.txt", "\xFE\xFF\0a\0\n"s);
     EXPECT_EQ(CFileOperate::ReadTextLines("be.txt", lines), -1);
 }
 
@@ -169,7 +172,7 @@ TEST_F(FileOperateTest, FilesLargerThanTheirKindAreRefusedUnread) {
     EXPECT_EQ(fs::file_size("Settings.ini"), std::uintmax_t{1} << 40);
 
     // Up to the limit is read; one byte more is not.
-    WriteBytes("small", std::string(100, 'x'));
+    WriteFile("small", std::string(100, 'x'));
     std::vector<std::uint8_t> bytes{1, 2};
     EXPECT_EQ(CFileOperate::ReadWholeFile("small", bytes, 100), 0);
     EXPECT_EQ(bytes.size(), 100u);
@@ -191,12 +194,12 @@ TEST_F(FileOperateTest, MemoryRunningOutIsAnOrdinaryFailure) {
 TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
     const std::vector<std::string> oldLines = {"001", "002"};
     ASSERT_EQ(CFileOperate::WriteTextLines("User.dat", oldLines), 0);
-    const std::string oldBytes = ReadBytes("User.dat");
+    const std::string oldBytes = ReadFile("User.dat");
 
     for (WriteFault fault : {WriteFault::kDiskFull, WriteFault::kCrashBeforeRename}) {
         InjectWriteFaultForTest(fault);
         EXPECT_EQ(CFileOperate::WriteTextLines("User.dat", {"999"}), -1);
-        EXPECT_EQ(ReadBytes("User.dat"), oldBytes);
+        EXPECT_EQ(ReadFile("User.dat"), oldBytes);
         std::vector<std::string> lines;
         ASSERT_EQ(CFileOperate::ReadTextLines("User.dat", lines), 0);
         EXPECT_EQ(lines, oldLines);
@@ -212,11 +215,11 @@ TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
 
     // The fault hits one write only; the next one goes through.
     ASSERT_EQ(CFileOperate::WriteTextLines("User.dat", {"999"}), 0);
-    EXPECT_EQ(ReadBytes("User.dat"), "999\r\n");
+    EXPECT_EQ(ReadFile("User.dat"), "999\r\n");
 }
 
 TEST_F(FileOperateTest, ReplacingKeepsPermissionsAndOwner) {
-    WriteBytes("Settings.ini", "[A]\r\n");
+    WriteFile("Settings.ini", "[A]\r\n");
     ASSERT_EQ(::chmod("Settings.ini", 0640), 0);
     const bool root = ::geteuid() == 0;
     if (root) {
@@ -249,14 +252,14 @@ TEST_F(FileOperateTest, ReadOnlyFilesAreNotReplaced) {
     // Also as root, who could write into them: the user made them read-only.
     for (const Writer& writer : kWriters) {
         for (const mode_t mode : {0444, 0400, 0044}) {
-            WriteBytes("locked", "old");
+            WriteFile("locked", "old");
             ASSERT_EQ(::chmod("locked", mode), 0);
             EXPECT_EQ(writer.write("locked"), -1) << writer.what << " " << mode;
-            EXPECT_EQ(ReadBytes("locked"), "old") << writer.what;
+            EXPECT_EQ(ReadFile("locked"), "old") << writer.what;
             fs::remove("link");
             fs::create_symlink("locked", "link");
             EXPECT_EQ(writer.write("link"), -1) << writer.what << " through a link";
-            EXPECT_EQ(ReadBytes("locked"), "old") << writer.what;
+            EXPECT_EQ(ReadFile("locked"), "old") << writer.what;
             ASSERT_EQ(::chmod("locked", 0644), 0);
         }
     }
@@ -268,11 +271,11 @@ TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
     fs::create_directory("ro");
     for (const Writer& writer : kWriters) {
         // The folder refuses the temporary file: the file is written where it is.
-        WriteBytes("ro/file", "[A]\r\nk=0000000000\r\n");  // longer than any new content
+        WriteFile("ro/file", "[A]\r\nk=0000000000\r\n");  // longer than any new content
         ASSERT_EQ(::chmod("ro/file", 0600), 0);
         InjectWriteFaultForTest(WriteFault::kNoTempFile);
         EXPECT_EQ(writer.write("ro/file"), 0) << writer.what;
-        EXPECT_EQ(ReadBytes("ro/file"), writer.written) << writer.what;
+        EXPECT_EQ(ReadFile("ro/file"), writer.written) << writer.what;
         struct stat st {};
         ASSERT_EQ(::stat("ro/file", &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << writer.what;
@@ -283,10 +286,10 @@ TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
     }
 
     // A real read-only folder; root writes into it all the same, but the result is the same.
-    WriteBytes("ro/file", "old");
+    WriteFile("ro/file", "old");
     ASSERT_EQ(::chmod("ro", 0555), 0);
     EXPECT_EQ(CFileOperate::WriteTextLines("ro/file", {"new"}), 0);
-    EXPECT_EQ(ReadBytes("ro/file"), "new\r\n");
+    EXPECT_EQ(ReadFile("ro/file"), "new\r\n");
     if (::geteuid() != 0) {
         EXPECT_EQ(CFileOperate::WriteTextLines("ro/new", {"new"}), -1);
     }
@@ -299,7 +302,7 @@ TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
 // A caller several layers up names the file it could not write, with the system's reason; a failure
 // on another thread is not this thread's.
 TEST_F(FileOperateTest, FailedWritesNameTheirFileAndReason) {
-    WriteBytes("plain", "a file where a folder should be");
+    WriteFile("plain", "a file where a folder should be");
     struct Case {
         const char* path;
         int (*write)(const std::string&);
@@ -336,7 +339,7 @@ TEST_F(FileOperateTest, ListFilesAndSubfolders) {
     fs::create_directories("Log/sub.log");
     for (const char* name :
          {"20240102.log", "20240101120000.log", "20240101.log", "QZM_Error.log", "a.LOG", "notes.txt"}) {
-        WriteBytes(std::string("Log/") + name, "x");
+        WriteFile(std::string("Log/") + name, "x");
     }
     std::vector<std::string> names{"first"};
     ASSERT_EQ(CFileOperate::ListFiles("./Log/*.log", names), 0);
@@ -355,24 +358,24 @@ TEST_F(FileOperateTest, ListFilesAndSubfolders) {
 
 TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
     fs::create_directories("DB/RegistData/000");
-    WriteBytes("DB/RegistData/User.dat", "000\r\n");
-    WriteBytes("DB/RegistData/000/00", "img");
+    WriteFile("DB/RegistData/User.dat", "000\r\n");
+    WriteFile("DB/RegistData/000/00", "img");
     fs::create_directories("outside");
-    WriteBytes("outside/precious", "keep");
+    WriteFile("outside/precious", "keep");
     fs::create_directory_symlink(fs::absolute("outside"), "DB/link");
 
     CFileOperate::CopyFolderTree("./DB", "./DBBack");
-    EXPECT_EQ(ReadBytes("DBBack/RegistData/User.dat"), "000\r\n");
-    EXPECT_EQ(ReadBytes("DBBack/RegistData/000/00"), "img");
+    EXPECT_EQ(ReadFile("DBBack/RegistData/User.dat"), "000\r\n");
+    EXPECT_EQ(ReadFile("DBBack/RegistData/000/00"), "img");
     EXPECT_FALSE(fs::exists("DBBack/link"));  // a linked folder is not followed
 
-    WriteBytes("DBBack/RegistData/User.dat", "old");
+    WriteFile("DBBack/RegistData/User.dat", "old");
     CFileOperate::CopyFolderFiles("./DB/RegistData", "./DBBack/RegistData");
-    EXPECT_EQ(ReadBytes("DBBack/RegistData/User.dat"), "000\r\n");
+    EXPECT_EQ(ReadFile("DBBack/RegistData/User.dat"), "000\r\n");
 
     // Copying a folder into a folder inside itself ends.
     CFileOperate::CopyFolderTree("./DBBack", "./DBBack/inner");
-    EXPECT_EQ(ReadBytes("DBBack/inner/RegistData/000/00"), "img");
+    EXPECT_EQ(ReadFile("DBBack/inner/RegistData/000/00"), "img");
     EXPECT_FALSE(fs::exists("DBBack/inner/inner"));
 
     CFileOperate::DeleteFolderFiles("./DB/RegistData");
@@ -381,7 +384,7 @@ TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
 
     CFileOperate::DeleteFolderTree("./DB");
     EXPECT_FALSE(fs::exists("DB"));
-    EXPECT_EQ(ReadBytes("outside/precious"), "keep");  // the link went, not what it pointed to
+    EXPECT_EQ(ReadFile("outside/precious"), "keep");  // the link went, not what it pointed to
 
     EXPECT_EQ(CFileOperate::CreateFolderTree("./a/b/c"), 0);
     EXPECT_TRUE(fs::is_directory("a/b/c"));
@@ -390,7 +393,7 @@ TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
 }
 
 TEST_F(FileOperateTest, ImageInfoTable) {
-    WriteBytes(
+    WriteFile(
         "FullImageInfo.dat",
         "; model\twidth\theight\r\nQZM-K100\t640\t480\r\nshort\t1\r\n\r\nQZM-K200\t1280\t960\textra\r\n");
     std::vector<ImageInfoEntry> entries;

@@ -2,14 +2,17 @@
 #include <gtest/gtest.h>
 
 #include "files/file_operate.h"
-#include "temp_folder.h"
+#include "test_folder.h"
 
 using namespace qzm;
 using namespace std::string_literals;
 
 namespace {
 
-class IniTest : public qzm::testing::TempFolderTest {};
+class IniTest : public ::testing::Test {
+protected:
+    ScopedWorkingFolder folder_;
+};
 
 TEST_F(IniTest, ReadRules) {
     struct Case {
@@ -42,7 +45,7 @@ TEST_F(IniTest, ReadRules) {
          "Recognition", "0-10", "2"},
     };
     for (const Case& c : cases) {
-        WriteBytes("t.ini", c.file);
+        WriteFile("t.ini", c.file);
         std::string value = "unset";
         EXPECT_EQ(CFileOperate::ReadIniString(c.section, c.key, "default", "./t.ini", value), 0);
         EXPECT_EQ(value, c.expected) << c.name;
@@ -62,7 +65,7 @@ TEST_F(IniTest, MissingFileGivesDefault) {
 
 TEST_F(IniTest, ValuesAreCutTo511Characters) {
     const std::string longValue(600, 'x');
-    WriteBytes("t.ini", "[A]\r\nk=" + longValue + "\r\ne=" + std::string(510, 'y') + "\xF0\x9F\x98\x80\r\n");
+    WriteFile("t.ini", "[A]\r\nk=" + longValue + "\r\ne=" + std::string(510, 'y') + "\xF0\x9F\x98\x80\r\n");
     std::string value;
     CFileOperate::ReadIniString("A", "k", "", "t.ini", value);
     EXPECT_EQ(value, std::string(511, 'x'));
@@ -74,7 +77,7 @@ TEST_F(IniTest, ValuesAreCutTo511Characters) {
 }
 
 TEST_F(IniTest, ReadIntConvertsLikeStrtol) {
-    WriteBytes("t.ini", "[A]\r\nn=42\r\nneg=-5\r\ntext=abc\r\nlead=12px\r\nq=\"7\"\r\nempty=\r\n");
+    WriteFile("t.ini", "[A]\r\nn=42\r\nneg=-5\r\ntext=abc\r\nlead=12px\r\nq=\"7\"\r\nempty=\r\n");
     struct Case {
         const char* key;
         int expected;
@@ -89,11 +92,11 @@ TEST_F(IniTest, ReadIntConvertsLikeStrtol) {
 }
 
 TEST_F(IniTest, WriteReplacesInPlaceAndKeepsEverythingElse) {
-    WriteBytes("t.ini",
-               "; settings of the camera\r\n[Camera]\r\n  CAMERAANGLE = 1 ; old\r\nOther=x\r\n\r\n"
-               "[Threshold]\r\n; body first\r\nBody=500\r\n");
+    WriteFile("t.ini",
+              "; settings of the camera\r\n[Camera]\r\n  CAMERAANGLE = 1 ; old\r\nOther=x\r\n\r\n"
+              "[Threshold]\r\n; body first\r\nBody=500\r\n");
     ASSERT_EQ(CFileOperate::WriteIniInt("camera", "CameraAngle", "t.ini", 3), 0);
-    EXPECT_EQ(ReadBytes("t.ini"),
+    EXPECT_EQ(ReadFile("t.ini"),
               "; settings of the camera\r\n[Camera]\r\nCAMERAANGLE=3\r\nOther=x\r\n\r\n"
               "[Threshold]\r\n; body first\r\nBody=500\r\n");
 
@@ -102,7 +105,7 @@ TEST_F(IniTest, WriteReplacesInPlaceAndKeepsEverythingElse) {
     ASSERT_EQ(CFileOperate::WriteIniInt("Threshold", "Hand", "t.ini", 400), 0);
     // A new section is appended.
     ASSERT_EQ(CFileOperate::WriteIniInt("FaceAngle", "YawAngle", "t.ini", 2), 0);
-    EXPECT_EQ(ReadBytes("t.ini"),
+    EXPECT_EQ(ReadFile("t.ini"),
               "; settings of the camera\r\n[Camera]\r\nCAMERAANGLE=3\r\nOther=x\r\nNew=n\r\n\r\n"
               "[Threshold]\r\n; body first\r\nBody=500\r\nHand=400\r\n[FaceAngle]\r\nYawAngle=2\r\n");
     int value = 0;
@@ -114,22 +117,22 @@ TEST_F(IniTest, WriteCreatesFileAsUtf8WithCrLf) {
     ASSERT_EQ(CFileOperate::WriteIniString("Application", "COMPortName", "./App.ini", "/dev/ttyUSB0"), 0);
     ASSERT_EQ(
         CFileOperate::WriteIniString("Application", "PrevSelectFile", "./App.ini", "./Alb\xC3\xBCm.qzc"), 0);
-    EXPECT_EQ(ReadBytes("App.ini"),
+    EXPECT_EQ(ReadFile("App.ini"),
               "[Application]\r\nCOMPortName=/dev/ttyUSB0\r\nPrevSelectFile=./Alb\xC3\xBCm.qzc\r\n");
     // A file without a final line end, one with a UTF-8 mark, and a UTF-16 one are rewritten as UTF-8.
-    WriteBytes("a.ini", "[A]\nk=1");
+    WriteFile("a.ini", "[A]\nk=1");
     ASSERT_EQ(CFileOperate::WriteIniInt("A", "j", "a.ini", 2), 0);
-    EXPECT_EQ(ReadBytes("a.ini"), "[A]\r\nk=1\r\nj=2\r\n");
-    WriteBytes("b.ini", "\xEF\xBB\xBF[A]\r\n");
+    EXPECT_EQ(ReadFile("a.ini"), "[A]\r\nk=1\r\nj=2\r\n");
+    WriteFile("b.ini", "\xEF\xBB\xBF[A]\r\n");
     ASSERT_EQ(CFileOperate::WriteIniInt("A", "k", "b.ini", 1), 0);
-    EXPECT_EQ(ReadBytes("b.ini"), "\xEF\xBB\xBF[A]\r\nk=1\r\n");
-    WriteBytes("c.ini", "\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0\r\0\n\0"s);
+    EXPECT_EQ(ReadFile("b.ini"), "\xEF\xBB\xBF[A]\r\nk=1\r\n");
+    WriteFile("c.ini", "\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0\r\0\n\0"s);
     ASSERT_EQ(CFileOperate::WriteIniInt("A", "n", "c.ini", 5), 0);
-    EXPECT_EQ(ReadBytes("c.ini"), "[A]\r\nk=\xC3\xA9\r\nn=5\r\n");
+    EXPECT_EQ(ReadFile("c.ini"), "[A]\r\nk=\xC3\xA9\r\nn=5\r\n");
 }
 
 TEST_F(IniTest, WriteRefusesTextThatWouldBreakTheFile) {
-    WriteBytes("t.ini", "[A]\r\nk=1\r\n");
+    WriteFile("t.ini", "[A]\r\nk=1\r\n");
     struct Case {
         const char* section;
         const char* key;
@@ -148,7 +151,7 @@ TEST_F(IniTest, WriteRefusesTextThatWouldBreakTheFile) {
     for (const Case& c : cases) {
         EXPECT_EQ(CFileOperate::WriteIniString(c.section, c.key, "t.ini", c.value), -1) << c.key << c.value;
     }
-    EXPECT_EQ(ReadBytes("t.ini"), "[A]\r\nk=1\r\n");
+    EXPECT_EQ(ReadFile("t.ini"), "[A]\r\nk=1\r\n");
     // An unreadable or unwritable place fails without touching anything.
     EXPECT_EQ(CFileOperate::WriteIniInt("A", "k", "./no/folder.ini", 1), -1);
     std::filesystem::create_directory("dir.ini");

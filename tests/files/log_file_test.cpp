@@ -5,7 +5,7 @@
 
 #include "files/demo_logger.h"
 #include "files/log_file.h"
-#include "temp_folder.h"
+#include "test_folder.h"
 
 using namespace qzm;
 namespace fs = std::filesystem;
@@ -31,8 +31,9 @@ std::size_t Count(const std::string& haystack, const std::string& needle) {
     return n;
 }
 
-class LogFileTest : public qzm::testing::TempFolderTest {
+class LogFileTest : public ::testing::Test {
 protected:
+    ScopedWorkingFolder folder_;
     std::int64_t now_ = kT0;
     CLogFileBase::Clock Clock() {
         return [this] { return now_; };
@@ -49,13 +50,13 @@ TEST_F(LogFileTest, DailyLogCreatedWithBomThenAppended) {
     ASSERT_EQ(log.WriteLog("Face\t1  \nAge\t30\n", false, kT0), 0);
     log.Close();
     const std::string stamp = FormatLocalTime(kT0, "%Y/%m/%d %H:%M:%S");
-    EXPECT_EQ(ReadBytes(DailyName(kT0)), kBom + stamp + "\r\nFace\t1\r\nAge\t30\r\n\r\n");
+    EXPECT_EQ(ReadFile(DailyName(kT0)), kBom + stamp + "\r\nFace\t1\r\nAge\t30\r\n\r\n");
 
     now_ = kT0 + 60;
     ASSERT_EQ(log.Open(), 1);  // same day: appended
     ASSERT_EQ(log.WriteLog("Caf\xC3\xA9", true, now_), 0);
     log.Close();
-    const std::string content = ReadBytes(DailyName(kT0));
+    const std::string content = ReadFile(DailyName(kT0));
     EXPECT_EQ(Count(content, kBom), 1u);
     EXPECT_EQ(content.substr(content.size() - 7), "Caf\xC3\xA9\r\n");
 
@@ -63,11 +64,11 @@ TEST_F(LogFileTest, DailyLogCreatedWithBomThenAppended) {
     ASSERT_EQ(log.Open(), 0);  // a new day: a new file with its own mark
     log.WriteLog("next", true, now_);
     EXPECT_NE(log.GetFileName(), DailyName(kT0));
-    EXPECT_EQ(ReadBytes(log.GetFileName()), kBom + "next\r\n");
+    EXPECT_EQ(ReadFile(log.GetFileName()), kBom + "next\r\n");
 }
 
 TEST_F(LogFileTest, DebugLogRotatesAfterMaxBlocksNamedByBlockTime) {
-    WriteBytes("Debug.ini", "[Log]\r\nMaxBlockNum=3\r\n");
+    WriteFile("Debug.ini", "[Log]\r\nMaxBlockNum=3\r\n");
     CDebugLogFileOpe log;
     log.SetClock(Clock());
     ASSERT_EQ(log.Open(), 0);
@@ -77,14 +78,14 @@ TEST_F(LogFileTest, DebugLogRotatesAfterMaxBlocksNamedByBlockTime) {
     }
     log.Close();
     // Windows-1252, CR LF, trailing blanks gone; the fourth block starts the file named after the third.
-    EXPECT_EQ(ReadBytes(DebugName(kT0)),
+    EXPECT_EQ(ReadFile(DebugName(kT0)),
               "block 1 Jos\xE9\r\n\r\nblock 2 Jos\xE9\r\n\r\nblock 3 Jos\xE9\r\n\r\n");
-    EXPECT_EQ(ReadBytes(DebugName(kT0 + 30)), "block 4 Jos\xE9\r\n\r\n");
+    EXPECT_EQ(ReadFile(DebugName(kT0 + 30)), "block 4 Jos\xE9\r\n\r\n");
     EXPECT_EQ(log.WriteBlock(kT0, "closed"), -1);
 }
 
 TEST_F(LogFileTest, RotationWithinOneSecondLosesNoBlock) {
-    WriteBytes("Debug.ini", "[Log]\r\nMaxBlockNum=1\r\nMaxFileNum=1\r\n");
+    WriteFile("Debug.ini", "[Log]\r\nMaxBlockNum=1\r\nMaxFileNum=1\r\n");
     CDebugLogFileOpe log;
     log.SetClock(Clock());
     ASSERT_EQ(log.Open(), 0);
@@ -93,20 +94,20 @@ TEST_F(LogFileTest, RotationWithinOneSecondLosesNoBlock) {
     log.WriteBlock(kT0 + 5, "three");
     log.Close();
     // The file in use is never deleted by the clean-up, and a reopen appends instead of truncating.
-    EXPECT_EQ(ReadBytes(DebugName(kT0 + 5)), "two\r\nthree\r\n");
+    EXPECT_EQ(ReadFile(DebugName(kT0 + 5)), "two\r\nthree\r\n");
     EXPECT_EQ(log.GetFileList(), std::vector<std::string>{DebugName(kT0 + 5)});
 }
 
 TEST_F(LogFileTest, CleanUpKeepsNewestFilesByName) {
-    WriteBytes("Debug.ini", "[Log]\r\nMaxFileNum=2\r\n");
+    WriteFile("Debug.ini", "[Log]\r\nMaxFileNum=2\r\n");
     fs::create_directory("Log");
     const std::vector<std::string> older = {"20200101.log", "20200101080000.log", "20200102.log",
                                             "20200102090000.log", "20200103070000.log"};
     for (const std::string& name : older) {
-        WriteBytes("Log/" + name, "old");
+        WriteFile("Log/" + name, "old");
     }
-    WriteBytes("Log/QZM_Error.log", "errors");
-    WriteBytes("Log/keep.txt", "other");
+    WriteFile("Log/QZM_Error.log", "errors");
+    WriteFile("Log/keep.txt", "other");
 
     CDebugLogFileOpe log;
     log.SetClock(Clock());
@@ -120,9 +121,9 @@ TEST_F(LogFileTest, CleanUpKeepsNewestFilesByName) {
 }
 
 TEST_F(LogFileTest, WithoutLogSectionOneFileAndNothingDeleted) {
-    WriteBytes("Debug.ini", "; no settings\r\n");
+    WriteFile("Debug.ini", "; no settings\r\n");
     fs::create_directory("Log");
-    WriteBytes("Log/20200101.log", "old");
+    WriteFile("Log/20200101.log", "old");
     CDebugLogFileOpe log;
     log.SetClock(Clock());
     ASSERT_EQ(log.Open(), 0);
@@ -133,7 +134,7 @@ TEST_F(LogFileTest, WithoutLogSectionOneFileAndNothingDeleted) {
     std::vector<std::string> names;
     CFileOperate::ListFiles("./Log/*.log", names);
     EXPECT_EQ(names.size(), 2u);
-    EXPECT_EQ(ReadBytes(DebugName(kT0)).size(), 150u);
+    EXPECT_EQ(ReadFile(DebugName(kT0)).size(), 150u);
 }
 
 TEST_F(LogFileTest, LoggerWritesNothingWithoutDebugIni) {
@@ -146,7 +147,7 @@ TEST_F(LogFileTest, LoggerWritesNothingWithoutDebugIni) {
 }
 
 TEST_F(LogFileTest, LoggerWithDebugIniWritesDebugAndErrorLogs) {
-    WriteBytes("Debug.ini", "");
+    WriteFile("Debug.ini", "");
     {
         CDemoLogger logger(Clock());
         ASSERT_TRUE(logger.IsDebugEnabled());
@@ -155,14 +156,14 @@ TEST_F(LogFileTest, LoggerWithDebugIniWritesDebugAndErrorLogs) {
         logger.Log("failed\n", true);
         EXPECT_EQ(logger.GetDebugLogFileName(), DebugName(kT0));
     }
-    EXPECT_EQ(ReadBytes(DebugName(kT0)), "normal\r\n\r\nfailed\r\n\r\n");
+    EXPECT_EQ(ReadFile(DebugName(kT0)), "normal\r\n\r\nfailed\r\n\r\n");
     const std::string stamp = FormatLocalTime(kT0 + 1, "%c");
-    EXPECT_EQ(ReadBytes("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n");
+    EXPECT_EQ(ReadFile("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n");
     {
         CDemoLogger again(Clock());
         again.Log("second run", true);
     }
-    EXPECT_EQ(ReadBytes("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n" + stamp + "\r\nsecond run\r\n");
+    EXPECT_EQ(ReadFile("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n" + stamp + "\r\nsecond run\r\n");
 }
 
 }  // namespace

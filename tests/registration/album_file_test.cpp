@@ -78,7 +78,7 @@ TEST_F(AlbumFileTest, StoreWithoutUsersGivesHeaderAlbumAndCounts) {
     CFileOperate::WriteIniInt("Application", "RegistCount", "./Application.ini", 7);
     const AlbumData album = MakeAlbum(100, 3);
     ASSERT_EQ(WriteAlbumFile(store_, album, "empty.qzc"), 0);
-    const std::string bytes = ReadFileBytes("empty.qzc");
+    const std::string bytes = ReadFile("empty.qzc");
     ASSERT_EQ(bytes.size(), 100u + 16u);
     EXPECT_EQ(bytes.substr(0, 8), Le32(100) + "\x03\0\0\0"s);
     EXPECT_EQ(bytes.substr(8, 100), std::string(album.bytes.begin(), album.bytes.end()));
@@ -89,7 +89,7 @@ TEST_F(AlbumFileTest, StoreWithoutUsersGivesHeaderAlbumAndCounts) {
 TEST_F(AlbumFileTest, RecordsFollowTheEntryOrderBothWays) {
     AddUser(4, "Bob", {2, 0});
     ASSERT_EQ(WriteAlbumFile(store_, MakeAlbum(40), "bob.qzc"), 0);
-    const std::string bytes = ReadFileBytes("bob.qzc");
+    const std::string bytes = ReadFile("bob.qzc");
     ASSERT_EQ(bytes.size(), 40 + 16 + kUserRecord + 2 * kDataRecord);
     const std::size_t user = 56;
     EXPECT_EQ(FieldAt(bytes, user), 4);
@@ -180,7 +180,7 @@ TEST_F(AlbumFileTest, AlbumTooSmallToKeepRemovesTheOldBackup) {
 }
 
 TEST_F(AlbumFileTest, WriterRefusesAnAlbumItCannotHold) {
-    WriteFileBytes("old.qzc", "previous");
+    WriteFile("old.qzc", "previous");
     AlbumData beyondBytes = MakeAlbum(40);
     beyondBytes.size = 41;
     for (const AlbumData& album :
@@ -189,14 +189,14 @@ TEST_F(AlbumFileTest, WriterRefusesAnAlbumItCannotHold) {
         EXPECT_EQ(WriteAlbumFile(store_, album, "old.qzc"), -1);
         EXPECT_EQ(WriteAlbumBackup("old.qzc", album), -1);
     }
-    EXPECT_EQ(ReadFileBytes("old.qzc"), "previous");
+    EXPECT_EQ(ReadFile("old.qzc"), "previous");
 }
 
 TEST_F(AlbumFileTest, BackupSizesAtTheLimits) {
     EXPECT_EQ(WriteAlbumBackup("a.qzb", MakeAlbum(31)), -1);
     EXPECT_FALSE(fs::exists("a.qzb"));
     ASSERT_EQ(WriteAlbumBackup("a.qzb", MakeAlbum(32, 9)), 0);
-    const std::string bytes = ReadFileBytes("a.qzb");
+    const std::string bytes = ReadFile("a.qzb");
     ASSERT_EQ(bytes.size(), 40u);
     EXPECT_EQ(bytes.substr(0, 8), Le32(32) + "\x09\0\0\0"s);
 
@@ -218,7 +218,7 @@ TEST_F(AlbumFileTest, BackupSizesAtTheLimits) {
         {"size above the largest album", Le32(kMaxAlbumSize + 1) + "\x09\0\0\0"s + album32, -1, 0},
     };
     for (const Case& c : cases) {
-        WriteFileBytes("b.qzb", c.file);
+        WriteFile("b.qzb", c.file);
         AlbumData album = MakeAlbum(5, 1);
         EXPECT_EQ(ReadAlbumBackup("b.qzb", album), c.result) << c.what;
         if (c.result == 0) {
@@ -252,7 +252,7 @@ protected:
         AddUser(9, "Eve", {});
         AddUser(1, "Ann", {5});
         ASSERT_EQ(WriteAlbumFile(store_, MakeAlbum(kAlbum), "valid.qzc"), 0);
-        valid_ = ReadFileBytes("valid.qzc");
+        valid_ = ReadFile("valid.qzc");
         ASSERT_EQ(valid_.size(), kAnnData5 + kDataRecord);
 
         ASSERT_EQ(store_.Users().DeleteAllUsers(), 0);
@@ -260,11 +260,11 @@ protected:
         CFileOperate::WriteIniInt("Application", "RegistCount", "./Application.ini", 2);
         ASSERT_EQ(WriteAlbumBackup("./DB/qzcxx.qzb", MakeAlbum(50)), 0);
         dbBefore_ = SnapshotTree("DB");
-        iniBefore_ = ReadFileBytes("Application.ini");
+        iniBefore_ = ReadFile("Application.ini");
     }
 
     void ExpectRefused(const std::string& file, const std::string& what) {
-        WriteFileBytes("damaged.qzc", file);
+        WriteFile("damaged.qzc", file);
         AlbumData album = MakeAlbum(3);
         ASSERT_EQ(ReadAlbumFile(store_, "damaged.qzc", album), -1) << what;
         EXPECT_EQ(album.bytes, MakeAlbum(3).bytes) << what;
@@ -275,7 +275,7 @@ protected:
         EXPECT_EQ(Ids(store_.Users()), std::vector<int>{0}) << what;
         EXPECT_EQ(DataNumbers(store_.Users(), 0), std::vector<int>{3}) << what;
         EXPECT_EQ(SnapshotTree("DB"), dbBefore_) << what;
-        EXPECT_EQ(ReadFileBytes("Application.ini"), iniBefore_) << what;
+        EXPECT_EQ(ReadFile("Application.ini"), iniBefore_) << what;
     }
 
     std::string Patched(std::size_t offset, const std::string& bytes) const {
@@ -289,7 +289,7 @@ protected:
 
 TEST_F(RefusedAlbumFileTest, EveryTruncationIsRefused) {
     for (std::size_t length = 0; length < valid_.size(); ++length) {
-        WriteFileBytes("cut.qzc", valid_.substr(0, length));
+        WriteFile("cut.qzc", valid_.substr(0, length));
         AlbumData album;
         ASSERT_EQ(ReadAlbumFile(store_, "cut.qzc", album), -1) << length;
     }
@@ -361,7 +361,7 @@ TEST_F(RefusedAlbumFileTest, BytesAfterTheLastRecordAndFullFieldsAreAccepted) {
         {"date of 15 units", Patched(kBobData0 + 4, date15), {4, 9, 1}, 3},
     };
     for (const Case& c : cases) {
-        WriteFileBytes("accepted.qzc", c.file);
+        WriteFile("accepted.qzc", c.file);
         AlbumData album;
         ASSERT_EQ(ReadAlbumFile(store_, "accepted.qzc", album), 0) << c.what;
         EXPECT_EQ(album.bytes, MakeAlbum(kAlbum).bytes) << c.what;
@@ -401,18 +401,18 @@ TEST_F(RefusedAlbumFileTest, FilesLargerThanTheLargestAreRefusedUnread) {
     ExpectUnchanged("huge files");
 
     // The largest sizes themselves are read.
-    WriteFileBytes("largest.qzc", valid_ + std::string(kMaxAlbumFileSize - valid_.size(), '\0'));
+    WriteFile("largest.qzc", valid_ + std::string(kMaxAlbumFileSize - valid_.size(), '\0'));
     AlbumData album;
     ASSERT_EQ(ReadAlbumFile(store_, "largest.qzc", album), 0);
     EXPECT_EQ(Ids(store_.Users()), (std::vector<int>{4, 9, 1}));
     const std::string backupFile = Le32(kMaxAlbumSize) + "\x01\0\0\0"s + std::string(kMaxAlbumSize, 'a');
-    WriteFileBytes("largest.qzb", backupFile);
+    WriteFile("largest.qzb", backupFile);
     ASSERT_EQ(ReadAlbumBackup("largest.qzb", album), 0);
     EXPECT_EQ(album.size, kMaxAlbumSize);
 }
 
 TEST_F(RefusedAlbumFileTest, FailedWritesWhileApplyingChangeNothing) {
-    WriteFileBytes("valid.qzc", valid_);
+    WriteFile("valid.qzc", valid_);
     // The new store cannot be written.
     InjectWriteFaultForTest(WriteFault::kDiskFull);
     ExpectRefused(valid_, "store write fails");
@@ -447,7 +447,7 @@ std::string LargeAlbumFile(int users) {
 }
 
 TEST_F(RefusedAlbumFileTest, FailedLateLoadKeepsIniValuesWrittenMeanwhile) {
-    WriteFileBytes("large.qzc", LargeAlbumFile(25));
+    WriteFile("large.qzc", LargeAlbumFile(25));
     ASSERT_EQ(::chmod("DB/qzcxx.qzb", 0444), 0);  // the load fails at its last write
     std::atomic<bool> loading{true};
     std::thread other([&] {

@@ -20,7 +20,7 @@ TEST(AlbumFormatTest, DeliveredBackupHoldsTheWellFormedEmptyAlbum) {
         EXPECT_FALSE(af::IsWellFormedAlbum(damaged.data(), damaged.size())) << i;
     }
 
-    const std::string file = qzm::testing::ReadFileBytes(QZM_DATA_DIR "/qzd00.qzb");
+    const std::string file = ReadFile(QZM_DATA_DIR "/qzd00.qzb");
     EXPECT_EQ(file, std::string("\x2C\0\0\0\x01\0\0\0", 8) + std::string(empty.begin(), empty.end()));
     AlbumData album;
     ASSERT_EQ(ReadAlbumBackup(QZM_DATA_DIR "/qzd00.qzb", album), 0);

@@ -50,8 +50,8 @@ TEST_F(UserStoreTest, FreedNumberIsReusedAndUserListKeepsAddingOrder) {
     ASSERT_EQ(store_.FindFreeUserNumber(), 1);
     ASSERT_EQ(store_.AddUser(1, "again"), 0);
 
-    EXPECT_EQ(ReadFileBytes(kStore / "User.dat"), "000\r\n002\r\n001\r\n");
-    EXPECT_EQ(ReadFileBytes(kStore / "001/UserInfo.dat"), "1\r\nagain\r\n\r\n");
+    EXPECT_EQ(ReadFile(kStore / "User.dat"), "000\r\n002\r\n001\r\n");
+    EXPECT_EQ(ReadFile(kStore / "001/UserInfo.dat"), "1\r\nagain\r\n\r\n");
     CRegUserInfoMngr reloaded;
     ASSERT_EQ(reloaded.Load(), 0);
     EXPECT_EQ(Ids(reloaded), (std::vector<int>{0, 2, 1}));
@@ -64,10 +64,10 @@ TEST_F(UserStoreTest, EntriesKeepTheirOrderAndFilesTheirLayout) {
     ASSERT_EQ(store_.AddData(MakeFace(0), 7, 0), 0);
     EXPECT_EQ(store_.FindFreeDataNumber(7), 1);
 
-    EXPECT_EQ(ReadFileBytes(kStore / "007/UserInfo.dat"), "7\r\nX\r\n3,0\r\n");
-    EXPECT_EQ(ReadFileBytes(kStore / "007/03.dat"), "3\r\n2024/01/02\r\n64\r\n64\r\n");
+    EXPECT_EQ(ReadFile(kStore / "007/UserInfo.dat"), "7\r\nX\r\n3,0\r\n");
+    EXPECT_EQ(ReadFile(kStore / "007/03.dat"), "3\r\n2024/01/02\r\n64\r\n64\r\n");
     const CImageData face = MakeFace(3);
-    const std::string image = ReadFileBytes(kStore / "007/03");
+    const std::string image = ReadFile(kStore / "007/03");
     ASSERT_EQ(image.size(), 12u + 4096u);
     EXPECT_EQ(image.substr(0, 12), "\x40\0\0\0\x40\0\0\0\x44\0\0\x21"s);
     EXPECT_EQ(image.substr(12), std::string(reinterpret_cast<const char*>(face.Plane(0)), 4096));
@@ -93,7 +93,7 @@ TEST_F(UserStoreTest, DeletingOneEntryAndAllEntries) {
     EXPECT_FALSE(fs::exists(kStore / "002/05"));
     EXPECT_FALSE(fs::exists(kStore / "002/05.dat"));
     EXPECT_TRUE(fs::exists(kStore / "002/07"));
-    EXPECT_EQ(ReadFileBytes(kStore / "002/UserInfo.dat"), "2\r\nuser2\r\n0,7\r\n");
+    EXPECT_EQ(ReadFile(kStore / "002/UserInfo.dat"), "2\r\nuser2\r\n0,7\r\n");
     EXPECT_EQ(store_.FindFreeDataNumber(2), 1);
 
     ASSERT_EQ(store_.DeleteData(2, -1), 0);
@@ -131,7 +131,7 @@ TEST_F(UserStoreTest, NamesOutsideWindows1252SurviveSaveAndLoad) {
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         ASSERT_EQ(store_.AddUser(static_cast<int>(i), cases[i].name), 0);
-        const std::string bytes = ReadFileBytes(kStore / ("00" + std::to_string(i)) / "UserInfo.dat");
+        const std::string bytes = ReadFile(kStore / ("00" + std::to_string(i)) / "UserInfo.dat");
         EXPECT_EQ(bytes.rfind("\xFF\xFE", 0) == 0, cases[i].needsUtf16) << i;
     }
     ASSERT_EQ(store_.RenameUser(3, cases[1].name), 0);
@@ -205,7 +205,7 @@ TEST_F(UserStoreTest, DamagedStoreStopsLoadingButKeepsListedNumbersTaken) {
         if (c.content.empty()) {
             fs::remove(kStore / c.file);
         } else {
-            WriteFileBytes(kStore / c.file, c.content);
+            WriteFile(kStore / c.file, c.content);
         }
 
         CRegUserInfoMngr damaged;
@@ -222,7 +222,7 @@ TEST_F(UserStoreTest, DamagedStoreStopsLoadingButKeepsListedNumbersTaken) {
 
         ASSERT_EQ(damaged.DeleteAllUsers(), 0);
         EXPECT_EQ(damaged.FindFreeUserNumber(), 0);
-        EXPECT_EQ(ReadFileBytes(kStore / "User.dat"), "");
+        EXPECT_EQ(ReadFile(kStore / "User.dat"), "");
         EXPECT_FALSE(fs::exists(kStore / "001"));
         EXPECT_FALSE(fs::exists(kStore / "002"));
     }
@@ -231,7 +231,7 @@ TEST_F(UserStoreTest, DamagedStoreStopsLoadingButKeepsListedNumbersTaken) {
 TEST_F(UserStoreTest, DeleteAllUsersRemovesTheAlbumBackup) {
     AddUserWithData(0, {0});
     AddUserWithData(1, {});
-    WriteFileBytes("DB/qzcxx.qzb", "album");
+    WriteFile("DB/qzcxx.qzb", "album");
     ASSERT_EQ(store_.DeleteAllUsers(), 0);
     EXPECT_TRUE(store_.GetUserList().empty());
     EXPECT_FALSE(fs::exists("DB/qzcxx.qzb"));
@@ -255,7 +255,7 @@ TEST_F(UserStoreTest, FailedWritesUndoTheChangeInMemory) {
     InjectWriteFaultForTest(WriteFault::kDiskFull);
     EXPECT_EQ(store_.RenameUser(0, "b"), -1);
     EXPECT_EQ(store_.GetUserList()[0].name, "a");
-    EXPECT_EQ(ReadFileBytes(kStore / "000/UserInfo.dat"), "0\r\na\r\n\r\n");
+    EXPECT_EQ(ReadFile(kStore / "000/UserInfo.dat"), "0\r\na\r\n\r\n");
 
     ASSERT_EQ(store_.AddData(MakeFace(1), 0, 0), 0);
     const auto before = SnapshotTree(kStore);
@@ -270,7 +270,7 @@ TEST_F(UserStoreTest, FailedWritesUndoTheChangeInMemory) {
     EXPECT_TRUE(fs::exists(kStore / "000/00"));
 
     fs::remove_all(kStore / "000/UserInfo.dat");
-    WriteFileBytes(kStore / "000/UserInfo.dat", before.at("000/UserInfo.dat"));
+    WriteFile(kStore / "000/UserInfo.dat", before.at("000/UserInfo.dat"));
     BlockFile(kStore / "User.dat");
     // User.dat cannot be written: the user is neither added nor deleted.
     EXPECT_EQ(store_.AddUser(1, "c"), -1);
@@ -303,7 +303,7 @@ TEST_F(UserStoreTest, ImageFilesAreCheckedBeforeUse) {
         {"huge shape, small file", "\0\0\1\0\0\1\0\0\x44\0\0\x21"s + std::string(4096, 'p'), -1},
     };
     for (const Case& c : cases) {
-        WriteFileBytes("image", c.bytes);
+        WriteFile("image", c.bytes);
         CImageData image = MakeFace(1);
         EXPECT_EQ(CRegUserInfoMngr::ReadImageFile("image", image), c.result) << c.what;
         EXPECT_EQ(image.Width(), 64) << c.what;
@@ -350,7 +350,7 @@ TEST_F(UserStoreTest, StoreBeingBuiltTakesUsersWithTheirFacesAndListsThemAtTheSw
     EXPECT_EQ(Ids(reloaded), (std::vector<int>{5, 7}));
     EXPECT_EQ(DataNumbers(reloaded, 5), (std::vector<int>{4, 1}));
     EXPECT_EQ(reloaded.GetUserList().front().name, "f\xC3\xBCnf");
-    EXPECT_EQ(ReadFileBytes(kStore / "User.dat"), "005\r\n007\r\n");
+    EXPECT_EQ(ReadFile(kStore / "User.dat"), "005\r\n007\r\n");
 }
 
 TEST_F(UserStoreTest, ReplacementStoreIsSwappedInAndABrokenSwapUndone) {
@@ -363,7 +363,7 @@ TEST_F(UserStoreTest, ReplacementStoreIsSwappedInAndABrokenSwapUndone) {
     EXPECT_FALSE(fs::exists("DB/RegistData.new"));
     EXPECT_FALSE(fs::exists("DB/RegistData.old"));
     ASSERT_EQ(store_.AddUser(6, "six"), 0);
-    EXPECT_EQ(ReadFileBytes(kStore / "User.dat"), "005\r\n006\r\n");
+    EXPECT_EQ(ReadFile(kStore / "User.dat"), "005\r\n006\r\n");
 
     // A crash between the two renames: the old store is put back, the new one dropped.
     const auto before = SnapshotTree(kStore);

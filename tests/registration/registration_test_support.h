@@ -1,10 +1,8 @@
-// Helpers shared by the registration tests: face images, raw file access and snapshots of folders.
+// Helpers shared by the registration tests: face images and snapshots of folders.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "image/image_data.h"
 #include "image/img_conv.h"
 #include "registration/reg_user_info_mngr.h"
+#include "test_folder.h"
 
 namespace qzm::testing {
 
@@ -25,19 +24,6 @@ inline CImageData MakeFace(int seed, int side = 64) {
     return image;
 }
 
-inline std::string ReadFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Plain write, without the flush to disk of the program's writer: tests write many files. The old
-// file is removed first, as some file systems flush a file that is truncated and written again.
-inline void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Every file below the folder (relative path to content); folders appear with the content "/".
 inline std::map<std::string, std::string> SnapshotTree(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
@@ -47,7 +33,7 @@ inline std::map<std::string, std::string> SnapshotTree(const std::filesystem::pa
     }
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string name = std::filesystem::relative(entry.path(), folder).string();
-        files[name] = entry.is_directory() ? "/" : ReadFileBytes(entry.path());
+        files[name] = entry.is_directory() ? "/" : ReadFile(entry.path());
     }
     return files;
 }

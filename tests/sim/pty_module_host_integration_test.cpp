@@ -225,10 +225,8 @@ TEST(PtyModuleHostIntegration, StopIsPromptWhenThePcSideDoesNotRead) {
 }
 
 TEST(PtyModuleHostIntegration, LinkIsMadeReplacedAndRemoved) {
-    char dirTemplate[] = "/tmp/qzm-sim-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
-    const std::filesystem::path dir = dirTemplate;
-    const std::string link = (dir / "module").string();
+    const TestFolder folder;
+    const std::string link = (folder.path() / "module").string();
     std::filesystem::create_symlink("/nonexistent/stale", link);  // left over from an earlier run
 
     {
@@ -252,7 +250,7 @@ TEST(PtyModuleHostIntegration, LinkIsMadeReplacedAndRemoved) {
 
     {
         // A file that is not a link is never replaced.
-        std::filesystem::path file = dir / "file";
+        std::filesystem::path file = folder.path() / "file";
         ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0600));
         CPtyModuleHost host;
         std::string error;
@@ -261,7 +259,6 @@ TEST(PtyModuleHostIntegration, LinkIsMadeReplacedAndRemoved) {
         EXPECT_FALSE(host.Running());
         EXPECT_TRUE(std::filesystem::is_regular_file(file));
     }
-    std::filesystem::remove_all(dir);
 }
 
 std::size_t OpenDescriptors() {
@@ -275,10 +272,8 @@ std::size_t OpenDescriptors() {
 // reason and leaves nothing behind, neither a descriptor nor the link, and starts once there is
 // room again. Before, the exception ended the program that started the emulator.
 TEST(PtyModuleHostIntegration, StartWithoutRoomForItsThreadFailsAndLeavesNothingOpen) {
-    char dirTemplate[] = "/tmp/qzm-sim-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
-    const std::filesystem::path dir = dirTemplate;
-    const std::string link = (dir / "module").string();
+    const TestFolder folder;
+    const std::string link = (folder.path() / "module").string();
     CPtyModuleHost host(ModuleIdentity::Extended());
     {
         const qzm::testing::NoRoomForThreads noRoom;
@@ -300,7 +295,6 @@ TEST(PtyModuleHostIntegration, StartWithoutRoomForItsThreadFailsAndLeavesNothing
     ASSERT_TRUE(pc.Write(kGetVersion));
     EXPECT_EQ(pc.Read(25), VersionAnswerFrame(ModuleIdentity::Extended()));
     host.Stop();
-    std::filesystem::remove_all(dir);
 }
 
 std::filesystem::path SimExecutable() {

@@ -14,6 +14,7 @@
 #include "ui/org_file_dlg.h"
 #include "ui/regist_dlg.h"
 #include "ui/result_log_dlg.h"
+#include "ui/setting_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -143,7 +144,7 @@ private slots:
         CSettingDlg& settings = dialog->SettingsDialog();
         int blockedClicks = -1;
         QString defaultFace;
-        qzm_test::WhenSettingsShown(settings, [&] {
+        DialogScript<CSettingDlg> user{[&](CSettingDlg&) {
             blockedClicks = ClicksByAction(*panel.ExecuteOnceButton(), 300);
             CRangeEdit& face = settings.ExecPage()->ThresholdEdit(ExecSettings::kFace);
             face.setText(QStringLiteral("777"));
@@ -151,7 +152,7 @@ private slots:
             QCOMPARE(ClicksByAction(*reset), 1);
             defaultFace = face.text();
             QCOMPARE(ClicksByAction(*settings.CancelButton()), 1);
-        });
+        }};
         QCOMPARE(act(*panel.SettingsButton()), 1);
         QVERIFY(!settings.isVisible());
         QCOMPARE(blockedClicks, 0);

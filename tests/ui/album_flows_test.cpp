@@ -2,8 +2,6 @@
 // module: users, names, registrations, deleting faces and users, album files, the maintenance
 // page, and closing while an album file is saved. Checks what the user sees (rows, counts, faces,
 // messages) and what ends up on disk and in the module.
-#include <QAbstractItemView>
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -11,9 +9,6 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
-#include <deque>
-#include <functional>
 #include <optional>
 
 #include "demo_harness.h"
@@ -33,12 +28,17 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::Buttons;
+using qzm_test::ChooseFile;
 using qzm_test::ClickFace;
 using qzm_test::ClickRow;
 using qzm_test::DemoHarness;
 using qzm_test::DialogScript;
+using qzm_test::EnterName;
 using qzm_test::HighlightedPixels;
-using qzm_test::ReadText;
+using qzm_test::Refusing;
+using qzm_test::Rows;
+using qzm_test::ShowsSelected;
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,49 +48,6 @@ const QString kGreek = QStringLiteral("Ελένη 山田 🙂");
 
 using NameScript = DialogScript<CNameInputDlg>;
 using FileScript = DialogScript<COrgFileDlg>;
-
-// Enters a name and confirms it with OK or the Enter key.
-NameScript::Action EnterName(const QString& name, bool withEnter = false, QString* proposed = nullptr) {
-    return [=](CNameInputDlg& dialog) {
-        if (proposed != nullptr)
-            *proposed = dialog.Edit().selectedText();
-        dialog.Edit().clear();
-        dialog.Edit().insert(name);  // as an input method puts it; key clicks are ASCII only
-        if (withEnter)
-            QTest::keyClick(&dialog.Edit(), Qt::Key_Return);
-        else
-            QTest::mouseClick(&dialog.OkButton(), Qt::LeftButton);
-    };
-}
-
-// Chooses path in the album file dialog; seen gets what the dialog offered: "save" or "open", the
-// folder it started in and the file selected in it.
-FileScript::Action ChooseFile(const QString& path, QStringList* seen = nullptr) {
-    return [=](COrgFileDlg& dialog) {
-        if (seen != nullptr) {
-            *seen << (dialog.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
-                  << dialog.directory().absolutePath() << dialog.selectedFiles().value(0);
-        }
-        qzm_test::TypeFileNameAndAccept(dialog, path);
-    };
-}
-
-// "name/count" per row, as the list shows them.
-QStringList Rows(CRegUserDlg& users) {
-    QStringList rows;
-    for (int i = 0; i < users.List().topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* row = users.List().topLevelItem(i);
-        rows << row->text(0) + QLatin1Char('/') + row->text(1);
-    }
-    return rows;
-}
-
-//                 add   change delete delAll register
-QList<bool> Buttons(CRegUserDlg& users) {
-    return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
-            users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
-            users.RegisterButton().isEnabled()};
-}
 
 std::vector<std::string> NamesIn(const std::vector<UserName>& table) {
     std::vector<std::string> names;
@@ -139,13 +96,6 @@ bool LiveImageRuns(DemoHarness& demo) {
     return QTest::qWaitFor([&] { return demo.Host().CommandsHandled() >= before + 3; }, kWaitMs);
 }
 
-ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
-    ModuleFaults faults;
-    faults.onlyCommand = command;
-    faults.responseCode = code;
-    return faults;
-}
-
 // Every value the progress bar takes, in order.
 struct ProgressTrace {
     explicit ProgressTrace(CProgressDlg& dialog) {
@@ -156,21 +106,8 @@ struct ProgressTrace {
     std::vector<int> values;
 };
 
-// The album file dialog shows name selected in its file list.
-bool ShowsSelected(QWidget& dialog, const QString& name) {
-    for (const QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
-        if (!view->isVisible() || view->selectionModel() == nullptr)
-            continue;
-        for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
-            if (index.data().toString() == name)
-                return true;
-        }
-    }
-    return false;
-}
-
 std::vector<std::uint8_t> Bytes(const fs::path& path) {
-    const std::string text = ReadText(path);
+    const std::string text = ReadFile(path);
     return {text.begin(), text.end()};
 }
 
@@ -241,9 +178,9 @@ private slots:
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
         QCOMPARE(NamesIn(dialog->MainPage().ResultLog().UserList()),
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
-        QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=2") != std::string::npos);
         // Greek and Japanese do not fit the ANSI code page: the file is UTF-16 with its mark.
-        const std::string info = ReadText("DB/RegistData/000/UserInfo.dat");
+        const std::string info = ReadFile("DB/RegistData/000/UserInfo.dat");
         QVERIFY(info.size() > 2 && info.compare(0, 2, "\xFF\xFE") == 0);
         QVERIFY(QString::fromUtf16(reinterpret_cast<const char16_t*>(info.data() + 2), (info.size() - 2) / 2)
                     .contains(kGreek));
@@ -421,7 +358,7 @@ private slots:
         QCOMPARE(strip.ShownCount(), 0);
         QVERIFY(demo.controller->UserList().empty());
         QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{0});
-        QVERIFY(ReadText("Application.ini").find("RegistCount=0") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=0") != std::string::npos);
         QVERIFY(dialog->MainPage().ResultLog().UserList().empty());
         QVERIFY(LiveImageRuns(demo));
         QCOMPARE(demo.messenger.Unscripted(), 0);
@@ -523,7 +460,7 @@ private slots:
         QCOMPARE(demo.messenger.Messages()[0].text, QStringLiteral("Album saved."));
         QCOMPARE(progress.Max(), 100);
         QCOMPARE(QDir::currentPath(), working);
-        QVERIFY(ReadText("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
+        QVERIFY(ReadFile("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
                 std::string::npos);
         // Album, then the users in list order, the name as typed in UTF-16.
         const std::vector<std::uint8_t> saved = Bytes(file.toStdString());
@@ -544,8 +481,7 @@ private slots:
         bool selectedInList = false;
         seen.clear();
         files.Add([&](COrgFileDlg& open) {
-            selectedInList =
-                QTest::qWaitFor([&] { return ShowsSelected(open, QStringLiteral("a.qzc")); }, 5000);
+            selectedInList = ShowsSelected(open, QStringLiteral("a.qzc"));
             ChooseFile(file, &seen)(open);
         });
         progress.values.clear();
@@ -567,7 +503,7 @@ private slots:
         QCOMPARE(NamesIn(dialog->MainPage().ImagePage().UserList()),
                  (std::vector<std::string>{kGreek.toStdString(), "Bob"}));
         QCOMPARE(demo.Host().Emulator().RegisteredEntries(), std::size_t{3});
-        QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=2") != std::string::npos);
         ClickRow(users.List(), 0);
         QCOMPARE(page.ImagePage().ShownCount(), 2);
         QVERIFY(Faces(*demo.controller, 0) == greekFaces);
@@ -581,8 +517,7 @@ private slots:
         selectedInList = false;
         files.Add(ChooseFile(second, &seen));
         files.Add([&](COrgFileDlg& open) {
-            selectedInList =
-                QTest::qWaitFor([&] { return ShowsSelected(open, QStringLiteral("b.qzc")); }, 5000);
+            selectedInList = ShowsSelected(open, QStringLiteral("b.qzc"));
             ChooseFile(file, &seen)(open);
         });
         demo.messenger.Script({MsgAnswer::kYes, MsgAnswer::kOk, MsgAnswer::kOk});
@@ -593,7 +528,7 @@ private slots:
         QCOMPARE(std::vector<int>(ids.end() - 3, ids.end()), (std::vector<int>{5030, 5032, 5031}));
         QCOMPARE(Bytes(second.toStdString()), Bytes(file.toStdString()));
         QCOMPARE(Rows(users), (QStringList{kGreek + "/2", "Bob/1"}));
-        QVERIFY(ReadText("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
+        QVERIFY(ReadFile("Application.ini").find("PrevSelectFile=" + file.toStdString()) !=
                 std::string::npos);
 
         // Saving over the file asks first; No keeps the dialog, which is then cancelled.
@@ -649,7 +584,7 @@ private slots:
         bytes.resize(bytes.size() - 100);
         std::ofstream(broken, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        const std::string backup = ReadText("DB/qzcxx.qzb");
+        const std::string backup = ReadFile("DB/qzcxx.qzb");
 
         struct Case {
             std::string path;
@@ -671,8 +606,8 @@ private slots:
             QCOMPARE(shown.icon, MsgIcon::kWarning);
             QCOMPARE(Rows(page.UserPanel()), (QStringList{"Ann/1", "Zed/2"}));
             QCOMPARE(StoredUsers(*demo.controller), (QStringList{"Ann:1", "Zed:2"}));
-            QCOMPARE(ReadText("DB/qzcxx.qzb"), backup);
-            QVERIFY(ReadText("Application.ini").find("RegistCount=2") != std::string::npos);
+            QCOMPARE(ReadFile("DB/qzcxx.qzb"), backup);
+            QVERIFY(ReadFile("Application.ini").find("RegistCount=2") != std::string::npos);
             QVERIFY(fs::exists("DB/RegistData/001/01"));
             QVERIFY(files.Done());
         }
@@ -731,7 +666,7 @@ private slots:
         QCOMPARE(demo.messenger.Messages()[1].icon, silent ? MsgIcon::kWarning : MsgIcon::kInformation);
         QVERIFY(demo.controller->UserList().empty());
         QVERIFY(!fs::exists("DB/RegistData/000"));
-        QVERIFY(ReadText("Application.ini").find("RegistCount=0") != std::string::npos);
+        QVERIFY(ReadFile("Application.ini").find("RegistCount=0") != std::string::npos);
         // (The emulator carries out a command it does not answer, so only the answering module
         // shows whether it forgot.)
         if (!silent)

@@ -1,17 +1,13 @@
 // The album page as a user meets it: the user list and its buttons following the selection, the
 // strip of faces with its selection and scrolling, the live image, the name dialog with the owner's
 // check, and the album file dialog starting where the last album file was.
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
+#include "dialog_script.h"
 #include "image/img_conv.h"
 #include "scripted_messenger.h"
 #include "sim/emulated_scene.h"
@@ -23,6 +19,9 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::Buttons;
+using qzm_test::ClickRow;
+using qzm_test::Rows;
 
 namespace {
 
@@ -86,59 +85,9 @@ Slots Faces(const std::vector<int>& dataNumbers, bool portraits = false) {
     return faces;
 }
 
-void ClickRow(COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QRect area = list.visualItemRect(list.topLevelItem(row));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers, area.center());
-}
-
-QList<bool> Enabled(CRegUserDlg& users) {
-    return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
-            users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
-            users.RegisterButton().isEnabled()};
-}
-
-QStringList Names(COrgListCtrl& list) {
-    QStringList names;
-    for (int i = 0; i < list.topLevelItemCount(); ++i) {
-        names << list.topLevelItem(i)->text(0) + QLatin1Char('/') + list.topLevelItem(i)->text(1);
-    }
-    return names;
-}
-
-// Runs drive once a modal dialog is up; drive closes it. A failed check inside drive closes it too,
-// so the test ends instead of waiting for ever.
-void WhenModal(std::function<void(QWidget&)> drive) {
-    QTimer::singleShot(0, [drive] {
-        if (!QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000)) {
-            return;
-        }
-        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (modal == nullptr) {
-            return;
-        }
-        drive(*modal);
-        if (QTest::currentTestFailed() && modal->isVisible()) {
-            modal->done(QDialog::Rejected);
-        }
-    });
-}
-
 void Touch(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-}
-
-bool ShowsSelected(QWidget& dialog, const QString& name) {
-    for (const QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
-        if (view->isVisible() && view->selectionModel() != nullptr) {
-            for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
-                if (index.data().toString() == name) {
-                    return true;
-                }
-            }
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -158,13 +107,13 @@ private slots:
         list[1].dataCount = 10;
         users.RefreshUsers(list);
         page.show();
-        QCOMPARE(Names(users.List()), (QStringList{"USER001/2", "USER002/10", "USER003/2"}));
+        QCOMPARE(Rows(users), (QStringList{"USER001/2", "USER002/10", "USER003/2"}));
         //                            add   change delete delAll register
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
 
         // The user with ten registrations cannot take another.
         ClickRow(users.List(), 1);
-        QCOMPARE(Enabled(users), (QList<bool>{true, true, true, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, true, true, true, false}));
         QCOMPARE(page.SelectedUser(), 1);
         QCOMPARE(toOwner.log.last(), QStringLiteral("faces of 1"));
         page.ImagePage().ShowImages(Faces({0, 1, 2}));
@@ -174,12 +123,12 @@ private slots:
         QCOMPARE(toOwner.log.size(), 1);
         QCOMPARE(page.ImagePage().ShownCount(), 0);
         QVERIFY(!page.ImagePage().DeleteAllButton().isEnabled());
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, true, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, true, true, false}));
         QCOMPARE(page.SelectedUser(), -1);
         QCOMPARE(page.SelectedUsers(), (std::vector<int>{1, 2}));
 
         ClickRow(users.List(), 0);
-        QCOMPARE(Enabled(users), (QList<bool>{true, true, true, true, true}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, true, true, true, true}));
         QCOMPARE(toOwner.log.size(), 2);
         // A count shown for someone else leaves "Register" alone; the selected user's count rules it.
         users.SetDataCount(2, 10);
@@ -191,7 +140,7 @@ private slots:
         QVERIFY(users.RegisterButton().isEnabled());
 
         ClickRow(users.List(), 0, Qt::ControlModifier);
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, true, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, true, false}));
         QCOMPARE(fromList.log.last(), QStringLiteral("0 selected"));
         QVERIFY(!users.List().currentIndex().isValid());
 
@@ -201,7 +150,7 @@ private slots:
         toOwner.log.clear();
         users.Reset();
         QCOMPARE(users.List().topLevelItemCount(), 0);
-        QCOMPARE(Enabled(users), (QList<bool>{true, false, false, false, false}));
+        QCOMPARE(Buttons(users), (QList<bool>{true, false, false, false, false}));
         QCOMPARE(page.ImagePage().ShownCount(), 0);
         QVERIFY(toOwner.log.isEmpty());
     }
@@ -248,7 +197,7 @@ private slots:
         }
         QTEST(rows, "rows");
         QTEST(users.SelectedUser(), "selectedAfter");
-        QTEST(Enabled(users), "buttons");
+        QTEST(Buttons(users), "buttons");
         // Losing the selection is a selection change the page hears about.
         const RequestLog expected = users.SelectedUser() < 0 ? RequestLog{"0 selected"} : RequestLog{};
         QCOMPARE(requests.log, expected);
@@ -384,8 +333,8 @@ private slots:
         });
         int result = -1;
         const QString greek = QStringLiteral("Ελένη 山田 🙂");
-        WhenModal([&](QWidget& modal) {
-            QCOMPARE(&modal, &dlg);
+        qzm_test::DialogScript<CNameInputDlg> user{[&](CNameInputDlg& shown) {
+            QCOMPARE(&shown, &dlg);
             QLineEdit& edit = dlg.Edit();
             QCOMPARE(edit.selectedText(), QStringLiteral("USER002"));
             edit.clear();
@@ -397,7 +346,7 @@ private slots:
             edit.insert(greek);
             QVERIFY(!qzm_test::SaveScreenshot(dlg, QStringLiteral("name_dialog")).isEmpty());
             QTest::mouseClick(&dlg.OkButton(), Qt::LeftButton);
-        });
+        }};
         result = dlg.exec();
         QCOMPARE(result, CNameInputDlg::kResultOk);
         QCOMPARE(checked, (QStringList{"USER001", greek}));
@@ -405,8 +354,9 @@ private slots:
         QCOMPARE(messenger.Messages().size(), std::size_t(1));
         QCOMPARE(messenger.Messages()[0].id, 2110);
 
-        WhenModal([&](QWidget&) { QTest::keyClick(&dlg.Edit(), Qt::Key_Escape); });
+        user.Add([](CNameInputDlg& shown) { QTest::keyClick(&shown.Edit(), Qt::Key_Escape); });
         QCOMPARE(dlg.exec(), CNameInputDlg::kResultCancel);
+        QVERIFY(user.Done());
     }
 
     void nameDialogRefuses_data() {
@@ -475,29 +425,22 @@ private slots:
         const QString chosenPath = base + QStringLiteral("/albums/a.qzc");
 
         QStringList seen;
-        WhenModal([&](QWidget& modal) {
-            auto* file = qobject_cast<COrgFileDlg*>(&modal);
-            QVERIFY(file != nullptr);
-            COrgFileDlg& dlg = *file;
-            seen << (dlg.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
-                 << dlg.directory().absolutePath() << dlg.nameFilters().join(u';') << dlg.InitialFileName();
-            qzm_test::TypeFileNameAndAccept(dlg, chosenPath);
-        });
+        qzm_test::DialogScript<COrgFileDlg> files{[&](COrgFileDlg& dlg) {
+            seen << dlg.nameFilters().join(u';') << dlg.InitialFileName();
+            qzm_test::ChooseFile(chosenPath, &seen)(dlg);
+        }};
         const QString chosen = ChooseAlbumFile(true, QStringLiteral("./QZMAlbum.qzc"));
         QCOMPARE(chosen, chosenPath);
-        QCOMPARE(seen, (QStringList{"save", base, "Album File(*.qzc)", "QZMAlbum.qzc"}));
+        QCOMPARE(seen,
+                 (QStringList{"Album File(*.qzc)", "QZMAlbum.qzc", "save", base, base + "/QZMAlbum.qzc"}));
         Touch(chosen);
 
         seen.clear();
         bool selectedInList = false;
-        WhenModal([&](QWidget& modal) {
-            auto* file = qobject_cast<COrgFileDlg*>(&modal);
-            QVERIFY(file != nullptr);
-            COrgFileDlg& dlg = *file;
+        files.Add([&](COrgFileDlg& dlg) {
             seen << (dlg.acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
                  << dlg.directory().absolutePath() << dlg.selectedFiles();
-            selectedInList =
-                QTest::qWaitFor([&] { return ShowsSelected(dlg, QStringLiteral("a.qzc")); }, 5000);
+            selectedInList = qzm_test::ShowsSelected(dlg, QStringLiteral("a.qzc"));
             QDir::setCurrent(base + QStringLiteral("/elsewhere"));
             dlg.reject();
         });
@@ -505,6 +448,7 @@ private slots:
         QCOMPARE(seen, (QStringList{"open", base + "/albums", chosenPath}));
         QVERIFY(selectedInList);
         QCOMPARE(QDir::currentPath(), base);
+        QVERIFY(files.Done());
     }
 
     // The page as a user sees it with two users, one selected with five faces, and the live image.

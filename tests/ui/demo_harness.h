@@ -5,17 +5,14 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "core/demo_controller.h"
 #include "device/simulated_port.h"
+#include "dialog_script.h"
 #include "scripted_messenger.h"
 #include "sim/pty_module_host.h"
 #include "test_folder.h"
@@ -23,7 +20,6 @@
 #include "ui/exec_func_select_dlg.h"
 #include "ui/execute_dlg.h"
 #include "ui/qzm_demo_dlg.h"
-#include "ui/setting_dlg.h"
 
 namespace qzm_test {
 
@@ -62,25 +58,13 @@ private:
     std::atomic<bool> unplugged_{false};  // set by the test, read where the controller reconnects
 };
 
-// Runs action on the window thread as soon as the settings dialog is up (it makes its buttons when it
-// opens). The poll stops first: the action may run an event loop, in which it would fire again.
-inline void WhenSettingsShown(qzm::CSettingDlg& settings, std::function<void()> action) {
-    auto* poll = new QTimer(&settings);
-    QObject::connect(poll, &QTimer::timeout, [poll, &settings, action] {
-        if (!settings.isVisible() || settings.OkButton() == nullptr)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        action();
-    });
-    poll->start(20);
-}
-
-inline std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+// Faults of a module that answers command with the response code code. (The emulator still
+// carries the command out.)
+inline qzm::ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
+    qzm::ModuleFaults faults;
+    faults.onlyCommand = command;
+    faults.responseCode = code;
+    return faults;
 }
 
 struct DemoHarness {
@@ -106,9 +90,11 @@ struct DemoHarness {
                controller->ApplyAllSettings(controller->Read().detection).ok();
     }
 
-    // The main window, shown, once its start-up work has ended.
-    std::unique_ptr<qzm::CQZMDemoDlg> OpenMainWindow() {
-        auto dialog = std::make_unique<qzm::CQZMDemoDlg>(*controller, messenger, worker);
+    // The main window, shown, once its start-up work has ended. Its messages go to the scripted
+    // messenger, or through shownThrough (message boxes that a test answers as a user would).
+    std::unique_ptr<qzm::CQZMDemoDlg> OpenMainWindow(qzm::CMessenger* shownThrough = nullptr) {
+        auto dialog = std::make_unique<qzm::CQZMDemoDlg>(
+            *controller, shownThrough != nullptr ? *shownThrough : messenger, worker);
         QSignalSpy started(dialog.get(), &qzm::CQZMDemoDlg::StartupFinished);
         dialog->show();
         if (!started.wait(15000))

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include "demo_harness.h"
 #include "present/overlay_geometry.h"
@@ -22,7 +21,7 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
-using qzm_test::WhenSettingsShown;
+using qzm_test::DialogScript;
 
 namespace {
 
@@ -142,14 +141,14 @@ private slots:
         QSize shotSize;
         QSize settingsSize;
         bool okSharp = false;
-        WhenSettingsShown(settings, [&] {
+        DialogScript<CSettingDlg> user{[&](CSettingDlg&) {
             const QImage shot = Shot(settings);
             shotSize = shot.size();
             settingsSize = settings.size();
             okSharp = DrawnAtDeviceResolution(PartOf(shot, settings, *settings.OkButton()));
             qzm_test::SaveScreenshot(settings, QStringLiteral("high_density_settings"));
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         QCOMPARE(shotSize, settingsSize * kRatio);
         QVERIFY(okSharp);

@@ -14,7 +14,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
 #include "demo_harness.h"
 #include "ui/exec_func_select_dlg.h"
@@ -30,7 +29,7 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
-using qzm_test::WhenSettingsShown;
+using qzm_test::DialogScript;
 
 namespace {
 
@@ -123,14 +122,14 @@ private slots:
 
         CSettingDlg& settings = dialog->SettingsDialog();
         QStringList unnamed;
-        WhenSettingsShown(settings, [&] {
+        DialogScript<CSettingDlg> user{[&](CSettingDlg&) {
             for (int tab = 0; tab < settings.Tabs()->count(); ++tab) {
                 settings.Tabs()->setCurrentIndex(tab);
                 for (const QString& widget : Unnamed(settings))
                     unnamed << settings.Tabs()->tabText(tab) + QStringLiteral(": ") + widget;
             }
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
         QVERIFY(demo.messenger.Messages().empty());
@@ -169,14 +168,14 @@ private slots:
         CSettingDlg& settings = dialog->SettingsDialog();
         QStringList general;
         QStringList device;
-        WhenSettingsShown(settings, [&] {
+        DialogScript<CSettingDlg> user{[&](CSettingDlg&) {
             Activate(settings);  // shown is not yet active on a loaded machine
             QTabBar* bar = settings.Tabs()->tabBar();
             general = TabChain(*bar);
             settings.Tabs()->setCurrentIndex(1);
             device = TabChain(*bar);
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QTest::mouseClick(panel.SettingsButton(), Qt::LeftButton);
         QCOMPARE(general, (QStringList{"General", "Log output", "OK", "Cancel"}));
         QCOMPARE(device, (QStringList{"Device", "Camera angle", "Connect on startup", "OK", "Cancel"}));
@@ -228,18 +227,16 @@ private slots:
         ModuleFaults silent;
         silent.silent = true;
         demo.Host().SetFaults(silent);
-        bool sawWait = false;
-        QTimer::singleShot(200, dialog.get(), [&] {
-            sawWait = dialog->WaitDialog().isVisible();
+        DialogScript<CWaitDlg> waiting{[&](CWaitDlg& wait) {
+            QCOMPARE(&wait, &dialog->WaitDialog());
             // Even with the main window active, as a window manager might leave it.
-            for (QWidget* target :
-                 {static_cast<QWidget*>(&dialog->WaitDialog()), static_cast<QWidget*>(dialog.get())}) {
+            for (QWidget* target : {static_cast<QWidget*>(&wait), static_cast<QWidget*>(dialog.get())}) {
                 Press(*target, Qt::Key_F6);
                 Press(*target, Qt::Key_2, Qt::ControlModifier);
             }
-        });
+        }};
         Press(*dialog, Qt::Key_F5);
-        QVERIFY(sawWait);
+        QVERIFY(waiting.Done());
         QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
         QVERIFY(!panel.ContinuousOn());
         QVERIFY(dialog->MainPage().isVisible());

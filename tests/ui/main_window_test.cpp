@@ -1,9 +1,9 @@
 // The program as a user drives it, against the emulated module: start-up, single and continuous
 // execution, the album page's live image, settings, faults of the module and closing.
 #include <QDir>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <map>
 
 #include "demo_harness.h"
@@ -24,8 +24,8 @@
 
 using namespace qzm;
 using qzm_test::DemoHarness;
-using qzm_test::ReadText;
-using qzm_test::WhenSettingsShown;
+using qzm_test::DialogScript;
+using qzm_test::Refusing;
 
 namespace {
 
@@ -38,13 +38,6 @@ QString LogText(CQZMDemoDlg& dialog) {
 bool WaitForExecutions(CQZMDemoDlg& dialog, int count) {
     QSignalSpy shown(&dialog, &CQZMDemoDlg::ExecutionShown);
     return QTest::qWaitFor([&] { return shown.count() >= count; }, kWaitMs);
-}
-
-ModuleFaults Refusing(std::uint8_t command, std::uint8_t code) {
-    ModuleFaults faults;
-    faults.onlyCommand = command;
-    faults.responseCode = code;
-    return faults;
 }
 
 // Runs action once, right before the first call a worker queued to the window thread is
@@ -98,7 +91,7 @@ private slots:
         QCOMPARE(app.Run(), 0);
         QVERIFY(sawWindow);
         QCOMPARE(demo.Host().Emulator().Settings().thresholds[0], std::uint16_t(500));
-        QVERIFY(ReadText("Settings.ini").find("Body=500") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("Body=500") != std::string::npos);
         QVERIFY(demo.messenger.Messages().empty());
     }
 
@@ -108,9 +101,8 @@ private slots:
         CQZMDemoApp app(*demo.controller, demo.messenger);
         bool created = false;
         connect(&app, &CQZMDemoApp::MainDialogCreated, this, [&] { created = true; });
-        QTimer::singleShot(0, this, [&] {
-            QVERIFY(QTest::qWaitFor([&] { return app.StartupDialog() && app.StartupDialog()->isVisible(); }));
-            CSettingDlg& dialog = *app.StartupDialog();
+        DialogScript<CSettingDlg> user{[&](CSettingDlg& dialog) {
+            QCOMPARE(&dialog, app.StartupDialog());
             QCOMPARE(dialog.windowTitle(), QStringLiteral("Connection settings"));
             CConnectSettingDlg& page = *dialog.ConnectPage();
             QCOMPARE(page.PortCombo().currentText(), QStringLiteral("Simulated module"));
@@ -118,8 +110,9 @@ private slots:
             QCOMPARE(page.AngleCombo().currentData().toInt(), 0);
             QVERIFY(!page.ConnectOnStartup().isChecked());
             QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QCOMPARE(app.Run(), -1);
+        QCOMPARE(user.Shown(), 1);
         QVERIFY(!created);
         QCOMPARE(demo.MessageIds(), std::vector<int>{5010});
     }
@@ -168,7 +161,7 @@ private slots:
 
         panel.ImageSizeCombo()->setCurrentIndex(panel.ImageSizeCombo()->findData(kImageNone));
         QVERIFY(WaitForExecutions(*dialog, 2));
-        QVERIFY(ReadText("Settings.ini").find("ExecuteImage=0") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("ExecuteImage=0") != std::string::npos);
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
         QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeLiveImage));
@@ -195,24 +188,24 @@ private slots:
         QVERIFY(dialog);
         CSettingDlg& settings = dialog->SettingsDialog();
         auto typeFaceThreshold = [&](const char* value) {
-            WhenSettingsShown(settings, [&settings, value] {
+            DialogScript<CSettingDlg> user{[&settings, value](CSettingDlg&) {
                 qzm_test::SaveScreenshot(settings, QStringLiteral("settings_from_main_window"));
                 settings.Tabs()->setCurrentIndex(2);
                 CRangeEdit& edit = settings.ExecPage()->ThresholdEdit(ExecSettings::kFace);
                 edit.setText(QString::fromLatin1(value));
                 QTest::mouseClick(settings.OkButton(), Qt::LeftButton);
-            });
+            }};
             QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         };
         typeFaceThreshold("650");
         QCOMPARE(demo.Host().Emulator().Settings().thresholds[2], std::uint16_t(650));
-        QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("Face=650") != std::string::npos);
         QVERIFY(dialog->Connected());
 
         demo.Host().SetFaults(Refusing(kCmdSetThreshold, 0x02));
         typeFaceThreshold("700");
         QCOMPARE(demo.controller->Read().detection.exec.threshold[ExecSettings::kFace], 650);
-        QVERIFY(ReadText("Settings.ini").find("Face=650") != std::string::npos);
+        QVERIFY(ReadFile("Settings.ini").find("Face=650") != std::string::npos);
         QCOMPARE(demo.MessageIds(), std::vector<int>{5000});
         QVERIFY(!dialog->Connected());
         demo.Host().SetFaults({});
@@ -220,11 +213,11 @@ private slots:
         typeFaceThreshold("650");
         QVERIFY(dialog->Connected());
         const std::uint64_t handled = demo.Host().CommandsHandled();
-        WhenSettingsShown(settings, [&] {
+        DialogScript<CSettingDlg> user{[&](CSettingDlg&) {
             settings.Tabs()->setCurrentIndex(2);
             settings.ExecPage()->ThresholdEdit(ExecSettings::kFace).setText(QStringLiteral("800"));
             QTest::mouseClick(settings.CancelButton(), Qt::LeftButton);
-        });
+        }};
         QTest::mouseClick(dialog->MainPage().ExecutePanel().SettingsButton(), Qt::LeftButton);
         QCOMPARE(demo.Host().CommandsHandled(), handled);
         QCOMPARE(demo.controller->Port(), CDemoController::PortState::kOpen);
@@ -421,7 +414,7 @@ private slots:
         QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
         QVERIFY(demo.controller->RegisterFace(0).ok());
         QVERIFY(demo.controller->SaveAlbumBackup().ok());
-        const std::string backup = ReadText("DB/qzcxx.qzb");
+        const std::string backup = ReadFile("DB/qzcxx.qzb");
         ModuleFaults silent;
         silent.silent = true;
         silent.onlyCommand = kCmdGetVersion;
@@ -441,7 +434,7 @@ private slots:
         QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
         dialog->close();
         QVERIFY(closed.wait(kWaitMs));
-        QCOMPARE(ReadText("DB/qzcxx.qzb"), backup);
+        QCOMPARE(ReadFile("DB/qzcxx.qzb"), backup);
         QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
         QCOMPARE(demo.MessageIds(), std::vector<int>{5213});
     }
@@ -461,6 +454,54 @@ private slots:
         QVERIFY(dialog);
         QCOMPARE(demo.MessageIds(), (std::vector<int>{5211, 5020}));
         QVERIFY(demo.messenger.Messages()[0].text.contains("(error code C4)"));
+        QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
+    }
+
+    // A start-up restore the module refuses asks, in a message box, whether to try again; Yes sends
+    // the album backup again, No goes on without. Once the module takes it, nothing more is asked.
+    void refusedRestoreTriedAgainOnYes_data() {
+        QTest::addColumn<bool>("moduleBack");
+        QTest::newRow("module back for the second try") << true;
+        QTest::newRow("module still refusing") << false;
+    }
+    void refusedRestoreTriedAgainOnYes() {
+        QFETCH(bool, moduleBack);
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
+        QVERIFY(demo.controller->RegisterFace(0).ok());
+        QVERIFY(demo.controller->SaveAlbumBackup().ok());
+        const std::uintmax_t backup = std::filesystem::file_size("DB/qzcxx.qzb");
+        demo.Host().SetFaults(Refusing(kCmdLoadAlbum, 0xC4));
+        QStringList asked;
+        std::vector<std::uint64_t> receivedAt;  // what the module had received by each question
+        auto answer = [&](QMessageBox::StandardButton button) {
+            return [&, button](QMessageBox& box) {
+                asked << box.text();
+                receivedAt.push_back(demo.Host().BytesReceived());
+                QCOMPARE(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
+                if (moduleBack)
+                    demo.Host().SetFaults({});
+                box.button(button)->click();
+            };
+        };
+        DialogScript<QMessageBox> user{answer(QMessageBox::Yes)};
+        if (!moduleBack)
+            user.Add(answer(QMessageBox::No));
+        CMessageBoxMessenger boxes;
+        auto dialog = demo.OpenMainWindow(&boxes);
+        QVERIFY(dialog);
+        const QString retry = QStringLiteral("Cannot load the Album. (error code C4)\nTry again?");
+        QCOMPARE(asked, (moduleBack ? QStringList{retry} : QStringList{retry, retry}));
+        QCOMPARE(user.Shown(), asked.size());
+        // After each Yes the module received the backup again, after the No it did not.
+        const std::uint64_t afterLast = demo.Host().BytesReceived() - receivedAt.back();
+        if (moduleBack) {
+            QVERIFY(afterLast >= backup);
+        } else {
+            QVERIFY(receivedAt[1] - receivedAt[0] >= backup);
+            QVERIFY(afterLast < backup);
+        }
         QCOMPARE(demo.controller->UserList().size(), std::size_t{1});
     }
 };

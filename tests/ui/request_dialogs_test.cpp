@@ -1,18 +1,22 @@
 // The wait and progress dialogs in front of real work on the device worker: the work starts only
 // once the dialog is up, the windows keep painting meanwhile, only the work's end closes the
-// dialog, and a flow reads as straight-line code with its messages answered by a script.
+// dialog, and the wait dialog shows its whole text; and the message box the windows ask through.
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QtMath>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "scripted_messenger.h"
+#include "dialog_script.h"
+#include "ui/messenger.h"
 #include "ui/progress_dlg.h"
 #include "ui/wait_dlg.h"
 #include "ui_test_support.h"
@@ -20,42 +24,125 @@
 using namespace qzm;
 using namespace std::chrono_literals;
 
+namespace {
+
+// The box round the pixels of area that stand out from the background: the text's ink.
+QRect Ink(const QImage& image, const QRect& area, const QColor& background) {
+    QRect ink;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < qGray(background.rgb()) - 64)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+// The ink of label's text drawn with nothing to cut it off, at the device pixel ratio.
+QRect WholeInk(const QLabel& label, qreal ratio, const QColor& background) {
+    const QFontMetrics metrics(label.font());
+    const QSize room(metrics.horizontalAdvance(label.text()) * 2, metrics.height() * 2);
+    QImage image(room * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(background);
+    QPainter painter(&image);
+    painter.setFont(label.font());
+    painter.setPen(label.palette().color(QPalette::WindowText));
+    painter.drawText(QRect(QPoint(0, 0), room), Qt::AlignCenter, label.text());
+    painter.end();
+    return Ink(image, image.rect(), background);
+}
+
+// The wait dialog as its user sees it over owner: centred over it, showing lines in order in a
+// big bold font (three times the desktop's), each line whole, inside the frame and centred.
+void CheckWaitDialog(CWaitDlg& dialog, const QWidget& owner, const QStringList& lines, const QFont& desktop) {
+    const QPoint off = dialog.frameGeometry().center() - owner.frameGeometry().center();
+    QVERIFY2(qAbs(off.x()) <= 2 && qAbs(off.y()) <= 2,
+             qPrintable(QStringLiteral("%1, %2").arg(off.x()).arg(off.y())));
+    QList<QLabel*> shown = dialog.findChildren<QLabel*>();
+    shown.removeIf([](const QLabel* line) { return !line->isVisible(); });
+    std::sort(shown.begin(), shown.end(), [](const QLabel* a, const QLabel* b) { return a->y() < b->y(); });
+    QStringList texts;
+    for (const QLabel* line : shown)
+        texts << line->accessibleName();
+    QCOMPARE(texts, lines);
+
+    const QImage shot = dialog.grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    const QColor background = dialog.palette().color(QPalette::Window);
+    const int frame = qCeil(ratio);  // the dialog's own one-unit frame
+    for (int i = 0; i < shown.size(); ++i) {
+        const QLabel& line = *shown[i];
+        QCOMPARE(line.text(), lines[i]);
+        QVERIFY(line.font().bold());
+        QCOMPARE(line.font().pointSizeF(), desktop.pointSizeF() * 3);
+        if (i > 0)
+            QVERIFY(line.geometry().top() > shown[i - 1]->geometry().bottom());
+        const QRect band(frame, qRound(line.y() * ratio), shot.width() - 2 * frame,
+                         qRound(line.height() * ratio));
+        const QRect ink = Ink(shot, band, background);
+        const QRect whole = WholeInk(line, ratio, background);
+        const int left = ink.left();
+        const int right = shot.width() - 1 - ink.right();
+        const QString seen = QStringLiteral("%1: %2 x %3 of %4 x %5, %6 left, %7 right")
+                                 .arg(line.text())
+                                 .arg(ink.width())
+                                 .arg(ink.height())
+                                 .arg(whole.width())
+                                 .arg(whole.height())
+                                 .arg(left)
+                                 .arg(right);
+        QVERIFY2(qAbs(ink.width() - whole.width()) <= 1 && qAbs(ink.height() - whole.height()) <= 1,
+                 qPrintable(seen));
+        QVERIFY2(left > frame && right > frame && qAbs(left - right) <= ink.height() / 4, qPrintable(seen));
+    }
+}
+
+}  // namespace
+
 class RequestDialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void waitDialogLayout_data() {
+    // The wait dialog as a user sees it while the work runs, at several desktop fonts (and, in the
+    // run on a dense screen, at two device pixels per unit).
+    void waitDialogShowsTheWholeText_data() {
         QTest::addColumn<int>("textId");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("one line") << 5200 << QStringList{"Please wait."};
-        QTest::newRow("two lines") << 5201 << QStringList{"Running...", "Please wait."};
-        QTest::newRow("short word keeps the minimum width") << 1002 << QStringList{"Hand"};
+        QTest::addColumn<QFont>("font");
+        for (const QFont& font : {QApplication::font(), QFont(QStringLiteral("DejaVu Sans"), 6),
+                                  QFont(QStringLiteral("DejaVu Serif"), 12)}) {
+            const QByteArray name = (font.family() + u' ' + QString::number(font.pointSizeF())).toUtf8();
+            QTest::addRow("one line, %s", name.data()) << 5200 << QStringList{"Please wait."} << font;
+            QTest::addRow("two lines, %s", name.data())
+                << 5202 << QStringList{"Terminating...", "Do not turn off the QZM."} << font;
+            QTest::addRow("a short word, %s", name.data()) << 1002 << QStringList{"Hand"} << font;
+        }
     }
-    void waitDialogLayout() {
+    void waitDialogShowsTheWholeText() {
         QFETCH(int, textId);
         QFETCH(QStringList, lines);
+        QFETCH(QFont, font);
+        struct DesktopFont {
+            explicit DesktopFont(const QFont& font) { QApplication::setFont(font); }
+            ~DesktopFont() { QApplication::setFont(before); }
+            const QFont before = QApplication::font();
+        } desktop(font);
         CDeviceWorker worker;
-        CWaitDlg dlg(worker);
-        dlg.SetTextId(textId);
-        QList<QLabel*> shown = dlg.findChildren<QLabel*>();
-        QCOMPARE(shown.size(), CWaitDlg::kMaxLines);
-        shown.removeIf([](const QLabel* line) { return line->isHidden(); });
-        QCOMPARE(shown.size(), lines.size());
-
-        const QFont font = shown[0]->font();
-        QVERIFY(font.bold());
-        QCOMPARE(font.pointSizeF(), dlg.font().pointSizeF() * 3);
-        const QFontMetrics metrics(font);
-        const int height = metrics.size(Qt::TextSingleLine, lines[0]).height();
-        int width = 208;
-        for (const QString& line : lines) {
-            width = std::max(width, metrics.size(Qt::TextSingleLine, line).width());
-        }
-        for (int i = 0; i < shown.size(); ++i) {
-            QCOMPARE(shown[i]->accessibleName(), lines[i]);
-            QCOMPARE(shown[i]->geometry(), QRect(16, 16 + i * height, width, height));
-        }
-        QCOMPARE(dlg.size(), QSize(width + 32, std::max(64, 16 + int(lines.size()) * height + 16)));
+        QWidget owner;
+        owner.setGeometry(60, 40, 640, 480);
+        owner.show();
+        CWaitDlg dlg(worker, &owner);
+        std::atomic<bool> looked{false};
+        qzm_test::DialogScript<CWaitDlg> user{[&](CWaitDlg& shown) {
+            CheckWaitDialog(shown, owner, lines, font);
+            looked = true;
+        }};
+        RunWaiting(dlg, textId, [&] {
+            for (int i = 0; i < 500 && !looked; ++i)
+                std::this_thread::sleep_for(10ms);
+        });
+        QVERIFY(looked);
     }
 
     // Half a second of work: a timer of the window thread goes on firing, the dialog is up from
@@ -141,41 +228,16 @@ private slots:
         QCOMPARE(dlg.height(), bar->geometry().bottom() + 1 + 24);
     }
 
-    // A retry loop written the way the windows write it: the work fails, the user is asked,
-    // answers Yes once and No the second time.
-    void failedWorkAskedAndRetried() {
-        CDeviceWorker worker;
-        CWaitDlg dlg(worker);
-        CScriptedMessenger messenger;
-        messenger.Script({MsgAnswer::kYes, MsgAnswer::kNo});
-        int attempts = 0;
-        for (;;) {
-            ++attempts;
-            const int response = RunWaiting(dlg, 5201, [] { return 0x20; });
-            if (messenger.ShowMessage(5211, MsgIcon::kInformation, MsgButtons::kYesNo, response) !=
-                MsgAnswer::kYes) {
-                break;
-            }
-        }
-        QCOMPARE(attempts, 2);
-        QCOMPARE(messenger.Messages().size(), std::size_t{2});
-        QCOMPARE(messenger.Messages()[1].text,
-                 QStringLiteral("Cannot load the Album. (error code 20)\nTry again?"));
-        QCOMPARE(messenger.Unscripted(), 0);
-    }
-
     void messageBoxShowsTextIconAndButtons() {
         CMessageBoxMessenger messenger;
         QString text;
         int icon = -1;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box != nullptr);
-            text = box->text();
-            icon = box->icon();
-            QCOMPARE(box->windowTitle(), QStringLiteral("QZM-K Demo"));
-            box->button(QMessageBox::No)->click();
-        });
+        qzm_test::DialogScript<QMessageBox> user{[&](QMessageBox& box) {
+            text = box.text();
+            icon = box.icon();
+            QCOMPARE(box.windowTitle(), QStringLiteral("QZM-K Demo"));
+            box.button(QMessageBox::No)->click();
+        }};
         QCOMPARE(messenger.ShowMessage(5020, MsgIcon::kWarning, MsgButtons::kYesNo), MsgAnswer::kNo);
         QCOMPARE(text, UiText(5020));
         QCOMPARE(icon, int(QMessageBox::Warning));

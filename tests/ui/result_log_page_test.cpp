@@ -13,7 +13,6 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "files/demo_logger.h"
@@ -48,13 +47,6 @@ std::string Block(const Functions& functions, const CExecResult& result, int res
     input.result = &result;
     input.users = users;
     return FormatResultBlock(input);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The one daily result log in ./Log.

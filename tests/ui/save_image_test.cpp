@@ -5,9 +5,9 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include "demo_harness.h"
+#include "dialog_script.h"
 #include "present/overlay_geometry.h"
 #include "ui/exec_func_select_dlg.h"
 #include "ui/execute_dlg.h"
@@ -16,43 +16,11 @@
 #include "ui_test_support.h"
 
 using namespace qzm;
+using qzm_test::ChooseFile;
 using qzm_test::DemoHarness;
-using qzm_test::ReadText;
+using qzm_test::DialogScript;
 
 namespace {
-
-// Runs action on the window thread once a widget of type T is the active modal or popup widget.
-template <class T>
-void WhenShown(QObject* owner, std::function<void(T&)> action) {
-    auto* poll = new QTimer(owner);
-    QObject::connect(poll, &QTimer::timeout, [poll, action] {
-        QWidget* up = QApplication::activePopupWidget();
-        if (up == nullptr)
-            up = QApplication::activeModalWidget();
-        auto* shown = qobject_cast<T*>(up);
-        if (shown == nullptr || !shown->isVisible())
-            return;
-        // Stopped first: the action may run a dialog's event loop, in which the timer would fire.
-        poll->stop();
-        poll->deleteLater();
-        action(*shown);
-    });
-    poll->start(20);
-}
-
-// Where a file dialog started and what it proposed; it then saves to the given path.
-struct FileDialogSeen {
-    QString folder;
-    QString name;
-};
-
-void SaveThroughDialog(QObject* owner, const QString& path, FileDialogSeen* seen) {
-    WhenShown<QFileDialog>(owner, [path, seen](QFileDialog& dialog) {
-        const QFileInfo proposed(dialog.selectedFiles().value(0));
-        *seen = {dialog.directory().absolutePath(), proposed.fileName()};
-        qzm_test::TypeFileNameAndAccept(dialog, path);
-    });
-}
 
 int CountColour(const QImage& image, const OverlayColour& colour) {
     const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);
@@ -88,24 +56,28 @@ private slots:
 
         const QString folder = QString::fromStdString((demo.folder.path() / "pictures").string());
         QVERIFY(QDir().mkpath(folder));
-        FileDialogSeen first;
+        // What each file dialog offered: "save", its folder and the proposed file.
+        QStringList first;
+        QStringList second;
+        DialogScript<QFileDialog> files{ChooseFile(folder + "/frame.png", &first),
+                                        ChooseFile(folder + "/results.png", &second)};
         QStringList menuTexts;
-        WhenShown<QMenu>(this, [&](QMenu& menu) {
+        DialogScript<QMenu> menus{[&](QMenu& menu) {
             for (QAction* action : menu.actions()) {
                 menuTexts << action->text();
                 QVERIFY(action->isEnabled());
             }
             // As a click on the item: the menu closes, then the item acts.
-            SaveThroughDialog(this, folder + "/frame.png", &first);
             menu.close();
             menu.actions().at(0)->trigger();
-        });
+        }};
         QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(10, 10),
                               page.Picture().mapToGlobal(QPoint(10, 10)));
         QApplication::sendEvent(&page.Picture(), &key);
         QCOMPARE(menuTexts, (QStringList{"Save image...", "Save image with results..."}));
+        QCOMPARE(first.value(0), QStringLiteral("save"));
         QVERIFY(QRegularExpression(QStringLiteral("^qzm-frame-\\d{8}-\\d{6}\\.png$"))
-                    .match(first.name)
+                    .match(QFileInfo(first.value(2)).fileName())
                     .hasMatch());
 
         // As the module sent it: 320 x 240 grey, upright, no overlay.
@@ -115,11 +87,10 @@ private slots:
         QCOMPARE(frame.convertToFormat(QImage::Format_Grayscale8), page.Frame());
         QCOMPARE(CountColour(frame, kFaceColour), 0);
 
-        FileDialogSeen second;
-        SaveThroughDialog(this, folder + "/results.png", &second);
         page.BuildPictureMenu()->actions().at(1)->trigger();
-        QCOMPARE(second.folder, folder);
-        QVERIFY(second.name.startsWith("qzm-result-"));
+        QCOMPARE(second.value(1), folder);
+        QVERIFY(QFileInfo(second.value(2)).fileName().startsWith("qzm-result-"));
+        QVERIFY(files.Done());
 
         // The frame's part of the picture as shown, with the face's box drawn over it.
         const QImage results(folder + "/results.png");
@@ -127,7 +98,7 @@ private slots:
         QVERIFY(CountColour(results, kFaceColour) > 40);
         QCOMPARE(results.pixel(0, 0), frame.pixel(0, 0));
 
-        QVERIFY(ReadText("Application.ini").find("PrevImageFolder=" + folder.toStdString()) !=
+        QVERIFY(ReadFile("Application.ini").find("PrevImageFolder=" + folder.toStdString()) !=
                 std::string::npos);
         QVERIFY(demo.messenger.Messages().empty());
     }

@@ -1,7 +1,6 @@
 // The settings dialog in both forms, driven as its owner and a user drive it: values in, pages
 // edited, "Reset values" answered by the owner, OK or Cancel, values out. Screenshots of every tab
 // and of the start-up form go to the build folder.
-#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -13,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "dialog_script.h"
 #include "settings_test_support.h"
 #include "ui/setting_dlg.h"
 #include "ui_test_support.h"
@@ -43,16 +43,10 @@ ExecSettings DefaultExecSettings() {
     return {{500, 500, 500, 500}, {{30, 8192}, {40, 8192}, {64, 8192}}, 0, 0};
 }
 
-// Runs whileOpen inside the dialog's modal loop. A dialog still open afterwards (a check failed
-// before OK or Cancel) is cancelled, so that the test cannot hang.
+// Runs whileOpen once the dialog is up, as its user; whileOpen closes it.
 int ShowAndDo(CSettingDlg& dlg, const std::vector<std::string>& ports, SettingForm form, int deviceType,
               const std::function<void()>& whileOpen) {
-    QTimer::singleShot(0, &dlg, [&] {
-        whileOpen();
-        if (dlg.isVisible()) {
-            dlg.reject();
-        }
-    });
+    qzm_test::DialogScript<CSettingDlg> user{[&](CSettingDlg&) { whileOpen(); }};
     return dlg.ShowModal(ports, form, deviceType);
 }
 
@@ -199,6 +193,7 @@ private slots:
         ShowAndDo(dlg, {}, SettingForm::kNormal, kDeviceTypeBasic, [&] {
             QCOMPARE(Named<CRangeEdit>(dlg, QStringLiteral("Hand threshold"))->text(), QStringLiteral("550"));
             QVERIFY(!Named<QCheckBox>(dlg, QStringLiteral("Log output"))->isChecked());
+            dlg.CancelButton()->click();
         });
     }
 

@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
 #include <algorithm>
 
 #include "ui/org_list_ctrl.h"
+#include "ui/reg_user_dlg.h"
 #include "ui/regist_img_page.h"
 
 namespace qzm_test {
@@ -45,6 +45,21 @@ QImage Grab(QWidget& widget) {
     return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+QStringList Rows(qzm::CRegUserDlg& users) {
+    QStringList rows;
+    for (int i = 0; i < users.List().topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = users.List().topLevelItem(i);
+        rows << row->text(0) + QLatin1Char('/') + row->text(1);
+    }
+    return rows;
+}
+
+QList<bool> Buttons(qzm::CRegUserDlg& users) {
+    return {users.AddUserButton().isEnabled(), users.ChangeNameButton().isEnabled(),
+            users.DeleteUserButton().isEnabled(), users.DeleteAllButton().isEnabled(),
+            users.RegisterButton().isEnabled()};
+}
+
 void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers) {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers,
                       list.visualItemRect(list.topLevelItem(row)).center());
@@ -75,15 +90,6 @@ void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoin
     QMouseEvent event(type, QPointF(pos), QPointF(widget.mapToGlobal(pos)),
                       type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
-}
-
-void TypeFileNameAndAccept(QFileDialog& dialog, const QString& path) {
-    dialog.selectFile(path);
-    // selectFile leaves the name field alone while it has the focus; there a user would type.
-    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (name != nullptr && name->hasFocus())
-        name->setText(path);
-    static_cast<QDialog&>(dialog).accept();  // QFileDialog's own accept, which asks before overwriting
 }
 
 }  // namespace qzm_test

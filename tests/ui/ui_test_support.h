@@ -1,13 +1,13 @@
-// Shared by the window tests: the registry of Qt Test classes that main runs, screenshots, and
-// mouse events sent straight to a widget.
+// Shared by the window tests: the registry of Qt Test classes that main runs, screenshots, what
+// the album page's user list shows, and mouse events sent straight to a widget.
 #pragma once
 
 #include <QEvent>
-#include <QFileDialog>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -17,6 +17,7 @@
 namespace qzm {
 class COrgListCtrl;
 class CRegistImgPage;
+class CRegUserDlg;
 }  // namespace qzm
 
 namespace qzm_test {
@@ -38,6 +39,11 @@ QString SaveScreenshot(QWidget& widget, const QString& name);
 // The widget as drawn, at one image pixel per widget pixel.
 QImage Grab(QWidget& widget);
 
+// The user list's rows as it shows them: "name/count".
+QStringList Rows(qzm::CRegUserDlg& users);
+// Whether the user list's buttons can be clicked: add, change name, delete, delete all, register.
+QList<bool> Buttons(qzm::CRegUserDlg& users);
+
 // Clicks a row of the list, with modifiers held.
 void ClickRow(qzm::COrgListCtrl& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Clicks the face in cell of the strip (no scrolling).
@@ -47,10 +53,6 @@ int HighlightedPixels(qzm::COrgListCtrl& list, int row);
 
 // Sends a mouse event of type to the widget at pos with the given button held.
 void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, QPoint pos);
-
-// Chooses path in a file dialog and accepts it, typing it into the name field where that has the
-// focus (whether it does depends on the window being active).
-void TypeFileNameAndAccept(QFileDialog& dialog, const QString& path);
 
 }  // namespace qzm_test
 
