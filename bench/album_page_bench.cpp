@@ -20,10 +20,10 @@
 #include "sim/emulator_album.h"
 #include "ui/demo_harness.h"
 #include "ui/dialog_script.h"
-#include "ui/org_file_dlg.h"
-#include "ui/progress_dlg.h"
-#include "ui/reg_user_dlg.h"
-#include "ui/regist_dlg.h"
+#include "ui/dialogs/org_file_dlg.h"
+#include "ui/dialogs/progress_dlg.h"
+#include "ui/pages/reg_user_dlg.h"
+#include "ui/pages/regist_dlg.h"
 
 using namespace qzm;
 

@@ -9,7 +9,7 @@
 
 #include "core/settings_store.h"
 #include "test_folder.h"
-#include "ui/result_log_dlg.h"
+#include "ui/pages/result_log_dlg.h"
 
 namespace {
 

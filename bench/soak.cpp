@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "demo_harness.h"
-#include "ui/exec_func_select_dlg.h"
-#include "ui/execute_dlg.h"
-#include "ui/state_bmp_button.h"
+#include "ui/controls/state_bmp_button.h"
+#include "ui/pages/exec_func_select_dlg.h"
+#include "ui/pages/execute_dlg.h"
 
 namespace {
 

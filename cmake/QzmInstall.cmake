@@ -12,7 +12,7 @@ if(TARGET qzm_ui)
   # The icon is the mark the windows paint, written at build time in the theme's sizes.
   set(QZM_ICON_SIZES 16 24 32 48 64 128 256)
   set(qzm_icon_folder ${CMAKE_BINARY_DIR}/icons/hicolor)
-  add_executable(qzm-make-icons ${CMAKE_SOURCE_DIR}/ui/make_icons.cpp ${CMAKE_SOURCE_DIR}/ui/qt_sanitizer_options.cpp)
+  add_executable(qzm-make-icons ${CMAKE_SOURCE_DIR}/ui/app/make_icons.cpp ${CMAKE_SOURCE_DIR}/ui/app/qt_sanitizer_options.cpp)
   target_link_libraries(qzm-make-icons PRIVATE qzm_ui)
   set_target_properties(qzm-make-icons PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
   set(qzm_icons)

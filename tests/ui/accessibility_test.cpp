@@ -8,13 +8,13 @@
 
 #include "demo_harness.h"
 #include "dialog_script.h"
-#include "ui/exec_setting_dlg.h"
-#include "ui/image_dlg.h"
-#include "ui/name_input_dlg.h"
-#include "ui/org_file_dlg.h"
-#include "ui/regist_dlg.h"
-#include "ui/result_log_dlg.h"
-#include "ui/setting_dlg.h"
+#include "ui/dialogs/exec_setting_dlg.h"
+#include "ui/dialogs/name_input_dlg.h"
+#include "ui/dialogs/org_file_dlg.h"
+#include "ui/dialogs/setting_dlg.h"
+#include "ui/pages/image_dlg.h"
+#include "ui/pages/regist_dlg.h"
+#include "ui/pages/result_log_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

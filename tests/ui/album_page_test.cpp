@@ -13,9 +13,9 @@
 #include "sim/emulated_scene.h"
 #include "sim/scene_painter.h"
 #include "test_folder.h"
-#include "ui/name_input_dlg.h"
-#include "ui/org_file_dlg.h"
-#include "ui/regist_dlg.h"
+#include "ui/dialogs/name_input_dlg.h"
+#include "ui/dialogs/org_file_dlg.h"
+#include "ui/pages/regist_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -42,10 +42,14 @@ class Requests : public QObject {
 public:
     explicit Requests(CRegistDlg& page) {
         const std::pair<void (CRegistDlg::*)(), const char*> named[] = {
-            {&CRegistDlg::OpenAlbumRequested, "open album"},   {&CRegistDlg::SaveAlbumRequested, "save album"},
-            {&CRegistDlg::AddUserRequested, "add user"},       {&CRegistDlg::RenameUserRequested, "rename user"},
-            {&CRegistDlg::DeleteUsersRequested, "delete users"}, {&CRegistDlg::DeleteAllUsersRequested, "delete all users"},
-            {&CRegistDlg::RegisterFaceRequested, "register"},  {&CRegistDlg::DeleteImageRequested, "delete image"},
+            {&CRegistDlg::OpenAlbumRequested, "open album"},
+            {&CRegistDlg::SaveAlbumRequested, "save album"},
+            {&CRegistDlg::AddUserRequested, "add user"},
+            {&CRegistDlg::RenameUserRequested, "rename user"},
+            {&CRegistDlg::DeleteUsersRequested, "delete users"},
+            {&CRegistDlg::DeleteAllUsersRequested, "delete all users"},
+            {&CRegistDlg::RegisterFaceRequested, "register"},
+            {&CRegistDlg::DeleteImageRequested, "delete image"},
             {&CRegistDlg::DeleteAllImagesRequested, "delete all images"}};
         for (const auto& [signal, name] : named)
             connect(&page, signal, this, [this, name = name] { log << QString::fromLatin1(name); });
@@ -240,8 +244,9 @@ private slots:
             QVERIFY2(button->isEnabled(), qPrintable(button->text()));
             QTest::mouseClick(button, Qt::LeftButton);
         }
-        QCOMPARE(toOwner.log, (RequestLog{"open album", "save album", "add user", "rename user", "delete users",
-                                          "delete all users", "register", "delete image", "delete all images"}));
+        QCOMPARE(toOwner.log,
+                 (RequestLog{"open album", "save album", "add user", "rename user", "delete users",
+                             "delete all users", "register", "delete image", "delete all images"}));
     }
 
     // A page narrower than ten faces: the strip scrolls, a click picks the face under the pointer

@@ -11,14 +11,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "ui/exec_func_select_dlg.h"
-#include "ui/org_combo_box.h"
-#include "ui/org_list_ctrl.h"
-#include "ui/org_rich_edit.h"
-#include "ui/range_edit.h"
-#include "ui/skins.h"
-#include "ui/state_bmp_button.h"
-#include "ui/ui_text.h"
+#include "ui/controls/org_combo_box.h"
+#include "ui/controls/org_list_ctrl.h"
+#include "ui/controls/org_rich_edit.h"
+#include "ui/controls/range_edit.h"
+#include "ui/controls/skins.h"
+#include "ui/controls/state_bmp_button.h"
+#include "ui/controls/ui_text.h"
+#include "ui/pages/exec_func_select_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

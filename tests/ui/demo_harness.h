@@ -16,10 +16,10 @@
 #include "scripted_messenger.h"
 #include "sim/pty_module_host.h"
 #include "test_folder.h"
-#include "ui/device_worker.h"
-#include "ui/exec_func_select_dlg.h"
-#include "ui/execute_dlg.h"
-#include "ui/qzm_demo_dlg.h"
+#include "ui/app/device_worker.h"
+#include "ui/app/qzm_demo_dlg.h"
+#include "ui/pages/exec_func_select_dlg.h"
+#include "ui/pages/execute_dlg.h"
 
 namespace qzm_test {
 

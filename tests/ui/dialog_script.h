@@ -16,7 +16,7 @@
 #include <initializer_list>
 #include <type_traits>
 
-#include "ui/name_input_dlg.h"
+#include "ui/dialogs/name_input_dlg.h"
 
 namespace qzm_test {
 

@@ -5,7 +5,7 @@
 #include "demo_harness.h"
 #include "device/qzm_frame.h"
 #include "page_results.h"
-#include "ui/execution_session.h"
+#include "ui/app/execution_session.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -35,7 +35,8 @@ private slots:
         connect(&session, &CExecutionSession::Executed, this,
                 [&](const ExecutionReport& report) { reports.push_back(report); });
         connect(&session, &CExecutionSession::RateChanged, this, [&](double rate) { rates.push_back(rate); });
-        connect(&session, &CExecutionSession::RefusedWhileExecuting, this, [&](int code) { refusals.push_back(code); });
+        connect(&session, &CExecutionSession::RefusedWhileExecuting, this,
+                [&](int code) { refusals.push_back(code); });
         connect(&session, &CExecutionSession::ExecutionFailed, this,
                 [&](const DeviceOutcome& outcome) { failures.push_back(outcome); });
         connect(&session, &CExecutionSession::LiveImage, this,

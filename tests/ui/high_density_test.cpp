@@ -9,14 +9,14 @@
 
 #include "demo_harness.h"
 #include "present/overlay_geometry.h"
-#include "ui/exec_func_select_dlg.h"
-#include "ui/execute_dlg.h"
-#include "ui/image_dlg.h"
-#include "ui/reg_preview_dlg.h"
-#include "ui/regist_dlg.h"
-#include "ui/result_log_dlg.h"
-#include "ui/setting_dlg.h"
-#include "ui/state_bmp_button.h"
+#include "ui/controls/state_bmp_button.h"
+#include "ui/dialogs/setting_dlg.h"
+#include "ui/pages/exec_func_select_dlg.h"
+#include "ui/pages/execute_dlg.h"
+#include "ui/pages/image_dlg.h"
+#include "ui/pages/reg_preview_dlg.h"
+#include "ui/pages/regist_dlg.h"
+#include "ui/pages/result_log_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

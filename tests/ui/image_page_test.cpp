@@ -4,8 +4,8 @@
 
 #include "page_results.h"
 #include "present/overlay_geometry.h"
-#include "ui/image_dlg.h"
-#include "ui/skins.h"
+#include "ui/controls/skins.h"
+#include "ui/pages/image_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

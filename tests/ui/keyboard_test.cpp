@@ -16,15 +16,15 @@
 #include <QTest>
 
 #include "demo_harness.h"
-#include "ui/exec_func_select_dlg.h"
-#include "ui/execute_dlg.h"
-#include "ui/image_dlg.h"
-#include "ui/regist_dlg.h"
-#include "ui/regist_img_page.h"
-#include "ui/result_log_dlg.h"
-#include "ui/setting_dlg.h"
-#include "ui/state_bmp_button.h"
-#include "ui/wait_dlg.h"
+#include "ui/controls/state_bmp_button.h"
+#include "ui/dialogs/setting_dlg.h"
+#include "ui/dialogs/wait_dlg.h"
+#include "ui/pages/exec_func_select_dlg.h"
+#include "ui/pages/execute_dlg.h"
+#include "ui/pages/image_dlg.h"
+#include "ui/pages/regist_dlg.h"
+#include "ui/pages/regist_img_page.h"
+#include "ui/pages/result_log_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

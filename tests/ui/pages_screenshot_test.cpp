@@ -5,8 +5,8 @@
 
 #include "page_results.h"
 #include "test_folder.h"
-#include "ui/image_dlg.h"
-#include "ui/result_log_dlg.h"
+#include "ui/pages/image_dlg.h"
+#include "ui/pages/result_log_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "dialog_script.h"
-#include "ui/messenger.h"
-#include "ui/progress_dlg.h"
-#include "ui/wait_dlg.h"
+#include "ui/dialogs/messenger.h"
+#include "ui/dialogs/progress_dlg.h"
+#include "ui/dialogs/wait_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

@@ -7,8 +7,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
 #include <filesystem>
@@ -20,8 +20,8 @@
 #include "page_results.h"
 #include "present/result_text.h"
 #include "test_folder.h"
-#include "ui/image_dlg.h"
-#include "ui/result_log_dlg.h"
+#include "ui/pages/image_dlg.h"
+#include "ui/pages/result_log_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

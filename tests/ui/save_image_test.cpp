@@ -9,10 +9,10 @@
 #include "demo_harness.h"
 #include "dialog_script.h"
 #include "present/overlay_geometry.h"
-#include "ui/exec_func_select_dlg.h"
-#include "ui/execute_dlg.h"
-#include "ui/image_dlg.h"
-#include "ui/state_bmp_button.h"
+#include "ui/controls/state_bmp_button.h"
+#include "ui/pages/exec_func_select_dlg.h"
+#include "ui/pages/execute_dlg.h"
+#include "ui/pages/image_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

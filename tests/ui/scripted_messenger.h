@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "ui/messenger.h"
+#include "ui/dialogs/messenger.h"
 
 class CScriptedMessenger : public qzm::CMessenger {
 public:

@@ -14,7 +14,7 @@
 
 #include "dialog_script.h"
 #include "settings_test_support.h"
-#include "ui/setting_dlg.h"
+#include "ui/dialogs/setting_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

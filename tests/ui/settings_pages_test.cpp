@@ -7,9 +7,9 @@
 #include <QTest>
 
 #include "settings_test_support.h"
-#include "ui/connect_setting_dlg.h"
-#include "ui/exec_setting_dlg.h"
-#include "ui/spin_ctrl.h"
+#include "ui/controls/spin_ctrl.h"
+#include "ui/dialogs/connect_setting_dlg.h"
+#include "ui/dialogs/exec_setting_dlg.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/setting_values.h"
+#include "ui/dialogs/setting_values.h"
 
 namespace qzm {
 

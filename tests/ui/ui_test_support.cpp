@@ -6,9 +6,9 @@
 #include <QTest>
 #include <algorithm>
 
-#include "ui/org_list_ctrl.h"
-#include "ui/reg_user_dlg.h"
-#include "ui/regist_img_page.h"
+#include "ui/controls/org_list_ctrl.h"
+#include "ui/pages/reg_user_dlg.h"
+#include "ui/pages/regist_img_page.h"
 
 namespace qzm_test {
 

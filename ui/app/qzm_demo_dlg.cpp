@@ -1,0 +1,461 @@
+#include "ui/app/qzm_demo_dlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QImageWriter>
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "qzm_version.h"
+#include "ui/app/album_flows.h"
+#include "ui/app/device_worker.h"
+#include "ui/controls/artwork.h"
+#include "ui/controls/logo_button.h"
+#include "ui/controls/skins.h"
+#include "ui/controls/state_bmp_button.h"
+#include "ui/dialogs/messenger.h"
+#include "ui/dialogs/name_input_dlg.h"
+#include "ui/dialogs/org_file_dlg.h"
+#include "ui/dialogs/progress_dlg.h"
+#include "ui/dialogs/setting_dlg.h"
+#include "ui/dialogs/wait_dlg.h"
+#include "ui/pages/execute_dlg.h"
+#include "ui/pages/image_dlg.h"
+#include "ui/pages/regist_dlg.h"
+#include "ui/pages/result_log_dlg.h"
+
+namespace qzm {
+
+namespace {
+constexpr int kLogoMargin = 4;
+constexpr int kDefaultWidth = 1240;
+// The row of page buttons: their height and the margin above them. The logo, taller, reaches down
+// beside the row and pushes the pages below it only by what it needs more.
+constexpr int kPageButtonHeight = 28;
+constexpr int kPageButtonTop = 8;
+}  // namespace
+
+class CQZMDemoDlg::Serving {
+public:
+    explicit Serving(CQZMDemoDlg& dlg) : dlg_(dlg) { ++dlg_.serving_; }
+    ~Serving() {
+        if (--dlg_.serving_ == 0 && dlg_.closeWanted_)
+            QTimer::singleShot(0, &dlg_, &CQZMDemoDlg::CloseWindow);
+    }
+    Serving(const Serving&) = delete;
+    Serving& operator=(const Serving&) = delete;
+
+private:
+    CQZMDemoDlg& dlg_;
+};
+
+template <class Request>
+auto CQZMDemoDlg::Served(Request request) {
+    return [this, request](auto&&... args) {
+        if (closing_)
+            return;
+        const Serving serving(*this);
+        // A button's clicked(bool) serves a request that takes nothing.
+        if constexpr (std::is_invocable_v<Request, decltype(args)...>)
+            request(std::forward<decltype(args)>(args)...);
+        else
+            request();
+    };
+}
+
+CQZMDemoDlg::CQZMDemoDlg(CDemoController& controller, CMessenger& messenger, CDeviceWorker& worker,
+                         QWidget* parent)
+    : QDialog(parent),
+      controller_(controller),
+      messenger_(messenger),
+      worker_(worker),
+      deviceType_(controller.Read().deviceType) {
+    BuildWindow();
+}
+
+CQZMDemoDlg::~CQZMDemoDlg() {
+    // The loops end before the pages their results go to.
+    delete session_;
+}
+
+void CQZMDemoDlg::BuildWindow() {
+    setWindowIcon(ProgramIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    mainPage_ = new CMainOpeDlg(controller_.Settings(), this);
+    albumPage_ = new CRegistDlg(deviceType_ == kExtendedDevice, CRegUserDlg::kDefaultMaxUsers,
+                                CRegUserDlg::kDefaultMaxData, this);
+    albumPage_->hide();
+    settings_ = new CSettingDlg(this);
+    nameDialog_ = new CNameInputDlg(messenger_, this);
+    wait_ = new CWaitDlg(worker_, this);
+    progress_ = new CProgressDlg(worker_, this);
+    session_ = new CExecutionSession(
+        controller_, [this](const std::function<void()>& work) { RunWaiting(*wait_, kStrPleaseWait, work); },
+        this);
+    flows_ = new CAlbumFlows(
+        {controller_, messenger_, *session_, *albumPage_, *nameDialog_, *wait_, *progress_, this}, this);
+
+    const CDemoController::Snapshot stored = controller_.Read();
+    CResultLogDlg& log = mainPage_->ResultLog();
+    log.SetDebugLog(&logger_);
+    log.SetLogOutput(stored.outputLogFlag);
+    log.SetDeviceBusyCheck([this] { return session_->Busy(); });
+
+    mainButton_ = new CStateBmpButton(tr("Main"), this);
+    albumButton_ = new CStateBmpButton(tr("Album"), this);
+    for (CStateBmpButton* button : {mainButton_, albumButton_}) {
+        ApplySkin(*button, SkinKind::kPageButton);
+        button->setMinimumSize(96, kPageButtonHeight);
+    }
+    mainButton_->SetState(1);
+    mainButton_->setToolTip(tr("Detection: image, execution and result log"));
+    albumButton_->setToolTip(tr("Registered users, their faces and album files"));
+    logo_ = new CLogoButton(this);
+
+    // Panel as stored: switches, image size; the image page shows the frame.
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    panel.FunctionSelect().SetFunctions(stored.activeFunctions);
+    panel.SelectImageSize(stored.executeImage);
+    mainPage_->ImagePage().SetDisplayImageChecked(true);
+    PublishChoice();
+    ConnectRequests();
+    flows_->RefreshUserLists();
+
+    const QSize logoSize = logo_->size();
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(8, kPageButtonTop, 8, 0);
+    buttons->addWidget(mainButton_);
+    buttons->addWidget(albumButton_);
+    buttons->addStretch(1);
+    buttons->addSpacing(logoSize.width() + kLogoMargin);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(
+        0, std::max(0, logoSize.height() + 2 * kLogoMargin - (kPageButtonTop + kPageButtonHeight)), 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(buttons);
+    layout->addWidget(mainPage_, 1);
+    layout->addWidget(albumPage_, 1, Qt::AlignHCenter | Qt::AlignTop);
+    // Room for the log's widest lines beside the picture and the panel.
+    resize(layout->sizeHint().expandedTo(QSize(kDefaultWidth, 0)));
+    UpdateTitle(false);
+    AddShortcuts();
+}
+
+void CQZMDemoDlg::ConnectRequests() {
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    connect(&panel, &CExecuteDlg::ChoiceChanged, this, &CQZMDemoDlg::PublishChoice);
+    connect(&panel, &CExecuteDlg::ExecuteOnceClicked, this, Served([this] {
+        PublishChoice();
+        session_->ExecuteOnce();
+    }));
+    connect(&panel, &CExecuteDlg::ContinuousToggled, this, Served([this](bool on) {
+        if (!on) {
+            session_->StopContinuous();
+            return;
+        }
+        PublishChoice();
+        session_->StartContinuous();
+    }));
+    connect(&panel, &CExecuteDlg::SettingsClicked, this, Served([this] { OpenSettings(); }));
+    connect(&mainPage_->ImagePage(), &CImageDlg::SaveImageRequested, this,
+            Served([this](ImageSave which) { SaveImage(which); }));
+    connect(logo_, &CLogoButton::clicked, this, Served([this] { ShowFirmwareVersion(); }));
+    connect(mainButton_, &CStateBmpButton::clicked, this, Served([this] { ShowMainPage(); }));
+    connect(albumButton_, &CStateBmpButton::clicked, this, Served([this] { ShowAlbumPage(); }));
+
+    connect(session_, &CExecutionSession::Executed, this, &CQZMDemoDlg::ShowExecution);
+    connect(session_, &CExecutionSession::ExecutionFailed, this, &CQZMDemoDlg::OnExecutionFailed);
+    connect(session_, &CExecutionSession::RefusedWhileExecuting, this, &CQZMDemoDlg::OnRefusedWhileExecuting);
+    connect(session_, &CExecutionSession::RateChanged, &panel, &CExecuteDlg::ShowRate);
+    connect(session_, &CExecutionSession::LiveImage, this,
+            [this](const CImageData& frame) { albumPage_->Preview().SetImage(frame); });
+
+    CAlbumFlows& flows = *flows_;
+    const std::pair<void (CRegistDlg::*)(), void (CAlbumFlows::*)()> albumRequests[] = {
+        {&CRegistDlg::OpenAlbumRequested, &CAlbumFlows::OpenAlbum},
+        {&CRegistDlg::SaveAlbumRequested, &CAlbumFlows::SaveAlbum},
+        {&CRegistDlg::AddUserRequested, &CAlbumFlows::AddUser},
+        {&CRegistDlg::RenameUserRequested, &CAlbumFlows::RenameUser},
+        {&CRegistDlg::DeleteUsersRequested, &CAlbumFlows::DeleteSelectedUsers},
+        {&CRegistDlg::DeleteAllUsersRequested, &CAlbumFlows::DeleteAllUsers},
+        {&CRegistDlg::RegisterFaceRequested, &CAlbumFlows::RegisterFace},
+        {&CRegistDlg::DeleteImageRequested, &CAlbumFlows::DeleteSelectedImage},
+        {&CRegistDlg::DeleteAllImagesRequested, &CAlbumFlows::DeleteAllImages},
+    };
+    for (const auto& [request, flow] : albumRequests)
+        connect(albumPage_, request, this, Served([&flows, flow = flow] { (flows.*flow)(); }));
+    connect(albumPage_, &CRegistDlg::UserImagesWanted, this,
+            Served([&flows](int userId) { flows.ShowUserImages(userId); }));
+    connect(settings_, &CSettingDlg::DeleteAllDataRequested, this,
+            Served([&flows] { flows.DeleteAllData(); }));
+    connect(flows_, &CAlbumFlows::UserNamesChanged, this, [this](const std::vector<UserName>& names) {
+        mainPage_->ImagePage().SetUserList(names);
+        mainPage_->ResultLog().SetUserList(names);
+    });
+}
+
+void CQZMDemoDlg::AddShortcuts() {
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    const std::pair<CStateBmpButton*, QKeySequence> keys[] = {
+        {panel.ExecuteOnceButton(), QKeySequence(Qt::Key_F5)},
+        {panel.ContinuousButton(), QKeySequence(Qt::Key_F6)},
+        {mainButton_, QKeySequence(Qt::CTRL | Qt::Key_1)},
+        {albumButton_, QKeySequence(Qt::CTRL | Qt::Key_2)},
+    };
+    for (const auto& [button, key] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, button, [this, button = button] {
+            // Only where a click would reach the button: shown, enabled and not behind a modal
+            // dialog (the wait dialog runs its own event loop, in which the key would arrive).
+            QWidget* modal = QApplication::activeModalWidget();
+            if (button->isVisible() && button->isEnabled() && (modal == nullptr || modal == this))
+                button->click();
+        });
+        button->setToolTip(
+            QStringLiteral("%1 (%2)").arg(button->toolTip(), key.toString(QKeySequence::NativeText)));
+    }
+}
+
+bool CQZMDemoDlg::AlbumPageShown() const {
+    return albumPage_->isVisible() || albumButton_->State() == 1;
+}
+
+QRect CQZMDemoDlg::LogoRect() const {
+    return logo_->geometry();
+}
+
+// ---- start and end --------------------------------------------------------------------------------
+
+void CQZMDemoDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (started_)
+        return;
+    started_ = true;
+    // Once the window is up: the first device work runs in front of it.
+    QTimer::singleShot(0, this, &CQZMDemoDlg::RunStartup);
+}
+
+void CQZMDemoDlg::RunStartup() {
+    const Serving serving(*this);
+    std::string firmware;
+    int width = 0;  // the page keeps its own coordinate space when the module does not tell
+    int height = 0;
+    const DeviceOutcome version = RunWaiting(*wait_, kStrRunning, [&] {
+        DeviceOutcome outcome = controller_.GetVersionText(nullptr, &firmware);
+        if (outcome.ok())
+            controller_.GetFullImageSize(&width, &height);
+        return outcome;
+    });
+    firmware_ = firmware;
+    UpdateTitle(version.ok());
+    mainPage_->ResultLog().AddHeader(QZM_VERSION_TEXT, firmware_);
+    mainPage_->ImagePage().SetCoordinateSpace(width, height);
+    if (connected_)
+        flows_->StartupCheck();
+    else
+        messenger_.ShowUserMessage(MessageFor(version, DeviceOperation::kStartupCheck));
+    emit StartupFinished();
+}
+
+void CQZMDemoDlg::UpdateTitle(bool connected) {
+    connected_ = connected;
+    QString title = UiFormat(kStrTitle, QZM_VERSION_TEXT);
+    if (connected) {
+        const CDemoController::Snapshot stored = controller_.Read();
+        title += UiFormat(kStrTitlePort, stored.portName, stored.baudRate);
+        title += UiFormat(kStrTitleFirmware, firmware_);
+    } else {
+        title += QStringLiteral(" - ") + UiText(kStrNotConnected);
+    }
+    if (!workingFolderShown_.isEmpty())
+        title += QStringLiteral(" [%1]").arg(workingFolderShown_);
+    setWindowTitle(title);
+    // Screen readers announce the window by this name: port, firmware and "Not connected." too.
+    setAccessibleName(title);
+}
+
+void CQZMDemoDlg::SetWorkingFolderShown(const QString& folder) {
+    const QString home = QDir::homePath();
+    workingFolderShown_ = folder;
+    if (!home.isEmpty() && home != QStringLiteral("/") && folder.startsWith(home + QLatin1Char('/')))
+        workingFolderShown_ = QStringLiteral("~") + folder.mid(home.size());
+    UpdateTitle(connected_);
+}
+
+void CQZMDemoDlg::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (!closing_)
+        QTimer::singleShot(0, this, &CQZMDemoDlg::CloseWindow);
+}
+
+void CQZMDemoDlg::CloseWindow() {
+    if (closing_)
+        return;
+    // Never under a running request (an album file job, a dialog the user has open): the close
+    // waits for its end instead of taking the module away from it.
+    if (serving_ > 0) {
+        closeWanted_ = true;
+        session_->WillClose();
+        return;
+    }
+    session_->StopAll();
+    closing_ = true;
+    flows_->BackupAtClose();
+    closed_ = true;
+    emit Closed();
+    done(0);
+}
+
+void CQZMDemoDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape do not close the main window.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// ---- execution ------------------------------------------------------------------------------------
+
+void CQZMDemoDlg::PublishChoice() {
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    session_->SetChoice(panel.FunctionSelect().Requested(), panel.ImageSize());
+}
+
+void CQZMDemoDlg::ShowExecution(const ExecutionReport& report) {
+    mainPage_->ShowExecution(report);
+    emit ExecutionShown();
+}
+
+void CQZMDemoDlg::OnExecutionFailed(const DeviceOutcome& outcome) {
+    messenger_.ShowUserMessage(MessageFor(outcome, DeviceOperation::kExecution));
+    mainPage_->ExecutePanel().ResetButtons();
+}
+
+void CQZMDemoDlg::OnRefusedWhileExecuting(int responseCode) {
+    // Only while the debug logs are on: the message points at the error log.
+    if (!logger_.IsDebugEnabled())
+        return;
+    std::string errorLog = logger_.GetErrorLogFileName();
+    while (!errorLog.empty() && (errorLog.front() == '.' || errorLog.front() == '/'))
+        errorLog.erase(errorLog.begin());
+    messenger_.ShowMessage(kStrExecuteError, MsgIcon::kWarning, MsgButtons::kOk, responseCode,
+                           QDir::currentPath(), errorLog);
+}
+
+// ---- pages, settings, pictures, logo ----------------------------------------------------------------
+
+void CQZMDemoDlg::ShowAlbumPage() {
+    if (albumButton_->State() == 1)
+        return;
+    mainButton_->SetState(0);
+    albumButton_->SetState(1);
+    session_->StartLiveImage();
+    mainPage_->hide();
+    albumPage_->show();
+}
+
+void CQZMDemoDlg::ShowMainPage() {
+    if (mainButton_->State() == 1)
+        return;
+    mainButton_->SetState(1);
+    albumButton_->SetState(0);
+    session_->EndLiveImage();
+    albumPage_->hide();
+    mainPage_->show();
+}
+
+void CQZMDemoDlg::OpenSettings() {
+    CExecutionSession::Pause paused(*session_);
+    const CDemoController::Snapshot stored = controller_.Read();
+    SettingValues values;
+    values.portName = stored.portName;
+    values.baudRate = stored.baudRate;
+    values.autoConnect = stored.autoConnect;
+    values.detection = stored.detection;
+    values.logOutput = stored.outputLogFlag;
+    settings_->SetValues(values);
+    settings_->SetLogOutput(values.logOutput);
+    settings_->SetDefaults(stored.defaults);
+    // The normal form cannot change the port or the baud rate: Cancel leaves the connection alone.
+    if (settings_->ShowModal({}, SettingForm::kNormal, deviceType_) != CSettingDlg::kResultOk)
+        return;
+    const SettingValues chosen = settings_->Values();
+    if (chosen.autoConnect != stored.autoConnect)
+        controller_.SetAutoConnect(chosen.autoConnect);
+    if (chosen.logOutput != stored.outputLogFlag) {
+        controller_.SetOutputLogFlag(chosen.logOutput);
+        mainPage_->ResultLog().SetLogOutput(chosen.logOutput);
+    }
+    const DeviceOutcome applied = RunWaiting(
+        *wait_, kStrPleaseWait, [&] { return controller_.ApplyChangedSettings(chosen.detection); });
+    if (!applied.ok()) {
+        messenger_.ShowUserMessage(MessageFor(applied, DeviceOperation::kSettings));
+        mainPage_->ExecutePanel().ResetButtons();
+        session_->SetIdle();
+    }
+    UpdateTitle(applied.ok());
+}
+
+void CQZMDemoDlg::SaveImage(ImageSave which) {
+    // What is seen now: continuous execution goes on behind the file dialog.
+    CImageDlg& page = mainPage_->ImagePage();
+    const QImage picture = which == ImageSave::kWithResults ? page.ShownPicture() : page.Frame();
+    if (picture.isNull())
+        return;
+    const CSettingsStore& settings = controller_.Settings();
+    QString folder = imageFolder_;
+    if (folder.isEmpty())
+        folder = QString::fromStdString(settings.ReadPrevImageFolder());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name =
+        (which == ImageSave::kWithResults ? QStringLiteral("qzm-result-") : QStringLiteral("qzm-frame-")) +
+        stamp + QStringLiteral(".png");
+    const QString path = ChooseImageFile(folder, name, this);
+    if (path.isEmpty())
+        return;
+    QImageWriter writer(path, "png");
+    if (!writer.write(picture)) {
+        messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path,
+                               writer.errorString());
+        return;
+    }
+    imageFolder_ = QFileInfo(path).absolutePath();
+    settings.WritePrevImageFolder(imageFolder_.toStdString());
+}
+
+void CQZMDemoDlg::ShowFirmwareVersion() {
+    CExecutionSession::Pause paused(*session_);
+    std::string firmware;
+    const DeviceOutcome version =
+        RunWaiting(*wait_, kStrPleaseWait, [&] { return controller_.GetVersionText(nullptr, &firmware); });
+    if (!version.ok()) {
+        messenger_.ShowUserMessage(MessageFor(version, DeviceOperation::kQuery));
+        return;
+    }
+    messenger_.ShowMessage(kStrFirmwareVersion, MsgIcon::kInformation, MsgButtons::kOk, firmware);
+}
+
+void CQZMDemoDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    logo_->move(width() - logo_->width() - kLogoMargin, kLogoMargin);
+}
+
+}  // namespace qzm

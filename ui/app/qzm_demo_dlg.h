@@ -1,0 +1,136 @@
+// The program's main window. Pages and dialogs only show data and raise requests; this window
+// dispatches each request: executions to the execution session, registrations and album files to
+// the album flows, settings, saved pictures and the firmware version itself. Device work runs on a
+// worker while the wait or progress dialog is up, so the windows keep painting and the serial line
+// carries one command at a time.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <memory>
+#include <string>
+
+#include "core/demo_controller.h"
+#include "files/demo_logger.h"
+#include "ui/app/execution_session.h"
+#include "ui/pages/main_ope_dlg.h"
+
+namespace qzm {
+
+class CAlbumFlows;
+class CDeviceWorker;
+class CLogoButton;
+class CMessenger;
+class CNameInputDlg;
+class CProgressDlg;
+class CRegistDlg;
+class CSettingDlg;
+class CStateBmpButton;
+class CWaitDlg;
+enum class ImageSave;
+
+class CQZMDemoDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // controller, messenger and worker outlive the dialog; the controller is connected.
+    CQZMDemoDlg(CDemoController& controller, CMessenger& messenger, CDeviceWorker& worker,
+                QWidget* parent = nullptr);
+    ~CQZMDemoDlg() override;
+
+    // An installed program works in the user's data folder; the title then names it, so the user
+    // knows where settings, logs and registrations are kept. Empty (the default) names none.
+    void SetWorkingFolderShown(const QString& folder);
+
+    int Mode() const { return session_->Mode(); }
+    bool Connected() const { return connected_; }
+    bool AlbumPageShown() const;
+    QRect LogoRect() const;
+
+    CMainOpeDlg& MainPage() { return *mainPage_; }
+    CRegistDlg& AlbumPage() { return *albumPage_; }
+    CSettingDlg& SettingsDialog() { return *settings_; }
+    CNameInputDlg& NameDialog() { return *nameDialog_; }
+    CWaitDlg& WaitDialog() { return *wait_; }
+    CProgressDlg& ProgressDialog() { return *progress_; }
+    CStateBmpButton& MainButton() { return *mainButton_; }
+    CStateBmpButton& AlbumButton() { return *albumButton_; }
+    CLogoButton& Logo() { return *logo_; }
+
+signals:
+    // The start-up work (firmware version, album restore, registration check) has ended.
+    void StartupFinished();
+    // An execution was shown on the main page.
+    void ExecutionShown();
+    // The window has finished closing (album backed up, workers stopped).
+    void Closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Marks the window thread as serving one of the user's requests (or the start-up) while it
+    // lives; a close asked for meanwhile runs once the outermost one has ended.
+    class Serving;
+
+    void BuildWindow();
+    // Every request of the pages and dialogs, each served (see Serving) and ignored while closing.
+    void ConnectRequests();
+    template <class Request>
+    auto Served(Request request);
+    // F5 execute once, F6 continuous on/off, Ctrl+1 and Ctrl+2 the pages; shown in the tooltips.
+    void AddShortcuts();
+
+    // Start and end.
+    void RunStartup();
+    void UpdateTitle(bool connected);
+    void CloseWindow();
+
+    // Execution.
+    void PublishChoice();
+    void ShowExecution(const ExecutionReport& report);
+    void OnExecutionFailed(const DeviceOutcome& outcome);
+    // While the debug logs are on, a response code other than 0 is reported with the error log.
+    void OnRefusedWhileExecuting(int responseCode);
+
+    // Pages, settings, pictures, logo.
+    void ShowMainPage();
+    void ShowAlbumPage();
+    void OpenSettings();
+    // The image page's frame, or its picture with the results, into a PNG file the user chooses.
+    void SaveImage(ImageSave which);
+    void ShowFirmwareVersion();
+
+    CDemoController& controller_;
+    CMessenger& messenger_;
+    CDeviceWorker& worker_;
+    CDemoLogger logger_;
+    const int deviceType_;
+
+    CMainOpeDlg* mainPage_ = nullptr;
+    CRegistDlg* albumPage_ = nullptr;
+    CStateBmpButton* mainButton_ = nullptr;
+    CStateBmpButton* albumButton_ = nullptr;
+    CLogoButton* logo_ = nullptr;
+    CSettingDlg* settings_ = nullptr;
+    CNameInputDlg* nameDialog_ = nullptr;
+    CWaitDlg* wait_ = nullptr;
+    CProgressDlg* progress_ = nullptr;
+    CExecutionSession* session_ = nullptr;
+    CAlbumFlows* flows_ = nullptr;
+
+    std::string firmware_;
+    bool connected_ = false;
+    QString workingFolderShown_;
+    bool started_ = false;
+    bool closing_ = false;      // the close sequence is running
+    bool closed_ = false;       // it has ended: the next close request is let through
+    int serving_ = 0;           // requests being served, nested ones counted (Serving)
+    bool closeWanted_ = false;  // a close came while a request was served
+    QString imageFolder_;       // where the last picture was saved in this run
+};
+
+}  // namespace qzm

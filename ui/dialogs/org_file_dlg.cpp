@@ -1,0 +1,67 @@
+#include "ui/dialogs/org_file_dlg.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "ui/controls/ui_text.h"
+
+namespace qzm {
+
+namespace {}  // namespace
+
+COrgFileDlg::COrgFileDlg(bool forSaving, const QString& previousPath, QWidget* parent)
+    : QFileDialog(parent), workingFolder_(QDir::currentPath()) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    setNameFilters(NameFiltersFrom(UiText(kStrAlbumFilter)));
+
+    const QFileInfo previous(previousPath);
+    setDirectory(QDir::cleanPath(previous.absolutePath()));
+    // Qt's dialog selects the file in its list once the folder has been read.
+    if (forSaving || previous.isFile()) {
+        initialName_ = previous.fileName();
+        selectFile(forSaving ? QDir::cleanPath(previous.absoluteFilePath()) : initialName_);
+    }
+}
+
+COrgFileDlg::~COrgFileDlg() {
+    QDir::setCurrent(workingFolder_);
+}
+
+QStringList COrgFileDlg::NameFiltersFrom(const QString& pairs) {
+    QStringList filters;
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size() && !parts[i].isEmpty(); i += 2) {
+        const QString& label = parts[i];
+        const QString& patterns = parts[i + 1];
+        // Qt reads the patterns from the parentheses at the end of a filter.
+        const QString ending = QLatin1Char('(') + patterns + QLatin1Char(')');
+        filters << (label.endsWith(ending)
+                        ? label
+                        : label + QStringLiteral(" (") +
+                              QString(patterns).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                              QLatin1Char(')'));
+    }
+    return filters;
+}
+
+QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* parent) {
+    COrgFileDlg dialog(forSaving, previousPath, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+QString ChooseImageFile(const QString& folder, const QString& fileName, QWidget* parent) {
+    COrgFileDlg dialog(true, QDir(folder).filePath(fileName), parent);
+    dialog.setNameFilters({QStringLiteral("PNG image (*.png)")});
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace qzm
