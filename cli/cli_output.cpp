@@ -14,75 +14,6 @@ namespace {
 constexpr const char* kFunctionNames[kFunctionCount] = {
     "body", "hand", "face", "direction", "age", "gender", "gaze", "blink", "expression", "recognition"};
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string Detection(const CQZMDetectRes& d) {
-    std::ostringstream o;
-    o << "{\"x\":" << d.x << ",\"y\":" << d.y << ",\"size\":" << d.size << ",\"confidence\":" << d.confidence
-      << "}";
-    return o.str();
-}
-
-std::string UserNameOf(int userId, const std::vector<UserName>* users) {
-    if (users == nullptr)
-        return {};
-    const auto it =
-        std::find_if(users->begin(), users->end(), [&](const UserName& u) { return u.first == userId; });
-    return it != users->end() ? it->second : std::string();
-}
-
-// Estimations that were not asked for, or did not arrive, are null.
-std::string Face(const CFaceResult& f, const bool* on, const std::vector<UserName>* users) {
-    std::ostringstream o;
-    o << "{\"detection\":" << (f.detection.IsValid() ? Detection(f.detection) : "null");
-    auto part = [&](int function, const CQZMResBase& record, const std::string& body) {
-        o << ",\"" << kFunctionNames[function] << "\":" << (on[function] && record.IsValid() ? body : "null");
-    };
-    part(kFunctionDirection, f.direction,
-         "{\"yaw\":" + std::to_string(f.direction.yaw) + ",\"pitch\":" + std::to_string(f.direction.pitch) +
-             ",\"roll\":" + std::to_string(f.direction.roll) +
-             ",\"confidence\":" + std::to_string(f.direction.confidence) + "}");
-    part(kFunctionAge, f.age,
-         "{\"age\":" + std::to_string(f.age.age) + ",\"confidence\":" + std::to_string(f.age.confidence) +
-             "}");
-    part(kFunctionGender, f.gender,
-         "{\"gender\":" + std::to_string(f.gender.gender) +
-             ",\"confidence\":" + std::to_string(f.gender.confidence) + "}");
-    part(kFunctionGaze, f.gaze,
-         "{\"yaw\":" + std::to_string(f.gaze.gazeYaw) + ",\"pitch\":" + std::to_string(f.gaze.gazePitch) +
-             "}");
-    part(kFunctionBlink, f.blink,
-         "{\"left\":" + std::to_string(f.blink.left) + ",\"right\":" + std::to_string(f.blink.right) + "}");
-    std::string scores = "[";
-    for (int k = 0; k < 5; ++k)
-        scores += (k ? "," : "") + std::to_string(f.expression.scores[k]);
-    part(kFunctionExpression, f.expression,
-         "{\"top\":" + std::to_string(f.expression.topExpression) +
-             ",\"topScore\":" + std::to_string(f.expression.topScore) + ",\"scores\":" + scores +
-             "],\"degree\":" + std::to_string(f.expression.degree) + "}");
-    part(kFunctionRecognition, f.recognition,
-         "{\"userId\":" + std::to_string(f.recognition.userId) +
-             ",\"name\":" + JsonString(UserNameOf(f.recognition.userId, users)) +
-             ",\"score\":" + std::to_string(f.recognition.score) + "}");
-    o << "}";
-    return o.str();
-}
-
 }  // namespace
 
 bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& options,
@@ -134,6 +65,10 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
             options.count = static_cast<int>(count);
         } else if (arg == "--save-frames" && hasValue) {
             options.saveFramesDir = args[++i];
+        } else if (arg == "--record" && hasValue) {
+            options.recordPath = args[++i];
+        } else if (arg == "--frames") {
+            options.frames = true;
         } else {
             problem = "unknown execute option " + arg;
             return false;
@@ -167,8 +102,37 @@ bool ParseRequest(const std::string& command, const std::vector<std::string>& ar
         command == "check") {
         return count == 0 || fail(command + " takes no arguments");
     }
-    if (command == "execute")
-        return ParseExecuteOptions(args, request.execute, problem);
+    if (command == "execute") {
+        if (!ParseExecuteOptions(args, request.execute, problem))
+            return false;
+        return !request.execute.frames || !request.execute.recordPath.empty() ||
+               fail("--frames goes with --record FILE");
+    }
+    if (command == "info") {
+        if (count != 1 || args[0].empty())
+            return fail("info takes one recording file");
+        request.recording.path = args[0];
+        return true;
+    }
+    if (command == "export") {
+        RecordingOptions& r = request.recording;
+        for (std::size_t i = 0; i < count; ++i) {
+            const bool hasValue = i + 1 < count;
+            if (args[i] == "--format" && hasValue) {
+                const std::string& format = args[++i];
+                if (format != "csv" && format != "jsonl")
+                    return fail("--format takes csv or jsonl");
+                r.jsonl = format == "jsonl";
+            } else if (args[i] == "--out" && hasValue) {
+                r.out = args[++i];
+            } else if (r.path.empty() && !args[i].empty() && args[i][0] != '-') {
+                r.path = args[i];
+            } else {
+                return fail("export FILE --format csv|jsonl [--out PATH]");
+            }
+        }
+        return !r.path.empty() || fail("export FILE --format csv|jsonl [--out PATH]");
+    }
     if (command == "add-user") {
         if (count != 1 || args[0].empty())
             return fail("add-user takes one name");
@@ -205,50 +169,25 @@ bool ParseRequest(const std::string& command, const std::vector<std::string>& ar
     return count == 1 || fail(command + " takes one user number");
 }
 
-std::string ResultJson(int run, const ResultBlockInput& block, const CImageData* image) {
-    std::ostringstream o;
-    o << "{\"run\":" << run << ",\"status\":" << block.status << ",\"returnCode\":" << int(block.returnCode)
-      << ",\"responseTimeMs\":" << block.responseTimeMs << ",\"functions\":[";
-    bool first = true;
-    for (int k = 0; k < kFunctionCount; ++k) {
-        if (!block.functions[k])
+std::string CsvLine(const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string& field = fields[i];
+        if (i > 0)
+            line += ',';
+        if (field.find_first_of(",\"\r\n") == std::string::npos) {
+            line += field;
             continue;
-        o << (first ? "" : ",") << "\"" << kFunctionNames[k] << "\"";
-        first = false;
-    }
-    o << "]";
-    const bool complete = block.status == 0 && block.returnCode == 0 && block.result != nullptr;
-    auto list = [&](const char* name, int function, const std::vector<CQZMDetectRes>* records) {
-        o << ",\"" << name << "\":";
-        if (!complete || !block.functions[function]) {
-            o << "null";
-            return;
         }
-        o << "[";
-        for (std::size_t i = 0; i < records->size(); ++i)
-            o << (i ? "," : "") << Detection((*records)[i]);
-        o << "]";
-    };
-    list("bodies", kFunctionBody, complete ? &block.result->bodies : nullptr);
-    list("hands", kFunctionHand, complete ? &block.result->hands : nullptr);
-    o << ",\"faces\":";
-    if (!complete || !block.functions[kFunctionFace]) {
-        o << "null";
-    } else {
-        o << "[";
-        for (std::size_t i = 0; i < block.result->faces.size(); ++i) {
-            o << (i ? "," : "") << Face(block.result->faces[i], block.functions, block.users);
+        line += '"';
+        for (const char c : field) {
+            if (c == '"')
+                line += '"';
+            line += c;
         }
-        o << "]";
+        line += '"';
     }
-    o << ",\"image\":";
-    if (image != nullptr) {
-        o << "{\"width\":" << image->Width() << ",\"height\":" << image->Height() << "}";
-    } else {
-        o << "null";
-    }
-    o << "}";
-    return o.str();
+    return line + "\r\n";
 }
 
 std::string FramePath(const std::string& dir, int run) {

@@ -17,6 +17,15 @@ struct ExecuteOptions {
     int count = 1;
     std::string saveFramesDir;
     bool json = false;
+    std::string recordPath;  // --record FILE: every run into a recording
+    bool frames = false;     // --frames: the recording keeps the frames' grey bytes
+};
+
+// export FILE --format csv|jsonl [--out PATH], info FILE: work on a recording alone.
+struct RecordingOptions {
+    std::string path;
+    bool jsonl = false;
+    std::string out;  // "" writes to standard output
 };
 
 // Reads the arguments after "execute"; options not given keep their value. LIST is "all", "none"
@@ -32,15 +41,12 @@ struct CliRequest {
     std::string text;        // the name of add-user and rename-user, the file of album
     bool albumSave = false;  // album save, else album load
     ExecuteOptions execute;
+    RecordingOptions recording;
 };
 
 // Checks the command and every argument. False with the problem for a usage error.
 bool ParseRequest(const std::string& command, const std::vector<std::string>& args, CliRequest& request,
                   std::string& problem);
-
-// One JSON object (one line) for one execution: run, status, returnCode, responseTimeMs,
-// functions, bodies, hands, faces, image.
-std::string ResultJson(int run, const ResultBlockInput& block, const CImageData* image);
 
 // DIR/frame-NNNNNN.pgm
 std::string FramePath(const std::string& dir, int run);
@@ -52,5 +58,8 @@ std::string HexByte(unsigned value);
 std::string TrimModelText(std::string model);
 // "[#####-----]  42 %" with width marks.
 std::string ProgressBarText(double percent, int width);
+// One CSV line (RFC 4180): fields with a comma, a quote or a line break in quotes, quotes doubled,
+// ended by CR LF.
+std::string CsvLine(const std::vector<std::string>& fields);
 
 }  // namespace qzm

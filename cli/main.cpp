@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -15,6 +18,10 @@
 #include "core/demo_controller.h"
 #include "files/working_folder.h"
 #include "present/result_text.h"
+#include "qzm_version.h"
+#include "record/recorder.h"
+#include "record/recording_reader.h"
+#include "record/run_json.h"
 #include "res/string_table.h"
 #include "sim/simulated_module_port.h"
 
@@ -32,7 +39,9 @@ const char kUsage[] =
     "  ports                          list the ports, one per line (no connection)\n"
     "  version                        model text, TAB, firmware version\n"
     "  execute [--functions LIST] [--image 320x240|160x120|none] [--count N]\n"
-    "          [--save-frames DIR] [--json]\n"
+    "          [--save-frames DIR] [--json] [--record FILE [--frames]]\n"
+    "                                 --record: every run into a recording (.qzmrec); --frames keeps\n"
+    "                                 the frames in it too\n"
     "                                 LIST: all, none, or a comma-separated subset of body, hand,\n"
     "                                 face, direction, age, gender, gaze, blink, expression, recognition\n"
     "  users                          number TAB name TAB data count, one user per line\n"
@@ -43,7 +52,12 @@ const char kUsage[] =
     "  delete-data N D|all\n"
     "  delete-all\n"
     "  check                          prints match or differ (module against the PC's store)\n"
-    "  album save FILE | album load FILE\n";
+    "  album save FILE | album load FILE\n"
+    "  export FILE --format csv|jsonl [--out PATH]\n"
+    "                                 a recording as CSV (one row per detection) or JSON Lines (one\n"
+    "                                 object per run, as execute --json); no port is opened\n"
+    "  info FILE                      a recording's session, runs, time span, response times and\n"
+    "                                 detections per function; no port is opened\n";
 
 int Usage(const char* problem = nullptr) {
     if (problem)
@@ -161,6 +175,37 @@ private:
     std::thread thread_;
 };
 
+// "2026-12-10 18:40:00.123" in local time.
+std::string LocalTimeText(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[40];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(ms % 1000));
+    return text;
+}
+
+// The session a recording keeps: the module, the connection and what the runs ask for.
+RecordingSession SessionFor(CDemoController& controller, const ExecuteOptions& options,
+                            const FunctionSwitches& functions, int imageSize) {
+    const CDemoController::Snapshot stored = controller.Read();
+    RecordingSession session;
+    session.programVersion = QZM_VERSION_TEXT;
+    controller.GetVersionText(&session.model, &session.firmware);
+    session.model = TrimModelText(session.model);
+    session.port = stored.portName;
+    session.baudRate = stored.baudRate;
+    session.detection = stored.detection;
+    session.functions = functions;
+    session.imageOption = imageSize;
+    session.frames = options.frames;
+    session.startedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    return session;
+}
+
 int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
     const CDemoController::Snapshot stored = controller.Read();
     const FunctionSwitches functions = options.functions.value_or(stored.activeFunctions);
@@ -169,43 +214,106 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
         std::error_code ec;
         std::filesystem::create_directories(options.saveFramesDir, ec);
     }
+    CRecorder recorder;
+    if (!options.recordPath.empty()) {
+        std::string why;
+        if (recorder.Start(options.recordPath, SessionFor(controller, options, functions, imageSize), &why) !=
+            kRecordOk) {
+            PrintMessage("Cannot record into " + options.recordPath + " (" + why + ").");
+            return kExitFailed;
+        }
+    }
+    // The recording's end is written on every way out, and a failed write is said.
+    auto finish = [&](int exitCode) {
+        std::string why;
+        if (recorder.Stop(&why) != kRecordOk) {
+            PrintMessage("The recording stopped: " + options.recordPath + " could not be written (" + why +
+                         "). The runs recorded before are kept.");
+            return kExitFailed;
+        }
+        return exitCode;
+    };
     int exitCode = kExitOk;
-    CImageData image;
+    CImageData frame;
+    ExecutionReport report;
     for (int run = 0; run < options.count; ++run) {
-        CExecResult result;
-        const auto start = std::chrono::steady_clock::now();
-        const DeviceOutcome outcome = controller.ExecuteOnce(&image, imageSize, &result, functions);
-        const int elapsedMs = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                .count());
+        const DeviceOutcome outcome = controller.ExecuteOnce(imageSize, functions, &frame, &report);
         if (outcome.Refused())
             exitCode = kExitFailed;
         const std::vector<UserName> users = controller.UserNames();
-        ResultBlockInput block;
-        std::copy(functions.begin(), functions.end(), block.functions);
-        block.status = outcome.result;
-        block.returnCode = outcome.response;
-        block.responseTimeMs = elapsedMs;
-        block.result = &result;
-        block.users = &users;
-        const bool hasImage = outcome.ok() && imageSize != kImageNone && image.Width() > 0;
+        if (!options.recordPath.empty())
+            recorder.Add(report, users);
         if (options.json) {
-            std::printf("%s\n", ResultJson(run, block, hasImage ? &image : nullptr).c_str());
+            std::printf("%s\n", RunJsonLine(run, report, users).c_str());
         } else {
-            std::fputs(FormatResultBlock(block).c_str(), stdout);
+            std::fputs(FormatResultBlock(BlockInput(report, &users)).c_str(), stdout);
         }
         std::fflush(stdout);
         if (outcome.result != kProtocolOk)
-            return Report(outcome, DeviceOperation::kExecution);
+            return finish(Report(outcome, DeviceOperation::kExecution));
+        const bool hasImage = outcome.ok() && report.imageOption != kImageNone && report.image.Width() > 0;
         if (hasImage && !options.saveFramesDir.empty()) {
             const std::string path = FramePath(options.saveFramesDir, run);
-            if (WritePgm(path, image) != 0) {
+            if (WritePgm(path, report.image) != 0) {
                 PrintMessage("Cannot write " + path + ".");
-                return kExitFailed;
+                return finish(kExitFailed);
             }
         }
     }
-    return exitCode;
+    return finish(exitCode);
+}
+
+// export and info: the recording alone, no port and no working folder.
+int RunRecordingCommand(const CliRequest& request) {
+    const RecordingOptions& options = request.recording;
+    CRecordingReader reader;
+    std::string why;
+    if (reader.Open(options.path, &why) != kRecordOk) {
+        PrintMessage("Cannot read the recording " + options.path + ": " + why + ".");
+        return kExitFailed;
+    }
+    if (request.command == "info") {
+        const RecordingSession& s = reader.Session();
+        const RecordingSummary summary = reader.Summary();
+        std::printf("program\t%s\nmodel\t%s\nfirmware\t%s\nport\t%s\nbaud rate\t%d\nframes\t%s\n",
+                    s.programVersion.c_str(), s.model.c_str(), s.firmware.c_str(), s.port.c_str(), s.baudRate,
+                    s.frames ? "yes" : "no");
+        std::printf("started\t%s\nended\t%s\nnote\t%s\nruns\t%lld\nspan\t%.3f s\n",
+                    LocalTimeText(s.startedMs).c_str(),
+                    s.endedMs != 0 ? LocalTimeText(s.endedMs).c_str() : "(not ended cleanly)", s.note.c_str(),
+                    static_cast<long long>(summary.runs),
+                    summary.runs > 0 ? (summary.lastDoneMs - summary.firstSentMs) / 1000.0 : 0.0);
+        std::printf("response median\t%d ms\nresponse 95th percentile\t%d ms\n", summary.medianResponseMs,
+                    summary.p95ResponseMs);
+        for (const char* name : {"body", "hand", "face", "direction", "age", "gender", "gaze", "blink",
+                                 "expression", "recognition"})
+            std::printf("%s\t%lld\n", name, static_cast<long long>(summary.detections.at(name)));
+        return kExitOk;
+    }
+    std::FILE* out = options.out.empty() ? stdout : std::fopen(options.out.c_str(), "wb");
+    if (out == nullptr) {
+        PrintMessage("Cannot write " + options.out + ": " + std::strerror(errno) + ".");
+        return kExitFailed;
+    }
+    int read = kRecordOk;
+    if (options.jsonl) {
+        read = reader.ForEachRun([out](const RecordedRun& run) {
+            std::fprintf(out, "%s\n", RunJsonLine(run.number - 1, run.report, run.names).c_str());
+            return true;
+        });
+    } else {
+        std::fputs(CsvLine(CRecordingReader::DetectionColumns()).c_str(), out);
+        read = reader.ForEachDetection(
+            [out](const std::vector<std::string>& fields) { std::fputs(CsvLine(fields).c_str(), out); });
+    }
+    const bool written = std::fflush(out) == 0 && !std::ferror(out);
+    if (out != stdout && std::fclose(out) != 0)
+        return kExitFailed;
+    if (read != kRecordOk) {
+        PrintMessage("The recording " + options.path + " is damaged: it could not be read to its end.");
+        return kExitFailed;
+    }
+    return written ? kExitOk : kExitFailed;
 }
 
 // Commands that work on the PC's store alone.
@@ -327,6 +435,8 @@ int main(int argc, char** argv) {
     std::string problem;
     if (!ParseRequest(commandName, commandArgs, request, problem))
         return Usage(problem.c_str());
+    if (request.command == "export" || request.command == "info")
+        return RunRecordingCommand(request);
     if (!options.dir.empty()) {
         std::error_code ec;
         std::filesystem::current_path(options.dir, ec);

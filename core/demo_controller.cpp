@@ -43,6 +43,12 @@ DeviceOutcome PortFailure(const std::string& port, SerialError error, const std:
     return outcome;
 }
 
+std::int64_t WallClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 std::string TrimRight(std::string text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\0' ||
                              text.back() == '\r' || text.back() == '\n')) {
@@ -342,10 +348,16 @@ DeviceOutcome CDemoController::SendSettings(const DetectionSettings& wanted, Sen
     return outcome;
 }
 
-DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
-                                           const FunctionSwitches& functions) {
-    if (DeviceOutcome back = ReconnectIfLost(); !back.ok())
+DeviceOutcome CDemoController::ExecuteOnce(int imageSize, const FunctionSwitches& functions,
+                                           CImageData* frame, ExecutionReport* report) {
+    ExecutionReport& run = *report;
+    run = ExecutionReport{};
+    run.functions = functions;
+    if (DeviceOutcome back = ReconnectIfLost(); !back.ok()) {
+        run.status = back.result;
+        run.response = back.response;
         return back;
+    }
     bool functionsChanged = false;
     bool imageChanged = false;
     ExecSettings current;
@@ -361,19 +373,35 @@ DeviceOutcome CDemoController::ExecuteOnce(CImageData* image, int imageSize, CEx
         settings_.WriteActiveFunctions(functions);
     if (imageChanged)
         settings_.WriteExecuteImage(imageSize);
-    int option = imageSize;
+    run.imageOption = imageSize;
     if (imageSize == kImage320x240) {
-        image->Allocate(320, nullptr, 240, kFormatGrey8, 1);
+        frame->Allocate(320, nullptr, 240, kFormatGrey8, 1);
     } else if (imageSize == kImage160x120) {
-        image->Allocate(160, nullptr, 120, kFormatGrey8, 1);
+        frame->Allocate(160, nullptr, 120, kFormatGrey8, 1);
     } else {
-        option = kImageNone;
+        run.imageOption = kImageNone;
     }
+    const int users = UserCount();
     std::uint8_t response = 0;
+    run.sentWallMs = WallClockMs();
+    const auto sent = std::chrono::steady_clock::now();
     const int exchanged =
-        device_->Execute(option, current.sizeRange[ExecSettings::kFace].min, current.yawAngle,
-                         current.rollAngle, functions.data(), UserCount(), image, result, &response);
-    return Exchanged(exchanged, &response);
+        device_->Execute(run.imageOption, current.sizeRange[ExecSettings::kFace].min, current.yawAngle,
+                         current.rollAngle, functions.data(), users, frame, &run.result, &response);
+    const auto done = std::chrono::steady_clock::now();
+    run.doneWallMs = WallClockMs();
+    run.sentSteadyNs = std::chrono::duration_cast<std::chrono::nanoseconds>(sent.time_since_epoch()).count();
+    run.doneSteadyNs = std::chrono::duration_cast<std::chrono::nanoseconds>(done.time_since_epoch()).count();
+    run.responseTimeMs = static_cast<int>(std::chrono::duration<double, std::milli>(done - sent).count());
+    const DeviceOutcome outcome = Exchanged(exchanged, &response);
+    run.status = outcome.result;
+    run.response = outcome.response;
+    if (exchanged == kProtocolOk) {
+        const std::span<const std::uint8_t> payload = device_->Protocol().AnswerData();
+        run.payload.assign(payload.begin(), payload.end());
+        run.image = *frame;
+    }
+    return outcome;
 }
 
 DeviceOutcome CDemoController::ExecuteImageOnly(CImageData* image) {

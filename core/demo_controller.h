@@ -19,6 +19,7 @@
 #include "core/device_outcome.h"
 #include "core/settings_store.h"
 #include "device/exec_settings.h"
+#include "device/execution_report.h"
 #include "device/qzm_device.h"
 #include "device/simulated_port.h"
 #include "files/file_operate.h"
@@ -91,8 +92,12 @@ public:
     // Lost: the port vanished (an adapter pulled out); the next device operation opens it again.
     enum class PortState { kClosed, kOpen, kLost };
     PortState Port() const;
-    DeviceOutcome ExecuteOnce(CImageData* image, int imageSize, CExecResult* result,
-                              const FunctionSwitches& functions);
+    // One execution with these switches and image size (ImageOption; any other value asks for no
+    // image), the frame received into frame (the caller's buffer, reused from run to run). The
+    // report describes the run whatever its outcome; the switches and image size are stored as the
+    // ones in use.
+    DeviceOutcome ExecuteOnce(int imageSize, const FunctionSwitches& functions, CImageData* frame,
+                              ExecutionReport* report);
     // The 160 x 120 image alone, for the live image of the album page.
     DeviceOutcome ExecuteImageOnly(CImageData* image);
 

@@ -1,5 +1,6 @@
 #include "present/result_text.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "res/string_table.h"
@@ -236,6 +237,17 @@ std::string FormatHeaderBlock(const std::string& appVersion, const std::string& 
     text += firmwareVersion;
     text += '\n';
     return text;
+}
+
+ResultBlockInput BlockInput(const ExecutionReport& report, const std::vector<UserName>* users) {
+    ResultBlockInput input;
+    std::copy(report.functions.begin(), report.functions.end(), input.functions);
+    input.status = report.status;
+    input.returnCode = report.response;
+    input.responseTimeMs = report.responseTimeMs;
+    input.result = &report.result;
+    input.users = users;
+    return input;
 }
 
 }  // namespace qzm

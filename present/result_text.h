@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/execution_report.h"
 #include "device/qzm_results.h"
 
 namespace qzm {
@@ -41,6 +42,8 @@ struct ResultBlockInput {
 //    every status not otherwise named): "Communication error.";
 // and an empty line.
 std::string FormatResultBlock(const ResultBlockInput& input);
+// The block's input for one execution's report; users may be null.
+ResultBlockInput BlockInput(const ExecutionReport& report, const std::vector<UserName>* users);
 
 // The header block: separator, program version line and firmware version line.
 std::string FormatHeaderBlock(const std::string& appVersion, const std::string& firmwareVersion);

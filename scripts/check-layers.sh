@@ -4,7 +4,8 @@
 #   files, image, res: nothing      device: files image        registration: files image
 #   present: device image res files (and Qt, for the overlay drawing)
 #   core: files image device registration res                 sim: device (frame helpers)
-#   cli: everything but ui                                    ui: everything
+#   record: device files image                                cli: everything but ui
+#   ui: everything
 set -euo pipefail
 root=${1:-$(dirname "$0")/..}
 cd "$root"
@@ -15,7 +16,8 @@ declare -A allowed=(
   [present]="present device image res files"
   [core]="core files image device registration res"
   [sim]="sim device"
-  [cli]="cli core present device files image registration res sim"
+  [record]="record device files image"
+  [cli]="cli core present device files image registration res sim record"
 )
 qt_allowed=" present ui "
 

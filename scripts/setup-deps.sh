@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins fonts-dejavu-core
+  libsqlite3-dev nlohmann-json3-dev sqlite3  # recordings, their JSON export; sqlite3 for checking them by hand
   clang-format time
   appstream desktop-file-utils  # the install test validates the desktop entry and the metadata
   dpkg-dev file                 # cpack -G DEB finds the package's dependencies with them

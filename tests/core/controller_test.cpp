@@ -194,18 +194,32 @@ TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoI
     FunctionSwitches functions{};
     functions[kFunctionFace] = true;
     CImageData image;
-    CExecResult result;
-    ASSERT_TRUE(controller.ExecuteOnce(&image, 3, &result, functions).ok());
+    ExecutionReport report;
+    ASSERT_TRUE(controller.ExecuteOnce(3, functions, &image, &report).ok());
     EXPECT_EQ(image.Width(), 0);
+    EXPECT_EQ(report.imageOption, kImageNone);
     EXPECT_EQ(controller.Read().executeImage, 3);
     const std::string settings = ReadFile("Settings.ini");
     EXPECT_NE(settings.find("ExecuteImage=3"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Function=4"), std::string::npos) << settings;
 
-    ASSERT_TRUE(controller.ExecuteOnce(&image, kImage320x240, &result, functions).ok());
+    // The report describes the run once: request, times, answer bytes as received, records, frame.
+    const auto before = std::chrono::system_clock::now();
+    ASSERT_TRUE(controller.ExecuteOnce(kImage320x240, functions, &image, &report).ok());
     EXPECT_EQ(image.Width(), 320);
     EXPECT_EQ(image.Height(), 240);
-    EXPECT_FALSE(result.faces.empty());
+    EXPECT_EQ(report.image.Width(), 320);
+    EXPECT_EQ(report.functions, functions);
+    EXPECT_EQ(report.imageOption, kImage320x240);
+    EXPECT_EQ(report.status, kProtocolOk);
+    ASSERT_FALSE(report.result.faces.empty());
+    ASSERT_GT(report.payload.size(), ExecImageSize(kImage320x240));
+    EXPECT_EQ(report.payload[2], report.result.faces.size());  // the face count comes third
+    EXPECT_GE(report.sentWallMs,
+              std::chrono::duration_cast<std::chrono::milliseconds>(before.time_since_epoch()).count());
+    EXPECT_GE(report.doneWallMs, report.sentWallMs);
+    EXPECT_GE(report.doneSteadyNs, report.sentSteadyNs);
+    EXPECT_EQ(report.responseTimeMs, (report.doneSteadyNs - report.sentSteadyNs) / 1000000);
 }
 
 // An album file load the module does not take leaves the PC as it was: users, RegistCount, the album
@@ -352,8 +366,8 @@ TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBack
     ASSERT_TRUE(module->Start(link));
     EXPECT_NE(module->Emulator().Settings(), stored);
     CImageData image;
-    CExecResult result;
-    EXPECT_TRUE(controller.ExecuteOnce(&image, kImageNone, &result, controller.Read().activeFunctions).ok());
+    ExecutionReport report;
+    EXPECT_TRUE(controller.ExecuteOnce(kImageNone, controller.Read().activeFunctions, &image, &report).ok());
     EXPECT_EQ(module->Emulator().Settings(), stored);
 
     // Back again, but refusing the thresholds: the execution is not sent, and the message says why.
@@ -366,7 +380,7 @@ TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBack
     refuse.responseCode = 0x05;
     module->SetFaults(refuse);
     ASSERT_TRUE(module->Start(link));
-    outcome = controller.ExecuteOnce(&image, kImageNone, &result, controller.Read().activeFunctions);
+    outcome = controller.ExecuteOnce(kImageNone, controller.Read().activeFunctions, &image, &report);
     EXPECT_TRUE(outcome.notSetUpAgain);
     EXPECT_EQ(MessageFor(outcome, DeviceOperation::kExecution).Format(),
               "The module on " + link +
@@ -388,8 +402,8 @@ TEST_F(ControllerIntegration, WindowReadsWhileAWorkerRunsOperations) {
         CImageData image;
         for (int i = 0; i < kRounds; ++i) {
             functions[i % 3] = !functions[i % 3];
-            CExecResult result;
-            EXPECT_TRUE(controller.ExecuteOnce(&image, i % 3, &result, functions).ok());
+            ExecutionReport report;
+            EXPECT_TRUE(controller.ExecuteOnce(i % 3, functions, &image, &report).ok());
             EXPECT_TRUE(controller.RegisterFace(0).ok());
             DetectionSettings s = controller.Read().detection;
             s.exec.threshold[0] = 100 + i;

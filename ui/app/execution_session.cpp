@@ -72,15 +72,7 @@ CExecutionSession::Choice CExecutionSession::PublishedChoice() const {
 
 CExecutionSession::Run CExecutionSession::RunExecution(CImageData& buffer, const Choice& choice) {
     Run run;
-    run.report.functions = choice.functions;
-    const auto start = std::chrono::steady_clock::now();
-    run.outcome = controller_.ExecuteOnce(&buffer, choice.imageSize, &run.report.result, choice.functions);
-    run.report.responseTimeMs = static_cast<int>(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    run.report.status = run.outcome.result;
-    run.report.response = run.outcome.response;
-    if (run.outcome.result == kProtocolOk)
-        run.report.image = buffer;
+    run.outcome = controller_.ExecuteOnce(choice.imageSize, choice.functions, &buffer, &run.report);
     return run;
 }
 

@@ -70,7 +70,7 @@ public:
     };
 
 signals:
-    // An execution came through (its response code may still be non-zero).
+    // An execution came through (its response code may still be non-zero); the window's own copy.
     void Executed(const ExecutionReport& report);
     // An execution failed; the session is idle again.
     void ExecutionFailed(const DeviceOutcome& outcome);

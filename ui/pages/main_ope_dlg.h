@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "core/settings_store.h"
-#include "device/qzm_results.h"
+#include "device/execution_report.h"
 #include "image/image_data.h"
 
 namespace qzm {
@@ -15,16 +15,6 @@ namespace qzm {
 class CImageDlg;
 class CExecuteDlg;
 class CResultLogDlg;
-
-// One execution as the window thread shows it: its own copy of everything.
-struct ExecutionReport {
-    FunctionSwitches functions{};  // what was asked for
-    int status = 0;                // exchange result
-    std::uint8_t response = 0;     // the module's response code
-    CExecResult result;
-    CImageData image;  // the module's grey frame; 0 x 0 when none came
-    int responseTimeMs = 0;
-};
 
 class CMainOpeDlg : public QWidget {
     Q_OBJECT

@@ -1,0 +1,91 @@
+#include "record/sqlite_db.h"
+
+namespace qzm {
+
+CSqliteStatement::CSqliteStatement(sqlite3* db, std::string_view sql) {
+    if (db != nullptr)
+        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr);
+}
+
+CSqliteStatement::~CSqliteStatement() {
+    sqlite3_finalize(statement_);
+}
+
+void CSqliteStatement::Bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(statement_, index, value);
+}
+
+void CSqliteStatement::Bind(int index, const std::string& value) {
+    sqlite3_bind_text(statement_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+}
+
+void CSqliteStatement::Bind(int index, std::span<const std::uint8_t> bytes) {
+    // An empty blob stays a blob of length 0, not NULL: "nothing came" differs from "not kept".
+    sqlite3_bind_blob64(statement_, index, bytes.empty() ? "" : static_cast<const void*>(bytes.data()),
+                        bytes.size(), SQLITE_TRANSIENT);
+}
+
+void CSqliteStatement::BindNull(int index) {
+    sqlite3_bind_null(statement_, index);
+}
+
+int CSqliteStatement::Step() {
+    return statement_ != nullptr ? sqlite3_step(statement_) : SQLITE_MISUSE;
+}
+
+void CSqliteStatement::Reset() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+}
+
+bool CSqliteStatement::IsNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+std::int64_t CSqliteStatement::Int(int column) const {
+    return sqlite3_column_int64(statement_, column);
+}
+
+std::string CSqliteStatement::Text(int column) const {
+    const auto* text = sqlite3_column_text(statement_, column);
+    return text != nullptr ? std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                           : std::string();
+}
+
+std::span<const std::uint8_t> CSqliteStatement::Blob(int column) const {
+    const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(statement_, column));
+    return {bytes, bytes != nullptr ? static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)) : 0};
+}
+
+CSqliteDb::~CSqliteDb() {
+    Close();
+}
+
+bool CSqliteDb::Open(const std::string& path, int flags) {
+    Close();
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) == SQLITE_OK)
+        return true;
+    return false;  // db_ kept for Error(); Close releases it
+}
+
+void CSqliteDb::Close() {
+    if (db_ != nullptr)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+bool CSqliteDb::Exec(const char* sql) {
+    return db_ != nullptr && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::int64_t CSqliteDb::Scalar(const char* sql, std::int64_t fallback) {
+    CSqliteStatement statement(db_, sql);
+    return statement.Step() == SQLITE_ROW ? statement.Int(0) : fallback;
+}
+
+std::string CSqliteDb::Error() const {
+    return db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+}
+
+}  // namespace qzm
