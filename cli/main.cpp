@@ -21,6 +21,7 @@
 #include "qzm_version.h"
 #include "record/recorder.h"
 #include "record/recording_reader.h"
+#include "record/replay_source.h"
 #include "record/run_json.h"
 #include "res/string_table.h"
 #include "sim/simulated_module_port.h"
@@ -34,7 +35,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: qzm-cli [--dir DIR] [--port PORT | --simulate[=basic|extended]] [--baud N] COMMAND [ARGS]\n"
+    "usage: qzm-cli [--dir DIR] [--port PORT | --simulate[=basic|extended|replay:FILE]] [--baud N]\n"
+    "               COMMAND [ARGS]\n"
+    "  --simulate=replay:FILE         a recording answers the executions, as the module it recorded\n"
     "commands:\n"
     "  ports                          list the ports, one per line (no connection)\n"
     "  version                        model text, TAB, firmware version\n"
@@ -142,7 +145,8 @@ int EnterWorkingFolder() {
 struct GlobalOptions {
     std::string dir;
     std::string port;
-    std::string simulate;  // "", "basic" or "extended"
+    std::string simulate;  // "", "basic", "extended" or "replay:FILE"
+    std::string replay;    // the recording of --simulate=replay:FILE
     int baud = 0;          // 0 = the stored rate
 };
 
@@ -415,8 +419,12 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--simulate" || arg.rfind("--simulate=", 0) == 0) {
             options.simulate = arg == "--simulate" ? "extended" : arg.substr(11);
-            if (options.simulate != "basic" && options.simulate != "extended") {
-                return Usage("--simulate takes basic or extended");
+            if (options.simulate.rfind("replay:", 0) == 0) {
+                options.replay = options.simulate.substr(7);
+                if (options.replay.empty())
+                    return Usage("--simulate=replay: needs a recording");
+            } else if (options.simulate != "basic" && options.simulate != "extended") {
+                return Usage("--simulate takes basic, extended or replay:FILE");
             }
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
@@ -448,10 +456,27 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
 
+    // A replayed recording answers as the module that was recorded; it outlives the controller.
+    CReplaySource replay;
+    ModuleIdentity identity =
+        options.simulate == "basic" ? ModuleIdentity::Basic() : ModuleIdentity::Extended();
+    if (!options.replay.empty()) {
+        std::string why;
+        if (replay.Open(options.replay, &why) != kRecordOk) {
+            PrintMessage("Cannot replay the recording " + options.replay + ": " + why + ".");
+            return kExitFailed;
+        }
+        identity.model = replay.Session().model;
+        ParseVersionText(replay.Session().firmware, identity);
+    }
     CDemoController controller;
-    controller.SetSimulatedPort(std::make_unique<CSimulatedModulePort>(
-        LoadString(kStrSimulatedModule),
-        options.simulate == "basic" ? ModuleIdentity::Basic() : ModuleIdentity::Extended()));
+    auto simulated = std::make_unique<CSimulatedModulePort>(LoadString(kStrSimulatedModule), identity);
+    if (!options.replay.empty()) {
+        simulated->SetExecutionAnswers([&replay](std::span<const std::uint8_t> request, bool fiveScores) {
+            return replay.Answer(request, fiveScores);
+        });
+    }
+    controller.SetSimulatedPort(std::move(simulated));
     controller.LoadAll();
     if (request.command == "ports") {
         for (const std::string& port : controller.PortList())

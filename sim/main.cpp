@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "record/replay_source.h"
 #include "sim/pty_module_host.h"
 #include "sim/sim_options.h"
 
@@ -31,8 +32,24 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    qzm::CReplaySource replay;
+    if (!options.replayPath.empty()) {
+        if (replay.Open(options.replayPath, &error) != qzm::kRecordOk) {
+            std::cerr << "qzm-module-sim: cannot replay " << options.replayPath << ": " << error << "\n";
+            return 1;
+        }
+        replay.SetLoop(options.loop);
+        // The module that was recorded: its model and firmware, so the PC picks its command set.
+        options.identity.model = replay.Session().model;
+        qzm::ParseVersionText(replay.Session().firmware, options.identity);
+    }
     qzm::CPtyModuleHost host(options.identity);
     qzm::CModuleEmulator& emulator = host.Emulator();
+    if (!options.replayPath.empty()) {
+        emulator.SetExecutionAnswers([&replay](std::span<const std::uint8_t> request, bool fiveScores) {
+            return replay.Answer(request, fiveScores);
+        });
+    }
     emulator.SetSceneSeed(options.seed);
     emulator.SetFacesInView(options.facesInView);
     if (options.wallClock)

@@ -140,6 +140,11 @@ ModuleReply CModuleEmulator::OnSetFaceAngle(std::span<const std::uint8_t> data) 
 
 // --- Executions ---
 
+void CModuleEmulator::SetExecutionAnswers(ExecutionAnswers answers) {
+    std::lock_guard lock(mutex_);
+    answers_ = std::move(answers);
+}
+
 ModuleReply CModuleEmulator::OnExecute(std::span<const std::uint8_t> data) {
     return Execute(data, false);
 }
@@ -152,6 +157,11 @@ ModuleReply CModuleEmulator::Execute(std::span<const std::uint8_t> data, bool fi
     ExecRequest request;
     if (!ParseExecRequest(data, fiveScores, request))
         return Answer(kRespBadParameter);
+    if (answers_) {
+        ModuleReply replayed = Answer(kRespOk, answers_(data, fiveScores));
+        replayed.resultPayload = true;
+        return replayed;
+    }
 
     const double time = SceneTimeLocked();
     const SceneSnapshot view = TurnForCamera(scene_.At(time), settings_.cameraAngle);

@@ -28,6 +28,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -92,6 +93,11 @@ public:
     void SetSceneTime(double seconds);
     // CEmulatedScene::kFreeScene (-1): the people move freely; 0..64: exactly that many faces in view.
     void SetFacesInView(int count);
+    // Answers to executions from elsewhere (a recording replayed): the answer's data for the three
+    // request bytes; fiveScores tells the extended execution. Empty: the scene answers.
+    using ExecutionAnswers =
+        std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t> request, bool fiveScores)>;
+    void SetExecutionAnswers(ExecutionAnswers answers);
     // The identity of face index from now on (which registered user a face is recognised as).
     void SetFaceIdentity(int index, std::uint32_t identity);
     // The scene the next execution or registration sees, before the camera angle turns it.
@@ -149,6 +155,7 @@ private:
     StoredSettings settings_;
     CEmulatedScene scene_;
     SceneClock clock_ = SceneClock::kPerExecution;
+    ExecutionAnswers answers_;
     double sceneTime_ = 0;                               // per execution: the time; wall time: the base
     std::chrono::steady_clock::time_point wallStart_{};  // wall time: when the scene was at sceneTime_
     CScenePainter painter_;

@@ -38,6 +38,9 @@ std::string SimUsageText() {
            "  --seed N                      a different scene (default 1)\n"
            "  --wall-clock                  the scene moves with the clock (default: 0.1 s per execution)\n"
            "  --faces N                     exactly N faces (0..64) in view, looking at the camera\n"
+           "  --replay FILE                 executions answered with the runs of a recording, in order\n"
+           "                                (after the last one: nothing found); the rest as emulated\n"
+           "  --loop                        with --replay: from the first run again after the last\n"
            "Faults (every answer, or with --only-command the answers to that command alone):\n"
            "  --silent                      never answer\n"
            "  --stop-after N                cut every answer after N bytes\n"
@@ -126,6 +129,16 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
                 return false;
             }
             version = numbers;
+        } else if (name == "--replay") {
+            if (!value(text))
+                return false;
+            if (text.empty()) {
+                error = "--replay needs a recording";
+                return false;
+            }
+            result.replayPath = text;
+        } else if (name == "--loop") {
+            result.loop = true;
         } else if (name == "--pace") {
             if (!count(0, number))
                 return false;

@@ -19,6 +19,8 @@ struct SimOptions {
     std::uint64_t seed = 1;
     bool wallClock = false;  // the scene follows the clock instead of moving on per execution
     int facesInView = -1;    // -1: the free scene; 0..64 faces posed in view
+    std::string replayPath;  // executions answered from this recording
+    bool loop = false;       // the recording from the start again after its last run
     bool help = false;
 };
 

@@ -19,6 +19,7 @@ std::string CSimulatedModulePort::Start(std::string* errorText) {
     // then recognised.
     host_->Emulator().SetFacesInView(1);
     host_->Emulator().SetSceneClock(SceneClock::kWallTime);
+    host_->Emulator().SetExecutionAnswers(answers_);
     std::error_code ec;
     // A damaged store file is left alone (not overwritten) and the module starts empty.
     if (std::filesystem::exists(storeFile_, ec) && !host_->Emulator().LoadStore(storeFile_)) {

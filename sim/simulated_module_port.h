@@ -22,6 +22,9 @@ public:
                          std::string storeFile = kStoreFile);
     ~CSimulatedModulePort() override;
 
+    // Executions answered from elsewhere (a recording replayed) from the next start on.
+    void SetExecutionAnswers(CModuleEmulator::ExecutionAnswers answers) { answers_ = std::move(answers); }
+
     std::string Name() const override { return name_; }
     std::string Start(std::string* errorText) override;
     void Stop() override;
@@ -30,6 +33,7 @@ private:
     const std::string name_;
     ModuleIdentity identity_;
     const std::string storeFile_;
+    CModuleEmulator::ExecutionAnswers answers_;
     std::unique_ptr<CPtyModuleHost> host_;
 };
 

@@ -633,3 +633,54 @@ TEST_F(CliIntegration, FullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("runs\t" + std::to_string(kept) + "\n"), std::string::npos) << info.out;
 }
+
+// A recording stands in for the module: the same request gets the recorded answer byte for byte,
+// another one the recorded records of the functions it asks for; a foreign file is refused.
+TEST_F(CliIntegration, ReplayAnswersWithTheRecordedRuns) {
+    const std::string recorded = (folder.path() / "recorded.qzmrec").string();
+    const std::string replayed = (folder.path() / "replayed.qzmrec").string();
+    const std::string request = "execute --functions all --image 160x120 --count 4 --json --record ";
+    const CliRun original = Cli("--simulate " + request + "'" + recorded + "' --frames");
+    ASSERT_EQ(original.status, 0) << original.err;
+    const CliRun replay = Cli("--simulate=replay:'" + recorded + "' " + request + "'" + replayed + "'");
+    ASSERT_EQ(replay.status, 0) << replay.err;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(replayed.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_exec(db, ("ATTACH '" + recorded + "' AS recorded").c_str(), nullptr, nullptr, nullptr);
+    sqlite3_stmt* same = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT count(*) FROM run r JOIN recorded.run o ON o.number = r.number "
+                       "WHERE o.payload = r.payload",
+                       -1, &same, nullptr);
+    ASSERT_EQ(sqlite3_step(same), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(same, 0), 4);
+    sqlite3_finalize(same);
+    sqlite3_close(db);
+
+    // Fewer functions and another image size: the recorded values of those functions, in order.
+    const CliRun reduced = Cli("--simulate=replay:'" + recorded +
+                               "' execute --functions face,age --image 320x240 --count 4 --json");
+    ASSERT_EQ(reduced.status, 0) << reduced.err;
+    std::istringstream full(original.out), part(reduced.out);
+    std::string fullLine, partLine;
+    int runs = 0;
+    while (std::getline(full, fullLine) && std::getline(part, partLine)) {
+        const auto was = nlohmann::json::parse(fullLine);
+        const auto now = nlohmann::json::parse(partLine);
+        EXPECT_TRUE(now["bodies"].is_null());
+        ASSERT_EQ(now["faces"].size(), was["faces"].size());
+        for (std::size_t i = 0; i < now["faces"].size(); ++i) {
+            EXPECT_EQ(now["faces"][i]["detection"], was["faces"][i]["detection"]);
+            EXPECT_EQ(now["faces"][i]["age"], was["faces"][i]["age"]);
+            EXPECT_TRUE(now["faces"][i]["gender"].is_null());
+        }
+        EXPECT_EQ(now["image"]["width"], 320);
+        ++runs;
+    }
+    EXPECT_EQ(runs, 4);
+
+    WriteFile("notes.txt", "not a recording");
+    const CliRun foreign = Cli("--simulate=replay:'" + (folder.path() / "notes.txt").string() + "' version");
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_NE(foreign.err.find("Cannot replay the recording"), std::string::npos) << foreign.err;
+}
