@@ -223,7 +223,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
         std::string why;
         if (recorder.Start(options.recordPath, SessionFor(controller, options, functions, imageSize), &why) !=
             kRecordOk) {
-            PrintMessage("Cannot record into " + options.recordPath + " (" + why + ").");
+            PrintMessage(FormatString(kStrCannotRecord, options.recordPath.c_str(), why.c_str()));
             return kExitFailed;
         }
     }
@@ -231,8 +231,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
     auto finish = [&](int exitCode) {
         std::string why;
         if (recorder.Stop(&why) != kRecordOk) {
-            PrintMessage("The recording stopped: " + options.recordPath + " could not be written (" + why +
-                         "). The runs recorded before are kept.");
+            PrintMessage(FormatString(kStrRecordingStopped, options.recordPath.c_str(), why.c_str()));
             return kExitFailed;
         }
         return exitCode;

@@ -99,6 +99,16 @@ int CSettingsStore::WritePrevImageFolder(const std::string& folder) const {
     return CFileOperate::WriteIniString(kApplication, "PrevImageFolder", ApplicationIniPath(), folder);
 }
 
+std::string CSettingsStore::ReadPrevRecordFolder() const {
+    std::string folder;
+    CFileOperate::ReadIniString(kApplication, "PrevRecordFolder", "", ApplicationIniPath(), folder);
+    return folder;
+}
+
+int CSettingsStore::WritePrevRecordFolder(const std::string& folder) const {
+    return CFileOperate::WriteIniString(kApplication, "PrevRecordFolder", ApplicationIniPath(), folder);
+}
+
 int CSettingsStore::ReadCameraAngle() const {
     return ReadInt(SettingsIniPath(), "Camera", "CameraAngle", 0);
 }

@@ -41,6 +41,8 @@ public:
     int WritePrevSelectFile(const std::string& path) const;
     std::string ReadPrevImageFolder() const;  // ""; where the last picture of the image page was saved
     int WritePrevImageFolder(const std::string& folder) const;
+    std::string ReadPrevRecordFolder() const;  // ""; where the last recording was made
+    int WritePrevRecordFolder(const std::string& folder) const;
 
     // Settings.ini.
     int ReadCameraAngle() const;  // 0; index 0..3 = 0, 90, 180, 270 degrees

@@ -280,12 +280,12 @@ int CRecorder::Start(const std::string& path, const RecordingSession& session, s
     return kRecordOk;
 }
 
-void CRecorder::Add(const ExecutionReport& report, const std::vector<UserName>& names) {
+void CRecorder::Add(ExecutionReport report, std::vector<UserName> names) {
     {
         std::lock_guard lock(mutex_);
         if (!status_.recording || stopping_)
             return;
-        queue_.push_back({report, names});
+        queue_.push_back({std::move(report), std::move(names)});
         if (queue_.size() < kBatchRuns)
             return;
     }

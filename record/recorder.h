@@ -37,8 +37,9 @@ public:
 
     // Creates path (an existing file is replaced) with the session and starts the writer.
     int Start(const std::string& path, const RecordingSession& session, std::string* why = nullptr);
-    // Queues a copy of the run; the names are those of the registered users now. Any thread.
-    void Add(const ExecutionReport& report, const std::vector<UserName>& names);
+    // Queues the run (moved in, or copied); the names are those of the registered users now. Any
+    // thread.
+    void Add(ExecutionReport report, std::vector<UserName> names);
     // Writes what is queued, the end time and closes the file. kRecordOk, or the failure that
     // stopped the recording.
     int Stop(std::string* why = nullptr);

@@ -160,6 +160,9 @@ enum StringId : int {
     kStrPcDiffers = 5040,
     kStrCannotWrite = 5041,
     kStrFirmwareVersion = 5050,
+    // Recordings.
+    kStrRecordingStopped = 5060,
+    kStrCannotRecord = 5061,
     // Wait dialog texts.
     kStrPleaseWait = 5200,
     kStrRunning = 5201,

@@ -129,6 +129,14 @@ private slots:
         QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         QVERIFY(!AccessibleState(*panel.ContinuousButton()).checked);
 
+        // Record asks for the file to record into; cancelled, it stays off.
+        {
+            DialogScript<COrgFileDlg> cancelled{};
+            QCOMPARE(act(*panel.RecordButton()), 1);
+            QCOMPARE(cancelled.Shown(), 1);
+            QVERIFY(!AccessibleState(*panel.RecordButton()).checked);
+        }
+
         // The function switches and the display toggles flip and flip back.
         for (int i = 0; i < kFunctionCount; ++i) {
             for (CStateBmpButton* button :

@@ -149,7 +149,7 @@ private slots:
         QVERIFY(Activate(*dialog));
         QStringList mainPage = {"Main", "Album", "Display image", "Picture"};
         mainPage << kFunctionNames;
-        mainPage << QStringList{"Execute once", "Continuous", "Transfer image size"};
+        mainPage << QStringList{"Execute once", "Continuous", "Record", "with frames", "Transfer image size"};
         mainPage << kFunctionNames;
         mainPage << QStringList{"Settings", "Result log"};
         QCOMPARE(TabChain(dialog->MainButton()), mainPage);

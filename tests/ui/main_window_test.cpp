@@ -1,18 +1,25 @@
 // The program as a user drives it, against the emulated module: start-up, single and continuous
 // execution, the album page's live image, settings, faults of the module and closing.
+#include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <map>
+#include <regex>
 
 #include "demo_harness.h"
 #include "device/qzm_frame.h"
+#include "present/result_text.h"
+#include "record/recording_reader.h"
+#include "record/replay_source.h"
 #include "ui/app/qzm_demo_app.h"
 #include "ui/app/window_calls.h"
 #include "ui/controls/logo_button.h"
 #include "ui/controls/org_combo_box.h"
 #include "ui/controls/state_bmp_button.h"
+#include "ui/dialogs/org_file_dlg.h"
 #include "ui/dialogs/setting_dlg.h"
 #include "ui/pages/exec_func_select_dlg.h"
 #include "ui/pages/execute_dlg.h"
@@ -223,6 +230,93 @@ private slots:
         QCOMPARE(demo.controller->Port(), CDemoController::PortState::kOpen);
         QCOMPARE(demo.controller->Read().detection.exec.threshold[ExecSettings::kFace], 650);
         QVERIFY(dialog->Connected());
+    }
+
+    // A recording made through the window holds every run the window showed, as it showed it: the
+    // result log's blocks come back from the file's runs, with their frames. The same recording
+    // replayed in place of the module makes the window show the same blocks again.
+    void recordingThroughTheWindow() {
+        // Outside either harness's folder: the recording outlives the first window.
+        const TestFolder kept;
+        const QString path = QString::fromStdString((kept.path() / "window.qzmrec").string());
+        std::vector<std::string> recorded;
+        {
+            DemoHarness demo;
+            QVERIFY(demo.Connect());
+            auto dialog = demo.OpenMainWindow();
+            QVERIFY(dialog);
+            CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+            panel.SelectImageSize(kImage160x120);
+            panel.FramesCheck()->setChecked(true);
+            QStringList seen;
+            qzm_test::DialogScript<COrgFileDlg> files{qzm_test::ChooseFile(path, &seen)};
+            QTest::mouseClick(panel.RecordButton(), Qt::LeftButton);
+            QVERIFY(files.Done());
+            const QString proposed = QFileInfo(seen.value(2)).fileName();
+            QVERIFY2(proposed.startsWith(QStringLiteral("qzm-")) && proposed.endsWith(".qzmrec"),
+                     qPrintable(seen.join('|')));
+            QVERIFY(panel.RecordingLine()->text().startsWith(QStringLiteral("Recording 00:00:0")));
+            QVERIFY(!panel.FramesCheck()->isEnabled());
+            QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+            DemoHarness::ExecuteWithEveryFunction(*dialog);
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+            QVERIFY(QTest::qWaitFor([&] { return shown.count() >= 6; }, kWaitMs));
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(panel.RecordingLine()->text().contains(QStringLiteral(" runs, ")),
+                                     kWaitMs);
+            qzm_test::SaveScreenshot(*dialog, QStringLiteral("main_window_recording"));
+            QTest::mouseClick(panel.RecordButton(), Qt::LeftButton);
+            QVERIFY(panel.RecordingLine()->text().isEmpty());
+            QVERIFY(panel.FramesCheck()->isEnabled());
+
+            CRecordingReader reader;
+            QCOMPARE(reader.Open(path.toStdString()), int(kRecordOk));
+            QCOMPARE(QString::fromStdString(reader.Session().model), QStringLiteral("QZM-K200"));
+            QVERIFY(reader.Session().frames && reader.Session().endedMs != 0);
+            QTRY_COMPARE_WITH_TIMEOUT(dialog->MainPage().ResultLog().BlockCount(), shown.count() + 1,
+                                      kWaitMs);  // and the header
+            const QString log = LogText(*dialog);
+            int frames = 0;
+            reader.ForEachRun([&](const RecordedRun& run) {
+                recorded.push_back(FormatResultBlock(BlockInput(run.report, &run.names)));
+                frames += run.report.image.Width() == 160 && run.report.payload.size() > 19200 ? 1 : 0;
+                return true;
+            });
+            QCOMPARE(int(recorded.size()), shown.count());
+            QCOMPARE(frames, shown.count());
+            for (const std::string& block : recorded)
+                QVERIFY2(log.contains(QString::fromStdString(block).chopped(1)), block.c_str());
+            QVERIFY(demo.messenger.Messages().empty());
+        }
+
+        // Replayed: the same blocks, but for the response times.
+        DemoHarness demo;
+        CReplaySource replay;
+        QCOMPARE(replay.Open(path.toStdString()), int(kRecordOk));
+        demo.Host().Emulator().SetExecutionAnswers(
+            [&replay](std::span<const std::uint8_t> request, bool fiveScores) {
+                return replay.Answer(request, fiveScores);
+            });
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        dialog->MainPage().ExecutePanel().SelectImageSize(kImage160x120);
+        QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+        for (std::size_t i = 0; i < recorded.size(); ++i) {
+            // The next click once the wait dialog of the last one has gone.
+            QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, kWaitMs));
+            DemoHarness::ExecuteWithEveryFunction(*dialog);
+            QTRY_COMPARE_WITH_TIMEOUT(shown.count(), int(i + 1), kWaitMs);
+        }
+        // The log takes its blocks in on the window thread, after the run was shown.
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->MainPage().ResultLog().BlockCount(), int(recorded.size()) + 1,
+                                  kWaitMs);
+        const std::regex time("Response time:[0-9]+ms");
+        const std::string log = std::regex_replace(LogText(*dialog).toStdString(), time, "");
+        for (const std::string& block : recorded)
+            QVERIFY2(log.find(std::regex_replace(block.substr(0, block.size() - 1), time, "")) !=
+                         std::string::npos,
+                     block.c_str());
     }
 
     // A click on the logo shows the firmware version; a press that moves away by more than five

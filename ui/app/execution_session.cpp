@@ -76,13 +76,17 @@ CExecutionSession::Run CExecutionSession::RunExecution(CImageData& buffer, const
     return run;
 }
 
-void CExecutionSession::ShowExecution(const ExecutionReport& report) {
+void CExecutionSession::ShowExecution(ExecutionReport& report) {
     if (report.response != 0) {
         // The run is still shown; the code is reported once the execution stops.
         refused_ = true;
         refusedCode_ = report.response;
     }
     emit Executed(report);
+    // Recorded as shown, and only when shown: the recording holds what the window showed. The run
+    // moves on to the writer's thread; nothing is copied or written here.
+    if (recorder_ != nullptr)
+        recorder_->Add(std::move(report), controller_.UserNames());
 }
 
 void CExecutionSession::Fail(const DeviceOutcome& outcome) {

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "core/demo_controller.h"
+#include "record/recorder.h"
 #include "ui/pages/main_ope_dlg.h"
 
 namespace qzm {
@@ -39,6 +40,8 @@ public:
 
     // What the next execution asks for; published for the execution worker.
     void SetChoice(const FunctionSwitches& functions, int imageSize);
+    // Every run shown from now on also goes to recorder (null: none), moved, not copied.
+    void SetRecorder(CRecorder* recorder) { recorder_ = recorder; }
 
     void ExecuteOnce();
     void StartContinuous();
@@ -93,7 +96,7 @@ private:
 
     Choice PublishedChoice() const;
     Run RunExecution(CImageData& buffer, const Choice& choice);
-    void ShowExecution(const ExecutionReport& report);
+    void ShowExecution(ExecutionReport& report);
     void Fail(const DeviceOutcome& outcome);
     // Stops continuous execution and reports a refusal seen meanwhile; true when the failure that
     // ended it was reported by the stop.
@@ -114,6 +117,7 @@ private:
     int refusedCode_ = 0;
     std::deque<std::chrono::steady_clock::time_point> recentResults_;
 
+    CRecorder* recorder_ = nullptr;
     mutable std::mutex choiceMutex_;  // guards choice_: published by the window thread, read by workers
     Choice choice_;
 

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QImageWriter>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
@@ -98,6 +99,10 @@ void CQZMDemoDlg::BuildWindow() {
     nameDialog_ = new CNameInputDlg(messenger_, this);
     wait_ = new CWaitDlg(worker_, this);
     progress_ = new CProgressDlg(worker_, this);
+    recorder_ = std::make_unique<CRecorder>();
+    recordingTimer_ = new QTimer(this);
+    recordingTimer_->setInterval(500);
+    connect(recordingTimer_, &QTimer::timeout, this, &CQZMDemoDlg::ShowRecordingStatus);
     session_ = new CExecutionSession(
         controller_, [this](const std::function<void()>& work) { RunWaiting(*wait_, kStrPleaseWait, work); },
         this);
@@ -166,6 +171,7 @@ void CQZMDemoDlg::ConnectRequests() {
         session_->StartContinuous();
     }));
     connect(&panel, &CExecuteDlg::SettingsClicked, this, Served([this] { OpenSettings(); }));
+    connect(&panel, &CExecuteDlg::RecordToggled, this, Served([this](bool on) { ToggleRecording(on); }));
     connect(&mainPage_->ImagePage(), &CImageDlg::SaveImageRequested, this,
             Served([this](ImageSave which) { SaveImage(which); }));
     connect(logo_, &CLogoButton::clicked, this, Served([this] { ShowFirmwareVersion(); }));
@@ -208,6 +214,7 @@ void CQZMDemoDlg::AddShortcuts() {
     const std::pair<CStateBmpButton*, QKeySequence> keys[] = {
         {panel.ExecuteOnceButton(), QKeySequence(Qt::Key_F5)},
         {panel.ContinuousButton(), QKeySequence(Qt::Key_F6)},
+        {panel.RecordButton(), QKeySequence(Qt::Key_F7)},
         {mainButton_, QKeySequence(Qt::CTRL | Qt::Key_1)},
         {albumButton_, QKeySequence(Qt::CTRL | Qt::Key_2)},
     };
@@ -250,7 +257,7 @@ void CQZMDemoDlg::RunStartup() {
     int width = 0;  // the page keeps its own coordinate space when the module does not tell
     int height = 0;
     const DeviceOutcome version = RunWaiting(*wait_, kStrRunning, [&] {
-        DeviceOutcome outcome = controller_.GetVersionText(nullptr, &firmware);
+        DeviceOutcome outcome = controller_.GetVersionText(&model_, &firmware);
         if (outcome.ok())
             controller_.GetFullImageSize(&width, &height);
         return outcome;
@@ -312,6 +319,7 @@ void CQZMDemoDlg::CloseWindow() {
         return;
     }
     session_->StopAll();
+    StopRecording();
     closing_ = true;
     flows_->BackupAtClose();
     closed_ = true;
@@ -428,7 +436,8 @@ void CQZMDemoDlg::SaveImage(ImageSave which) {
     const QString name =
         (which == ImageSave::kWithResults ? QStringLiteral("qzm-result-") : QStringLiteral("qzm-frame-")) +
         stamp + QStringLiteral(".png");
-    const QString path = ChooseImageFile(folder, name, this);
+    const QString path =
+        ChooseNewFile(folder, name, QStringLiteral("PNG image (*.png)"), QStringLiteral("png"), this);
     if (path.isEmpty())
         return;
     QImageWriter writer(path, "png");
@@ -439,6 +448,88 @@ void CQZMDemoDlg::SaveImage(ImageSave which) {
     }
     imageFolder_ = QFileInfo(path).absolutePath();
     settings.WritePrevImageFolder(imageFolder_.toStdString());
+}
+
+void CQZMDemoDlg::ToggleRecording(bool on) {
+    CExecuteDlg& panel = mainPage_->ExecutePanel();
+    if (!on) {
+        StopRecording();
+        return;
+    }
+    const CSettingsStore& settings = controller_.Settings();
+    QString folder = QString::fromStdString(settings.ReadPrevRecordFolder());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    const QString name = QStringLiteral("qzm-%1.qzmrec")
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path =
+        ChooseNewFile(folder, name, tr("QZM-K recording (*.qzmrec)"), QStringLiteral("qzmrec"), this);
+    if (path.isEmpty()) {
+        panel.SetRecording(false);
+        return;
+    }
+    settings.WritePrevRecordFolder(QFileInfo(path).absolutePath().toStdString());
+    const CDemoController::Snapshot stored = controller_.Read();
+    RecordingSession session;
+    session.programVersion = QZM_VERSION_TEXT;
+    session.model = model_;
+    while (!session.model.empty() && (session.model.back() == ' ' || session.model.back() == '\0'))
+        session.model.pop_back();
+    session.firmware = firmware_;
+    session.port = stored.portName;
+    session.baudRate = stored.baudRate;
+    session.detection = stored.detection;
+    session.functions = panel.FunctionSelect().Requested();
+    session.imageOption = panel.ImageSize();
+    session.frames = panel.RecordWithFrames();
+    session.startedMs = QDateTime::currentMSecsSinceEpoch();
+    std::string why;
+    if (recorder_->Start(path.toStdString(), session, &why) != kRecordOk) {
+        panel.SetRecording(false);
+        messenger_.ShowMessage(kStrCannotRecord, MsgIcon::kWarning, MsgButtons::kOk, path, why);
+        return;
+    }
+    recordingPath_ = path;
+    recordingStart_ = std::chrono::steady_clock::now();
+    session_->SetRecorder(recorder_.get());
+    panel.SetRecording(true);
+    recordingTimer_->start();
+    ShowRecordingStatus();
+}
+
+void CQZMDemoDlg::StopRecording() {
+    if (!recordingTimer_->isActive())
+        return;
+    session_->SetRecorder(nullptr);
+    recordingTimer_->stop();
+    // The last runs go to the file on the writer's thread; the windows keep painting meanwhile.
+    std::string why;
+    const int stopped = RunWaiting(*wait_, kStrPleaseWait, [this, &why] { return recorder_->Stop(&why); });
+    mainPage_->ExecutePanel().SetRecording(false);
+    if (stopped != kRecordOk)
+        messenger_.ShowMessage(kStrRecordingStopped, MsgIcon::kWarning, MsgButtons::kOk, recordingPath_, why);
+}
+
+void CQZMDemoDlg::ShowRecordingStatus() {
+    const CRecorder::Status status = recorder_->Read();
+    if (!status.recording && status.error != kRecordOk) {
+        // The disk refused a write: the recording ends here, the executions go on.
+        StopRecording();
+        return;
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - recordingStart_)
+            .count();
+    const QString elapsed = QStringLiteral("%1:%2:%3")
+                                .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                                .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    mainPage_->ExecutePanel().ShowRecording(tr("Recording %1, %2 runs, %3")
+                                                .arg(elapsed)
+                                                .arg(status.runs)
+                                                .arg(QLocale::system().formattedDataSize(status.bytes)));
 }
 
 void CQZMDemoDlg::ShowFirmwareVersion() {

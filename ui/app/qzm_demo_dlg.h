@@ -7,11 +7,14 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QTimer>
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "core/demo_controller.h"
 #include "files/demo_logger.h"
+#include "record/recorder.h"
 #include "ui/app/execution_session.h"
 #include "ui/pages/main_ope_dlg.h"
 
@@ -81,7 +84,8 @@ private:
     void ConnectRequests();
     template <class Request>
     auto Served(Request request);
-    // F5 execute once, F6 continuous on/off, Ctrl+1 and Ctrl+2 the pages; shown in the tooltips.
+    // F5 execute once, F6 continuous on/off, F7 record on/off, Ctrl+1 and Ctrl+2 the pages; shown in
+    // the tooltips.
     void AddShortcuts();
 
     // Start and end.
@@ -102,6 +106,11 @@ private:
     void OpenSettings();
     // The image page's frame, or its picture with the results, into a PNG file the user chooses.
     void SaveImage(ImageSave which);
+    // "Record" on: every run from now on into a file the user chooses; off: the file ends.
+    void ToggleRecording(bool on);
+    void StopRecording();
+    // The recording's line (time, runs, size), and the message when the disk refused a write.
+    void ShowRecordingStatus();
     void ShowFirmwareVersion();
 
     CDemoController& controller_;
@@ -131,6 +140,11 @@ private:
     int serving_ = 0;           // requests being served, nested ones counted (Serving)
     bool closeWanted_ = false;  // a close came while a request was served
     QString imageFolder_;       // where the last picture was saved in this run
+    std::string model_;         // the module's model text, for recordings
+    std::unique_ptr<CRecorder> recorder_;
+    QTimer* recordingTimer_ = nullptr;
+    QString recordingPath_;
+    std::chrono::steady_clock::time_point recordingStart_;
 };
 
 }  // namespace qzm

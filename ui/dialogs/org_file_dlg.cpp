@@ -54,10 +54,11 @@ QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* pa
     return dialog.selectedFiles().value(0);
 }
 
-QString ChooseImageFile(const QString& folder, const QString& fileName, QWidget* parent) {
+QString ChooseNewFile(const QString& folder, const QString& fileName, const QString& filter,
+                      const QString& suffix, QWidget* parent) {
     COrgFileDlg dialog(true, QDir(folder).filePath(fileName), parent);
-    dialog.setNameFilters({QStringLiteral("PNG image (*.png)")});
-    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.setNameFilters({filter});
+    dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }

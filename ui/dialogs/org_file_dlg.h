@@ -37,9 +37,10 @@ private:
 // same afterwards.
 QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* parent = nullptr);
 
-// Lets the user choose a PNG file to save a picture in, starting in folder with fileName proposed.
-// Returns the chosen absolute path (ending in ".png" when the user left out the extension), or ""
-// when the user cancelled. The working folder is the same afterwards.
-QString ChooseImageFile(const QString& folder, const QString& fileName, QWidget* parent = nullptr);
+// Lets the user choose a new file to save in (a PNG picture, a recording), starting in folder with
+// fileName proposed, filtered to filter (for example "PNG image (*.png)"), suffix added when the
+// name has none. Returns the chosen absolute path, or "" when the user cancelled.
+QString ChooseNewFile(const QString& folder, const QString& fileName, const QString& filter,
+                      const QString& suffix, QWidget* parent = nullptr);
 
 }  // namespace qzm

@@ -1,5 +1,6 @@
 #include "ui/pages/execute_dlg.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -33,6 +34,13 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
     once_->setToolTip(tr("Run detection once"));
     continuous_->setToolTip(tr("Run detection again and again until pressed again"));
     rate_ = new QLabel(this);
+    record_ = new CStateBmpButton(tr("Record"), this);
+    ApplySkin(*record_, SkinKind::kPanelButton);
+    record_->setToolTip(tr("Record every run into a file, for export and replay"));
+    frames_ = new QCheckBox(tr("with frames"), this);
+    frames_->setToolTip(tr("Keep the camera frames in the recording too (about 300 MB an hour)"));
+    recording_ = new QLabel(this);
+    recording_->setAccessibleName(tr("Recording"));
 
     auto* sizeLabel = new QLabel(tr("Transfer image size:"), this);
     imageSize_ = new COrgComboBox(this);
@@ -55,6 +63,11 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
         continuous_->SetState(on ? 1 : 0);
         emit ContinuousToggled(on);
     });
+    connect(record_, &CStateBmpButton::clicked, this, [this] {
+        const bool on = record_->State() != 1;
+        record_->SetState(on ? 1 : 0);
+        emit RecordToggled(on);
+    });
     connect(settings_, &CStateBmpButton::clicked, this, &CExecuteDlg::SettingsClicked);
     connect(imageSize_, &QComboBox::currentIndexChanged, this, &CExecuteDlg::ChoiceChanged);
     connect(functions_, &CExecFuncSelectDlg::Changed, this, &CExecuteDlg::ChoiceChanged);
@@ -69,6 +82,12 @@ CExecuteDlg::CExecuteDlg(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(runRow);
     layout->addWidget(rate_);
+    auto* recordRow = new QHBoxLayout;
+    recordRow->addWidget(record_);
+    recordRow->addWidget(frames_);
+    recordRow->addStretch(1);
+    layout->addLayout(recordRow);
+    layout->addWidget(recording_);
     layout->addLayout(sizeRow);
     layout->addWidget(functions_);
     layout->addStretch(1);
@@ -93,6 +112,23 @@ void CExecuteDlg::ResetButtons() {
     once_->SetState(0);
     continuous_->SetState(0);
     ShowRate(-1);
+}
+
+void CExecuteDlg::SetRecording(bool on) {
+    record_->SetState(on ? 1 : 0);
+    // The choice holds for a whole recording.
+    frames_->setEnabled(!on);
+    if (!on)
+        ShowRecording({});
+}
+
+bool CExecuteDlg::RecordWithFrames() const {
+    return frames_->isChecked();
+}
+
+void CExecuteDlg::ShowRecording(const QString& text) {
+    recording_->setText(text);
+    recording_->setAccessibleName(text.isEmpty() ? tr("Recording") : text);
 }
 
 void CExecuteDlg::ShowRate(double perSecond) {

@@ -1,8 +1,9 @@
-// The execution panel: execute once, continuous execution on/off, the settings button, the
-// transfer image size and the function switches. It only raises requests; the main dialog runs
-// them. The rate line shows how many results per second continuous execution delivers.
+// The execution panel: execute once, continuous execution on/off, recording on/off (with or without
+// frames), the settings button, the transfer image size and the function switches. It only raises requests;
+// the main dialog runs them. The rate line shows how many results per second continuous execution delivers.
 #pragma once
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QWidget>
 
@@ -31,10 +32,18 @@ public:
 
     // Results per second of continuous execution; a negative rate clears the line.
     void ShowRate(double perSecond);
+    // The record toggle as it stands (off also clears the recording's line), whether the next
+    // recording keeps frames, and the recording's line ("" clears it).
+    void SetRecording(bool on);
+    bool RecordWithFrames() const;
+    void ShowRecording(const QString& text);
 
     CStateBmpButton* ExecuteOnceButton() const { return once_; }
     CStateBmpButton* ContinuousButton() const { return continuous_; }
     CStateBmpButton* SettingsButton() const { return settings_; }
+    CStateBmpButton* RecordButton() const { return record_; }
+    QCheckBox* FramesCheck() const { return frames_; }
+    QLabel* RecordingLine() const { return recording_; }
     COrgComboBox* ImageSizeCombo() const { return imageSize_; }
 
 signals:
@@ -42,6 +51,8 @@ signals:
     // "Continuous" turned on or off.
     void ContinuousToggled(bool on);
     void SettingsClicked();
+    // "Record" turned on or off.
+    void RecordToggled(bool on);
     // A switch or the image size changed: what the next execution asks for.
     void ChoiceChanged();
 
@@ -52,6 +63,9 @@ private:
     COrgComboBox* imageSize_;
     CExecFuncSelectDlg* functions_;
     QLabel* rate_;
+    CStateBmpButton* record_;
+    QCheckBox* frames_;
+    QLabel* recording_;
 };
 
 }  // namespace qzm
