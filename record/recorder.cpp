@@ -174,10 +174,14 @@ private:
         run.Bind(i++, std::int64_t{r.imageOption});
         run.Bind(i++, std::int64_t{r.image.Width()});
         run.Bind(i++, std::int64_t{r.image.Height()});
-        run.Bind(i++, std::span<const std::uint8_t>(r.payload));
+        // The frame's pixels end the answer; they are kept apart, and only in a recording with frames,
+        // so that a recording without them stays small.
         const std::size_t frameBytes = static_cast<std::size_t>(r.image.Width()) * r.image.Height();
-        if (frames && frameBytes > 0)
-            run.Bind(i++, std::span<const std::uint8_t>(r.image.Plane(0), frameBytes));
+        const std::size_t pixels = r.payload.size() >= frameBytes ? frameBytes : 0;
+        run.Bind(i++, std::span<const std::uint8_t>(r.payload.data(), r.payload.size() - pixels));
+        if (frames && pixels > 0)
+            run.Bind(i++,
+                     std::span<const std::uint8_t>(r.payload.data() + r.payload.size() - pixels, pixels));
         else
             run.BindNull(i++);
         if (run.Step() != SQLITE_DONE)

@@ -131,6 +131,8 @@ int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& 
         const auto payload = runs.Blob(c++);
         r.payload.assign(payload.begin(), payload.end());
         const auto frame = runs.Blob(c++);
+        // The answer as received: its frame's pixels, when kept, come after the rest.
+        r.payload.insert(r.payload.end(), frame.begin(), frame.end());
         if (width > 0 && height > 0) {
             // Without the frame kept, the image is there in size only, grey.
             r.image.Allocate(width, nullptr, height, kFormatGrey8, 1);

@@ -70,11 +70,13 @@ int CReplaySource::Open(const std::string& path, std::string* why) {
         if (r.status != 0 || r.response != 0)
             return true;  // a failed run has no answer to give
         const FunctionRequestBytes flags = FlagsFromSwitches(r.functions.data());
-        Run run{flags.flags1, flags.flags2, r.imageOption, r.payload, {}, r.image.Width(), r.image.Height()};
+        Run run{flags.flags1, flags.flags2, r.imageOption,   r.payload,
+                false,        {},           r.image.Width(), r.image.Height()};
         if (session_.frames && r.image.Width() > 0) {
             const std::uint8_t* pixels = r.image.Plane(0);
             run.frame.assign(pixels, pixels + static_cast<std::size_t>(r.image.Width()) * r.image.Height());
         }
+        run.whole = r.imageOption == kImageNone || !run.frame.empty();
         runs_.push_back(std::move(run));
         return true;
     });
@@ -94,8 +96,8 @@ std::vector<std::uint8_t> CReplaySource::Answer(std::span<const std::uint8_t> re
         next_ = 0;
     static const Run kEnded;  // after the last run: nothing found
     const Run& run = next_ < runs_.size() ? runs_[next_++] : kEnded;
-    if (&run != &kEnded && run.flags1 == flags1 && run.flags2 == flags2 && run.imageOption == option &&
-        fiveScores == fiveScores_)
+    if (&run != &kEnded && run.whole && run.flags1 == flags1 && run.flags2 == flags2 &&
+        run.imageOption == option && fiveScores == fiveScores_)
         return run.payload;
 
     CRawExecResult raw;

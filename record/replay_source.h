@@ -32,8 +32,9 @@ private:
         std::uint8_t flags1 = 0;
         std::uint8_t flags2 = 0;
         int imageOption = 0;
-        std::vector<std::uint8_t> payload;
-        std::vector<std::uint8_t> frame;  // grey bytes, or empty when not kept
+        std::vector<std::uint8_t> payload;  // as received, but without the pixels when frames were not kept
+        bool whole = false;                 // the payload is the whole answer as received
+        std::vector<std::uint8_t> frame;    // grey bytes, or empty when not kept
         int frameWidth = 0;
         int frameHeight = 0;
     };
