@@ -291,9 +291,9 @@ private slots:
         }
 
         // Replayed: the same blocks, but for the response times.
-        DemoHarness demo;
-        CReplaySource replay;
+        CReplaySource replay;  // first: it outlives the module that answers from it
         QCOMPARE(replay.Open(path.toStdString()), int(kRecordOk));
+        DemoHarness demo;
         demo.Host().Emulator().SetExecutionAnswers(
             [&replay](std::span<const std::uint8_t> request, bool fiveScores) {
                 return replay.Answer(request, fiveScores);
