@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "record/sqlite_db.h"
@@ -169,8 +170,9 @@ int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& 
                 d.topExpression = value(17), d.topScore = value(18), d.degree = value(19);
                 std::istringstream scores(rows.Text(20));
                 std::string score;
+                // A damaged file may hold anything here: what is not a number reads as 0.
                 for (int k = 0; k < 5 && std::getline(scores, score, ','); ++k)
-                    d.scores[k] = std::stoi(score);
+                    d.scores[k] = static_cast<int>(std::strtol(score.c_str(), nullptr, 10));
             });
             Restore(rows, 21, face.recognition, [&](CQZMRecognitionRes& d) {
                 d.userId = value(21), d.score = value(22);
