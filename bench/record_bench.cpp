@@ -41,7 +41,7 @@ void RunExecutions(benchmark::State& state, Recording recording) {
     ExecutionReport report;
     std::uint8_t response = 0;
     for (auto _ : state) {
-        report.result = CExecResult{};
+        report = ExecutionReport{};
         report.functions = functions;
         report.imageOption = kImage320x240;
         report.status =
@@ -53,8 +53,9 @@ void RunExecutions(benchmark::State& state, Recording recording) {
         const auto payload = device.Protocol().AnswerData();
         report.payload.assign(payload.begin(), payload.end());
         report.image = frame;
+        // Moved, as the window and the command-line tool hand a run over.
         if (recording != Recording::kNone)
-            recorder.Add(report, {});
+            recorder.Add(std::move(report), {});
     }
     if (recording != Recording::kNone) {
         recorder.Stop();

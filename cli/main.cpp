@@ -244,24 +244,27 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
         if (outcome.Refused())
             exitCode = kExitFailed;
         const std::vector<UserName> users = controller.UserNames();
-        if (!options.recordPath.empty())
-            recorder.Add(report, users);
         if (options.json) {
             std::printf("%s\n", RunJsonLine(run, report, users).c_str());
         } else {
             std::fputs(FormatResultBlock(BlockInput(report, &users)).c_str(), stdout);
         }
         std::fflush(stdout);
-        if (outcome.result != kProtocolOk)
-            return finish(Report(outcome, DeviceOperation::kExecution));
         const bool hasImage = outcome.ok() && report.imageOption != kImageNone && report.image.Width() > 0;
+        bool frameWritten = true;
         if (hasImage && !options.saveFramesDir.empty()) {
             const std::string path = FramePath(options.saveFramesDir, run);
-            if (WritePgm(path, report.image) != 0) {
+            frameWritten = WritePgm(path, report.image) == 0;
+            if (!frameWritten)
                 PrintMessage("Cannot write " + path + ".");
-                return finish(kExitFailed);
-            }
         }
+        // Last: the run moves on to the recorder's thread, and the next run fills the report anew.
+        if (!options.recordPath.empty())
+            recorder.Add(std::move(report), users);
+        if (outcome.result != kProtocolOk)
+            return finish(Report(outcome, DeviceOperation::kExecution));
+        if (!frameWritten)
+            return finish(kExitFailed);
     }
     return finish(exitCode);
 }
