@@ -75,27 +75,24 @@ void CResultLogDlg::AddResult(const FunctionSwitches& functions, const CExecResu
     if (result == nullptr) {
         return;
     }
+    ExecutionReport posted;
+    posted.functions = functions;
+    posted.result = *result;
+    posted.status = status;
+    posted.response = returnCode;
+    posted.responseTimeMs = responseTimeMs;
     // The copy travels in the call, which is run and destroyed on the window thread.
-    calls_.Post([this, posted = PostedResult{functions, *result, status, returnCode, responseTimeMs}] {
-        InsertResult(posted);
-    });
+    calls_.Post([this, posted = std::move(posted)] { InsertResult(posted); });
 }
 
-void CResultLogDlg::InsertResult(const PostedResult& posted) {
-    ResultBlockInput input;
-    std::copy(posted.functions.begin(), posted.functions.end(), input.functions);
-    input.status = posted.status;
-    input.returnCode = posted.returnCode;
-    input.responseTimeMs = posted.responseTimeMs;
-    input.result = &posted.result;
-    input.users = &users_;
-    const std::string block = FormatResultBlock(input);
+void CResultLogDlg::InsertResult(const ExecutionReport& posted) {
+    const std::string block = FormatResultBlock(BlockInput(posted, &users_));
 
     if (logOutput_ == 1) {
         logFile_.WriteLog(block, false, CurrentTime());
     }
     if (debugLog_ != nullptr) {
-        debugLog_->Log(block, posted.returnCode != 0);
+        debugLog_->Log(block, posted.response != 0);
     }
     if (limitLogBlock_ >= 1 && BlockCount() >= limitLogBlock_) {
         RemoveOldestBlock();

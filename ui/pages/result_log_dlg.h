@@ -83,22 +83,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // One execution as AddResult copied it.
-    struct PostedResult {
-        FunctionSwitches functions{};
-        CExecResult result;
-        int status = 0;
-        std::uint8_t returnCode = 0;
-        int responseTimeMs = 0;
-    };
-
     // The control's text is an empty paragraph of no height, the blocks, newest first, each one
     // paragraph ending in its last line feed, and an empty last paragraph. New blocks go in after
     // the first paragraph and old ones come out before the last, so neither touches another block.
     static constexpr int kFirstBlockPosition = 1;
     void ResetDocument();
 
-    void InsertResult(const PostedResult& posted);
+    // One execution as AddResult copied it (no frame, no answer bytes).
+    void InsertResult(const ExecutionReport& posted);
     // Puts a block at the top of the log and counts it.
     void InsertBlock(const std::string& text);
     // Deletes the oldest block, at the bottom of the text.
