@@ -2,6 +2,7 @@
 //   idle       CPU time of the whole process while the connected window waits, as % of one core
 //   continuous results shown per second with every function and the 320 x 240 image (unpaced),
 //              and the longest delay of a timer on the window thread meanwhile (input latency)
+//   recording  the same while recording every run with its frame
 //   paced      time per continuous run at 921 600 baud against the line time of its bytes
 // qzm-bench-window [--idle-seconds N] [--run-seconds N] [--paced-runs N]
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +21,9 @@
 #include <vector>
 
 #include "demo_harness.h"
+#include "dialog_script.h"
+#include "test_folder.h"
+#include "ui/dialogs/org_file_dlg.h"
 #include "ui/controls/state_bmp_button.h"
 #include "ui/pages/exec_func_select_dlg.h"
 #include "ui/pages/execute_dlg.h"
@@ -53,6 +58,41 @@ void StopContinuous(CQZMDemoDlg& dialog) {
     QTest::mouseClick(dialog.MainPage().ExecutePanel().ContinuousButton(), Qt::LeftButton);
 }
 
+// Runs continuously for the given seconds: the results shown per second and how late a 20 ms timer
+// on the window thread came meanwhile (input latency).
+void MeasureContinuous(CQZMDemoDlg& dialog, int runSeconds, const char* what) {
+    QSignalSpy shown(&dialog, &CQZMDemoDlg::ExecutionShown);
+    QElapsedTimer tick;
+    std::vector<qint64> lateMs;
+    QTimer probe;
+    probe.setInterval(20);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (tick.isValid())
+            lateMs.push_back(tick.elapsed() - probe.interval());
+        tick.restart();
+    });
+    StartContinuous(dialog);
+    probe.start();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(runSeconds * 1000);
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    const auto results = shown.count();
+    probe.stop();
+    StopContinuous(dialog);
+    // The worst delay and how often the window thread was late beyond 50 ms: on a machine whose
+    // cores the emulated module shares, the scheduler alone can hold the thread back now and then.
+    std::sort(lateMs.begin(), lateMs.end());
+    const qint64 worstLate = lateMs.empty() ? 0 : lateMs.back();
+    const qint64 p99Late = lateMs.empty() ? 0 : lateMs[lateMs.size() * 99 / 100];
+    const auto over50 = lateMs.end() - std::upper_bound(lateMs.begin(), lateMs.end(), qint64{50});
+    std::printf(
+        "%s: %.1f results per second shown (%lld in %.1f s); window thread late by at most %lld ms, "
+        "99th percentile %lld ms, %lld of %zu ticks late by more than 50 ms\n",
+        what, results / seconds, static_cast<long long>(results), seconds, static_cast<long long>(worstLate),
+        static_cast<long long>(p99Late), static_cast<long long>(over50), lateMs.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,42 +125,25 @@ int main(int argc, char** argv) {
     const double idlePercent = 100.0 * (CpuSeconds() - cpu) / (wall.nsecsElapsed() / 1e9);
     std::printf("idle: %.3f %% of one core over %d s\n", idlePercent, idleSeconds);
 
-    // Continuous, unpaced: results per second and the window thread's responsiveness.
-    QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
-    QElapsedTimer tick;
-    std::vector<qint64> lateMs;
-    QTimer probe;
-    probe.setInterval(20);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (tick.isValid())
-            lateMs.push_back(tick.elapsed() - probe.interval());
-        tick.restart();
-    });
-    StartContinuous(*dialog);
-    probe.start();
-    wall.restart();
-    QTest::qWait(runSeconds * 1000);
-    const double seconds = wall.nsecsElapsed() / 1e9;
-    const auto results = shown.count();
-    probe.stop();
-    StopContinuous(*dialog);
-    // The worst delay and how often the window thread was late beyond 50 ms: on a machine whose
-    // cores the emulated module shares, the scheduler alone can hold the thread back now and then.
-    std::sort(lateMs.begin(), lateMs.end());
-    const qint64 worstLate = lateMs.empty() ? 0 : lateMs.back();
-    const qint64 p99Late = lateMs.empty() ? 0 : lateMs[lateMs.size() * 99 / 100];
-    const auto over50 = lateMs.end() - std::upper_bound(lateMs.begin(), lateMs.end(), qint64{50});
-    std::printf(
-        "continuous (unpaced, every function, 320x240): %.1f results per second shown (%lld in %.1f s); "
-        "window thread late by at most %lld ms, 99th percentile %lld ms, %lld of %zu ticks late by more "
-        "than 50 ms\n",
-        results / seconds, static_cast<long long>(results), seconds, static_cast<long long>(worstLate),
-        static_cast<long long>(p99Late), static_cast<long long>(over50), lateMs.size());
+    // Continuous, unpaced: results per second and the window thread's responsiveness, then the same
+    // while recording every run with its frame.
+    MeasureContinuous(*dialog, runSeconds, "continuous (unpaced, every function, 320x240)");
+    const TestFolder folder;
+    const QString recording = QString::fromStdString((folder.path() / "bench.qzmrec").string());
+    CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+    panel.FramesCheck()->setChecked(true);
+    {
+        qzm_test::DialogScript<COrgFileDlg> files{qzm_test::ChooseFile(recording)};
+        QTest::mouseClick(panel.RecordButton(), Qt::LeftButton);
+    }
+    MeasureContinuous(*dialog, runSeconds, "recording with frames, same runs");
+    QTest::mouseClick(panel.RecordButton(), Qt::LeftButton);
+    std::printf("recorded %lld bytes\n", static_cast<long long>(QFileInfo(recording).size()));
 
     // Paced at 921 600 baud: each run takes the line time of the bytes it moves, and nothing more.
     constexpr double kBaud = 921600;
     demo.Host().SetPacing(static_cast<std::uint32_t>(kBaud));
-    shown.clear();
+    QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
     StartContinuous(*dialog);
     if (!QTest::qWaitFor([&] { return shown.count() >= 1; }, 10000)) {  // the first run starts the count
         std::fprintf(stderr, "no paced run came through\n");

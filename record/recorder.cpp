@@ -73,7 +73,10 @@ public:
             std::filesystem::remove(path_ + suffix, ec);
         if (!db_.Open(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
             return Fail(kRecordCannotOpen, why);
-        const std::string pragmas = "PRAGMA application_id = " + std::to_string(kRecordingApplicationId) +
+        // A frame fills twenty 4 KiB pages but two of 64 KiB: with frames, the larger pages make a
+        // run's writes a few large ones. Without frames, small pages keep each commit small.
+        const std::string pragmas = "PRAGMA page_size = " + std::string(session.frames ? "65536" : "4096") +
+                                    "; PRAGMA application_id = " + std::to_string(kRecordingApplicationId) +
                                     "; PRAGMA user_version = " + std::to_string(kRecordingSchemaVersion) +
                                     "; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;";
         if (!db_.Exec(pragmas.c_str()) || !db_.Exec(kSchema))
@@ -172,14 +175,14 @@ private:
             run.Bind(i++, value);
         run.Bind(i++, SwitchesText(r.functions));
         run.Bind(i++, std::int64_t{r.imageOption});
-        run.Bind(i++, std::int64_t{r.image.Width()});
-        run.Bind(i++, std::int64_t{r.image.Height()});
+        run.Bind(i++, std::int64_t{pending.imageWidth});
+        run.Bind(i++, std::int64_t{pending.imageHeight});
         // The frame's pixels end the answer; they are kept apart, and only in a recording with frames,
-        // so that a recording without them stays small.
-        const std::size_t frameBytes = static_cast<std::size_t>(r.image.Width()) * r.image.Height();
-        const std::size_t pixels = r.payload.size() >= frameBytes ? frameBytes : 0;
+        // so that a recording without them stays small (Add has cut them off already).
+        const std::size_t frameBytes = static_cast<std::size_t>(pending.imageWidth) * pending.imageHeight;
+        const std::size_t pixels = frames && r.payload.size() >= frameBytes ? frameBytes : 0;
         run.Bind(i++, std::span<const std::uint8_t>(r.payload.data(), r.payload.size() - pixels));
-        if (frames && pixels > 0)
+        if (pixels > 0)
             run.Bind(i++,
                      std::span<const std::uint8_t>(r.payload.data() + r.payload.size() - pixels, pixels));
         else
@@ -285,11 +288,24 @@ int CRecorder::Start(const std::string& path, const RecordingSession& session, s
 }
 
 void CRecorder::Add(ExecutionReport report, std::vector<UserName> names) {
+    Pending pending{.names = std::move(names),
+                    .imageWidth = report.image.Width(),
+                    .imageHeight = report.image.Height()};
+    // Given back here, on the caller's thread, as if it were not recording: the writer would
+    // otherwise free on its thread what this one allocated, and the heap would grow and shrink with
+    // every batch.
+    const std::size_t frameBytes = static_cast<std::size_t>(pending.imageWidth) * pending.imageHeight;
+    if (!frames_ && report.payload.size() >= frameBytes) {
+        report.payload.resize(report.payload.size() - frameBytes);
+        report.payload.shrink_to_fit();
+    }
+    report.image = CImageData{};
+    pending.report = std::move(report);
     {
         std::lock_guard lock(mutex_);
         if (!status_.recording || stopping_)
             return;
-        queue_.push_back({std::move(report), std::move(names)});
+        queue_.push_back(std::move(pending));
         if (queue_.size() < kBatchRuns)
             return;
     }

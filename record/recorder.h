@@ -46,15 +46,19 @@ public:
     Status Read() const;
 
 private:
+    // What the file takes of a run. The frame's pixels end the payload; the decoded copy of the
+    // frame is not kept, so a queued run holds them once, and only when frames are recorded.
     struct Pending {
         ExecutionReport report;
         std::vector<UserName> names;
+        int imageWidth = 0;
+        int imageHeight = 0;
     };
     class Writer;
     void Loop();
 
     std::unique_ptr<Writer> writer_;  // used on the writer thread only, between Start and Stop
-    bool frames_ = false;
+    std::atomic<bool> frames_{false};  // set by Start, read by Add on any thread
     mutable std::mutex mutex_;  // guards the members below
     std::condition_variable wake_;
     std::deque<Pending> queue_;

@@ -40,7 +40,7 @@ enum class Disk {
     kFull,     // no file can grow (RLIMIT_FSIZE 0, SIGXFSZ ignored): every write fails, as on a full disk
     kLimited,  // files grow to kLimitedBytes, then every write fails: a disk that fills up meanwhile
 };
-constexpr rlim_t kLimitedBytes = 512 * 1024;
+constexpr rlim_t kLimitedBytes = 2 * 1024 * 1024;  // a few dozen pages of 64 KiB
 
 class CliIntegration : public ::testing::Test {
 protected:

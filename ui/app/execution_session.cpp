@@ -84,7 +84,7 @@ void CExecutionSession::ShowExecution(ExecutionReport& report) {
     }
     emit Executed(report);
     // Recorded as shown, and only when shown: the recording holds what the window showed. The run
-    // moves on to the writer's thread; nothing is copied or written here.
+    // moves on to the writer's thread; the file is written there, not here.
     if (recorder_ != nullptr)
         recorder_->Add(std::move(report), controller_.UserNames());
 }
