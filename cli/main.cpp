@@ -24,7 +24,7 @@
 #include "record/replay_source.h"
 #include "record/run_json.h"
 #include "res/string_table.h"
-#include "sim/simulated_module_port.h"
+#include "sim/replayed_module_port.h"
 
 using namespace qzm;
 
@@ -468,17 +468,14 @@ int main(int argc, char** argv) {
             PrintMessage("Cannot replay the recording " + options.replay + ": " + why + ".");
             return kExitFailed;
         }
-        identity.model = replay.Session().model;
-        ParseVersionText(replay.Session().firmware, identity);
+        identity = RecordedIdentity(replay, identity);
     }
     CDemoController controller;
     auto simulated = std::make_unique<CSimulatedModulePort>(LoadString(kStrSimulatedModule), identity);
     if (!options.replay.empty()) {
-        simulated->SetExecutionAnswers([&replay](std::span<const std::uint8_t> request, bool fiveScores) {
-            return replay.Answer(request, fiveScores);
-        });
+        simulated->SetExecutionAnswers(AnswersFrom(replay));
     }
-    controller.SetSimulatedPort(std::move(simulated));
+    controller.AddSimulatedPort(std::move(simulated));
     controller.LoadAll();
     if (request.command == "ports") {
         for (const std::string& port : controller.PortList())

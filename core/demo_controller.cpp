@@ -64,14 +64,12 @@ CDemoController::CDemoController(PortEnumerationRoots roots) : roots_(std::move(
 CDemoController::~CDemoController() {
     // The port closes before the emulator behind it goes away.
     device_.reset();
-    if (simulated_)
-        simulated_->Stop();
+    for (const auto& simulated : simulated_)
+        simulated->Stop();
 }
 
-void CDemoController::SetSimulatedPort(std::unique_ptr<ISimulatedPort> simulated) {
-    if (simulated_)
-        simulated_->Stop();
-    simulated_ = std::move(simulated);
+void CDemoController::AddSimulatedPort(std::unique_ptr<ISimulatedPort> simulated) {
+    simulated_.push_back(std::move(simulated));
 }
 
 int CDemoController::Initialise() {
@@ -124,8 +122,8 @@ void CDemoController::LoadAll() {
 
 std::vector<std::string> CDemoController::PortList() {
     std::vector<std::string> ports = device_ ? device_->RefreshPortList() : std::vector<std::string>{};
-    if (simulated_)
-        ports.push_back(simulated_->Name());
+    for (const auto& simulated : simulated_)
+        ports.push_back(simulated->Name());
     return ports;
 }
 
@@ -188,11 +186,14 @@ DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate
 
 DeviceOutcome CDemoController::OpenPort(const std::string& portName, int baudRate) {
     std::string path = portName;
-    if (simulated_ && portName == simulated_->Name()) {
+    for (const auto& simulated : simulated_) {
+        if (!simulated->Serves(portName))
+            continue;
         std::string why;
-        path = simulated_->Start(&why);
+        path = simulated->Start(portName, &why);
         if (path.empty())
             return PortFailure(portName, kSerialSetupFailed, why);
+        break;
     }
     if (!device_->Open(path, baudRate))
         return PortFailure(portName, device_->LastOpenError(), device_->LastOpenErrorText());

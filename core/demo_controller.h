@@ -62,8 +62,9 @@ public:
     CDemoController(const CDemoController&) = delete;
     CDemoController& operator=(const CDemoController&) = delete;
 
-    // The emulator offered as the port named simulated->Name(); null removes it.
-    void SetSimulatedPort(std::unique_ptr<ISimulatedPort> simulated);
+    // An emulated module offered as the port named simulated->Name(), after the real ports and
+    // those added before.
+    void AddSimulatedPort(std::unique_ptr<ISimulatedPort> simulated);
 
     // Creates the device and the store and reads every setting. 1 when the start-up connection
     // must be asked for (no port stored or no automatic connection), 0 when Connect succeeded, else
@@ -193,7 +194,7 @@ private:
     const PortEnumerationRoots roots_;
     const CSettingsStore settings_;
     std::unique_ptr<CQZMDevice> device_;
-    std::unique_ptr<ISimulatedPort> simulated_;
+    std::vector<std::unique_ptr<ISimulatedPort>> simulated_;
     std::unique_ptr<CRegUserStore> store_;
 
     // Guards the store's users (users_) and imageSlots_: an operation changes them on a worker

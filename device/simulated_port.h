@@ -12,8 +12,11 @@ public:
     virtual ~ISimulatedPort() = default;
     // The name listed after the real ports.
     virtual std::string Name() const = 0;
-    // Starts the emulator if it is not running; the path to open, or empty with a reason.
-    virtual std::string Start(std::string* errorText) = 0;
+    // Whether connecting to portName means this module (a replayed recording is named by its file).
+    virtual bool Serves(const std::string& portName) const { return portName == Name(); }
+    // Starts the emulator for portName if it is not running; the path to open, or empty with a
+    // reason.
+    virtual std::string Start(const std::string& portName, std::string* errorText) = 0;
     virtual void Stop() = 0;
 };
 

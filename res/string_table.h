@@ -34,8 +34,14 @@ enum StringId : int {
     kStrDefaultUserName = 1020,
     // Album file dialog filter.
     kStrAlbumFilter = 1050,
+    // Recording file dialog filter.
+    kStrRecordingFilter = 1051,
     // The emulator built into the program, listed after the real ports.
     kStrSimulatedModule = 1090,
+    // A recording standing in for the module: the entry that asks for one, and what the port name
+    // of a chosen recording begins with (its path follows).
+    kStrReplayRecording = 1091,
+    kStrReplayPortPrefix = 1092,
     // Camera angles.
     kStrCameraAngle0 = 1500,
     kStrCameraAngle90 = 1501,

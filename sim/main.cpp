@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "record/replay_source.h"
+#include "sim/replayed_module_port.h"
 #include "sim/pty_module_host.h"
 #include "sim/sim_options.h"
 
@@ -40,15 +40,12 @@ int main(int argc, char** argv) {
         }
         replay.SetLoop(options.loop);
         // The module that was recorded: its model and firmware, so the PC picks its command set.
-        options.identity.model = replay.Session().model;
-        qzm::ParseVersionText(replay.Session().firmware, options.identity);
+        options.identity = qzm::RecordedIdentity(replay, options.identity);
     }
     qzm::CPtyModuleHost host(options.identity);
     qzm::CModuleEmulator& emulator = host.Emulator();
     if (!options.replayPath.empty()) {
-        emulator.SetExecutionAnswers([&replay](std::span<const std::uint8_t> request, bool fiveScores) {
-            return replay.Answer(request, fiveScores);
-        });
+        emulator.SetExecutionAnswers(qzm::AnswersFrom(replay));
     }
     emulator.SetSceneSeed(options.seed);
     emulator.SetFacesInView(options.facesInView);

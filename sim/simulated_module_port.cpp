@@ -11,7 +11,7 @@ CSimulatedModulePort::~CSimulatedModulePort() {
     Stop();
 }
 
-std::string CSimulatedModulePort::Start(std::string* errorText) {
+std::string CSimulatedModulePort::Start(const std::string&, std::string* errorText) {
     if (host_ && host_->Running())
         return host_->OpenPath();
     host_ = std::make_unique<CPtyModuleHost>(identity_);

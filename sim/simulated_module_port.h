@@ -26,7 +26,7 @@ public:
     void SetExecutionAnswers(CModuleEmulator::ExecutionAnswers answers) { answers_ = std::move(answers); }
 
     std::string Name() const override { return name_; }
-    std::string Start(std::string* errorText) override;
+    std::string Start(const std::string& portName, std::string* errorText) override;
     void Stop() override;
 
 private:

@@ -183,7 +183,7 @@ TEST_F(ControllerIntegration, FullImageSizeFromTheModelTable) {
 
 TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
     CDemoController controller(NoPorts(folder));
-    controller.SetSimulatedPort(std::make_unique<CSimulatedModulePort>("Simulated module"));
+    controller.AddSimulatedPort(std::make_unique<CSimulatedModulePort>("Simulated module"));
     controller.LoadAll();
     EXPECT_EQ(controller.PortList(), std::vector<std::string>{"Simulated module"});
     ASSERT_TRUE(controller.Connect("Simulated module", 921600).ok());

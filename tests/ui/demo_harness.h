@@ -31,7 +31,7 @@ public:
         host_.Emulator().SetFacesInView(1);
     }
     std::string Name() const override { return "Simulated module"; }
-    std::string Start(std::string* errorText) override {
+    std::string Start(const std::string&, std::string* errorText) override {
         // Unplugged, the module's place is empty: opening it finds nothing there.
         if (unplugged_)
             return link_;
@@ -79,14 +79,15 @@ struct DemoHarness {
         controller = std::make_unique<qzm::CDemoController>(qzm::PortEnumerationRoots{roots, roots});
         auto port = std::make_unique<TestModulePort>(identity, (folder.path() / "module").string());
         module = port.get();
-        controller->SetSimulatedPort(std::move(port));
+        controller->AddSimulatedPort(std::move(port));
     }
     qzm::CPtyModuleHost& Host() { return module->Host(); }
 
-    // Reads the settings and connects to the emulated module, as the start-up does.
-    bool Connect() {
+    // Reads the settings and connects to the emulated module (or the port named), as the start-up
+    // does.
+    bool Connect(const std::string& port = {}) {
         controller->LoadAll();
-        return controller->Connect(module->Name(), 921600).ok() &&
+        return controller->Connect(port.empty() ? module->Name() : port, 921600).ok() &&
                controller->ApplyAllSettings(controller->Read().detection).ok();
     }
 

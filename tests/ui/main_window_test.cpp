@@ -1,11 +1,14 @@
 // The program as a user drives it, against the emulated module: start-up, single and continuous
 // execution, the album page's live image, settings, faults of the module and closing.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <csignal>
 #include <map>
 #include <regex>
 
@@ -13,12 +16,13 @@
 #include "device/qzm_frame.h"
 #include "present/result_text.h"
 #include "record/recording_reader.h"
-#include "record/replay_source.h"
+#include "sim/replayed_module_port.h"
 #include "ui/app/qzm_demo_app.h"
 #include "ui/app/window_calls.h"
 #include "ui/controls/logo_button.h"
 #include "ui/controls/org_combo_box.h"
 #include "ui/controls/state_bmp_button.h"
+#include "ui/dialogs/connect_setting_dlg.h"
 #include "ui/dialogs/org_file_dlg.h"
 #include "ui/dialogs/setting_dlg.h"
 #include "ui/pages/exec_func_select_dlg.h"
@@ -68,6 +72,29 @@ protected:
 private:
     std::function<void()> action_;
     bool ran_ = false;
+};
+
+// Limits the size every file of this process may grow to, while it lives; a write beyond fails
+// instead of raising the signal that would end the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &was_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = was_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &was_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit was_{};
+    void (*previousHandler_)(int) = SIG_DFL;
 };
 
 }  // namespace
@@ -290,15 +317,30 @@ private slots:
             QVERIFY(demo.messenger.Messages().empty());
         }
 
-        // Replayed: the same blocks, but for the response times.
-        CReplaySource replay;  // first: it outlives the module that answers from it
-        QCOMPARE(replay.Open(path.toStdString()), int(kRecordOk));
+        // Replayed: the user picks the recorded module in the connection page (first cancelling the
+        // file dialog, which leaves the port chosen before), then chooses the recording.
         DemoHarness demo;
-        demo.Host().Emulator().SetExecutionAnswers(
-            [&replay](std::span<const std::uint8_t> request, bool fiveScores) {
-                return replay.Answer(request, fiveScores);
-            });
-        QVERIFY(demo.Connect());
+        demo.controller->AddSimulatedPort(
+            std::make_unique<CReplayedModulePort>("Recorded module...", "Recording: "));
+        SettingValues values;
+        {
+            CConnectSettingDlg page(SettingForm::kStartup);
+            page.SetValues(demo.controller->PortList(), values);
+            QCOMPARE(page.PortCombo().currentText(), QStringLiteral("Simulated module"));
+            {
+                qzm_test::DialogScript<COrgFileDlg> cancelled{[](QFileDialog& files) { files.reject(); }};
+                QTest::keyClick(&page.PortCombo(), Qt::Key_Down);
+                QVERIFY(cancelled.Done());
+            }
+            QCOMPARE(page.PortCombo().currentText(), QStringLiteral("Simulated module"));
+            qzm_test::DialogScript<COrgFileDlg> files{qzm_test::ChooseFile(path)};
+            QTest::keyClick(&page.PortCombo(), Qt::Key_Down);
+            QVERIFY(files.Done());
+            QCOMPARE(page.PortCombo().currentText(), "Recording: " + path);
+            page.GetValues(values);
+        }
+        QCOMPARE(QString::fromStdString(values.portName), "Recording: " + path);
+        QVERIFY(demo.Connect(values.portName));
         auto dialog = demo.OpenMainWindow();
         QVERIFY(dialog);
         dialog->MainPage().ExecutePanel().SelectImageSize(kImage160x120);
@@ -318,6 +360,43 @@ private slots:
             QVERIFY2(log.find(std::regex_replace(block.substr(0, block.size() - 1), time, "")) !=
                          std::string::npos,
                      block.c_str());
+    }
+
+    // The disk fills up while recording continuously with frames: the recording stops with the
+    // message naming the file, the executions go on, and the runs written before stay readable.
+    void recordingStopsWhenTheDiskIsFull() {
+        const TestFolder kept;
+        const QString path = QString::fromStdString((kept.path() / "full.qzmrec").string());
+        DemoHarness demo;
+        QVERIFY(demo.Connect());
+        auto dialog = demo.OpenMainWindow();
+        QVERIFY(dialog);
+        CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
+        panel.SelectImageSize(kImage320x240);
+        panel.FramesCheck()->setChecked(true);
+        {
+            qzm_test::DialogScript<COrgFileDlg> files{qzm_test::ChooseFile(path)};
+            QTest::mouseClick(panel.RecordButton(), Qt::LeftButton);
+        }
+        QVERIFY(!panel.RecordingLine()->text().isEmpty());
+        QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+        {
+            // Every file of this process may grow to 2 MiB, then writes fail (instead of a signal).
+            const FileSizeLimit limit(2 * 1024 * 1024);
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!demo.messenger.Messages().empty(), kWaitMs);
+            const int before = shown.count();
+            QVERIFY(QTest::qWaitFor([&] { return shown.count() > before + 3; }, kWaitMs));
+            QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
+        }
+        QCOMPARE(demo.MessageIds(), std::vector<int>{kStrRecordingStopped});
+        QVERIFY2(demo.messenger.Messages()[0].text.contains(path), qPrintable(demo.messenger.Messages()[0].text));
+        QVERIFY(panel.RecordingLine()->text().isEmpty());
+        QVERIFY(!panel.RecordButton()->isChecked());
+        CRecordingReader reader;
+        QCOMPARE(reader.Open(path.toStdString()), int(kRecordOk));
+        const std::int64_t runs = reader.Summary().runs;
+        QVERIFY2(runs > 0 && runs < shown.count(), qPrintable(QString::number(runs)));
     }
 
     // A click on the logo shows the firmware version; a press that moves away by more than five

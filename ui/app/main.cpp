@@ -8,7 +8,7 @@
 #include "core/demo_controller.h"
 #include "files/working_folder.h"
 #include "res/string_table.h"
-#include "sim/simulated_module_port.h"
+#include "sim/replayed_module_port.h"
 #include "ui/app/qzm_demo_app.h"
 #include "ui/app/qzm_demo_dlg.h"
 #include "ui/controls/artwork.h"
@@ -35,8 +35,10 @@ int main(int argc, char* argv[]) {
     QDir::setCurrent(QString::fromStdString(working.folder));
 
     auto controller = std::make_unique<qzm::CDemoController>();
-    controller->SetSimulatedPort(
+    controller->AddSimulatedPort(
         std::make_unique<qzm::CSimulatedModulePort>(qzm::LoadString(qzm::kStrSimulatedModule)));
+    controller->AddSimulatedPort(std::make_unique<qzm::CReplayedModulePort>(
+        qzm::LoadString(qzm::kStrReplayRecording), qzm::LoadString(qzm::kStrReplayPortPrefix)));
     qzm::CMessageBoxMessenger messenger;
     try {
         // Gave up connecting (-1) or closed the main window: the program ends either way.

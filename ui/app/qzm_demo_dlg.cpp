@@ -465,7 +465,7 @@ void CQZMDemoDlg::ToggleRecording(bool on) {
     const QString name = QStringLiteral("qzm-%1.qzmrec")
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     const QString path =
-        ChooseNewFile(folder, name, tr("QZM-K recording (*.qzmrec)"), QStringLiteral("qzmrec"), this);
+        ChooseNewFile(folder, name, UiText(kStrRecordingFilter), QStringLiteral("qzmrec"), this);
     if (path.isEmpty()) {
         panel.SetRecording(false);
         return;

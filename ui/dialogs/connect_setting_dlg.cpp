@@ -1,12 +1,14 @@
 #include "ui/dialogs/connect_setting_dlg.h"
 
 #include <QAbstractItemView>
+#include <QDir>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "ui/controls/ui_text.h"
+#include "ui/dialogs/org_file_dlg.h"
 #include "ui/pages/page_layout.h"
 
 namespace qzm {
@@ -46,6 +48,7 @@ CConnectSettingDlg::CConnectSettingDlg(SettingForm form, QWidget* parent) : QWid
     baud_->setCurrentIndex(-1);
     angle_->setCurrentIndex(-1);
     connect(port_, &QComboBox::currentTextChanged, port_, &QWidget::setToolTip);
+    connect(port_, &QComboBox::activated, this, &CConnectSettingDlg::OnPortActivated);
 
     // Wide enough for the usual device paths and the simulated module. A longer name (a
     // /dev/serial/by-id link) shows whole in the drop-down list, which widens to its longest item,
@@ -97,6 +100,9 @@ CConnectSettingDlg::CConnectSettingDlg(SettingForm form, QWidget* parent) : QWid
 }
 
 void CConnectSettingDlg::SetValues(const std::vector<std::string>& portList, const SettingValues& values) {
+    const QString stored = QString::fromStdString(values.portName);
+    if (stored.startsWith(UiText(kStrReplayPortPrefix)))
+        replayPortName_ = stored;
     FillPorts(portList);
     SelectPort(QString::fromStdString(values.portName));
     baud_->SelectByItemData(values.baudRate);
@@ -106,8 +112,7 @@ void CConnectSettingDlg::SetValues(const std::vector<std::string>& portList, con
 
 void CConnectSettingDlg::GetValues(SettingValues& values) const {
     if (form_ == SettingForm::kStartup) {
-        const int port = port_->currentIndex() >= 0 ? port_->currentData().toInt() : -1;
-        values.portName = port >= 0 && port < int(portList_.size()) ? portList_[port] : std::string();
+        values.portName = PortNameAt(port_->currentIndex());
         values.baudRate =
             baud_->currentIndex() >= 0 ? baud_->currentData().toInt() : CSettingsStore::kDefaultBaudRate;
     }
@@ -133,8 +138,37 @@ void CConnectSettingDlg::FillPorts(const std::vector<std::string>& portList) {
     portList_ = portList;
     port_->clear();
     for (int i = 0; i < int(portList_.size()); ++i) {
-        port_->addItem(QString::fromStdString(portList_[i]), i);
+        port_->addItem(QString::fromStdString(PortNameAt(i)), i);
     }
+}
+
+std::string CConnectSettingDlg::PortNameAt(int index) const {
+    const int port = index >= 0 && index < port_->count() ? port_->itemData(index).toInt() : index;
+    if (port < 0 || port >= int(portList_.size()))
+        return {};
+    const std::string& name = portList_[port];
+    if (name == UiText(kStrReplayRecording).toStdString() && !replayPortName_.isEmpty())
+        return replayPortName_.toStdString();
+    return name;
+}
+
+void CConnectSettingDlg::OnPortActivated(int index) {
+    const int port = port_->itemData(index).toInt();
+    if (port < 0 || port >= int(portList_.size()) || portList_[port] != UiText(kStrReplayRecording).toStdString()) {
+        chosenPort_ = index;
+        return;
+    }
+    const QString previous = replayPortName_.mid(UiText(kStrReplayPortPrefix).size());
+    const QString path = ChooseExistingFile(previous.isEmpty() ? QDir::homePath() + QLatin1Char('/') : previous,
+                                            UiText(kStrRecordingFilter), this);
+    if (path.isEmpty()) {
+        port_->setCurrentIndex(chosenPort_);
+        return;
+    }
+    replayPortName_ = UiText(kStrReplayPortPrefix) + QDir::toNativeSeparators(path);
+    port_->setItemText(index, replayPortName_);
+    port_->setToolTip(replayPortName_);
+    chosenPort_ = index;
 }
 
 void CConnectSettingDlg::SelectPort(const QString& name) {
@@ -148,6 +182,7 @@ void CConnectSettingDlg::SelectPort(const QString& name) {
         }
     }
     port_->setCurrentIndex(port_->count() > 0 ? index : -1);
+    chosenPort_ = port_->currentIndex();
 }
 
 }  // namespace qzm

@@ -1,7 +1,8 @@
 // The "Device" page of the settings dialog. In the start-up form the user chooses the serial port
 // and baud rate to connect with; in both forms the camera mounting angle and whether the program
 // connects by itself at the next start. While the start-up dialog is up its port list follows
-// adapters being plugged in and out.
+// adapters being plugged in and out. Choosing the entry for a recorded module asks for the
+// recording; the entry then shows, and the page gives as the port, the prefix and its path.
 //
 // Accessible names: "Port", "Baud rate" and "Camera angle" for the combos (their labels' captions),
 // "Connect on startup" for the check box.
@@ -47,11 +48,18 @@ public:
 
 private:
     void FillPorts(const std::vector<std::string>& portList);
+    // Asks for the recording to replay when the user picks its entry; back to the port chosen
+    // before when the user cancels.
+    void OnPortActivated(int index);
+    // The port name of the item at index: the listed name, or the chosen recording's.
+    std::string PortNameAt(int index) const;
     // The first port whose name begins with name, ignoring case; else the first port.
     void SelectPort(const QString& name);
 
     SettingForm form_;
     std::vector<std::string> portList_;  // item data of each port item is its index here
+    QString replayPortName_;             // the recording chosen to replay, as a port name; "" for none
+    int chosenPort_ = -1;                // the port item chosen before the recording entry was picked
     COrgComboBox* port_;
     COrgComboBox* baud_;
     COrgComboBox* angle_;

@@ -7,7 +7,11 @@
 
 namespace qzm {
 
-namespace {}  // namespace
+namespace {
+QString Chosen(COrgFileDlg& dialog) {
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+}  // namespace
 
 COrgFileDlg::COrgFileDlg(bool forSaving, const QString& previousPath, QWidget* parent)
     : QFileDialog(parent), workingFolder_(QDir::currentPath()) {
@@ -48,10 +52,7 @@ QStringList COrgFileDlg::NameFiltersFrom(const QString& pairs) {
 
 QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* parent) {
     COrgFileDlg dialog(forSaving, previousPath, parent);
-    if (dialog.exec() != QDialog::Accepted) {
-        return {};
-    }
-    return dialog.selectedFiles().value(0);
+    return Chosen(dialog);
 }
 
 QString ChooseNewFile(const QString& folder, const QString& fileName, const QString& filter,
@@ -59,10 +60,13 @@ QString ChooseNewFile(const QString& folder, const QString& fileName, const QStr
     COrgFileDlg dialog(true, QDir(folder).filePath(fileName), parent);
     dialog.setNameFilters({filter});
     dialog.setDefaultSuffix(suffix);
-    if (dialog.exec() != QDialog::Accepted) {
-        return {};
-    }
-    return dialog.selectedFiles().value(0);
+    return Chosen(dialog);
+}
+
+QString ChooseExistingFile(const QString& previousPath, const QString& filter, QWidget* parent) {
+    COrgFileDlg dialog(false, previousPath, parent);
+    dialog.setNameFilters({filter});
+    return Chosen(dialog);
 }
 
 }  // namespace qzm

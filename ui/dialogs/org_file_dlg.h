@@ -43,4 +43,8 @@ QString ChooseAlbumFile(bool forSaving, const QString& previousPath, QWidget* pa
 QString ChooseNewFile(const QString& folder, const QString& fileName, const QString& filter,
                       const QString& suffix, QWidget* parent = nullptr);
 
+// Lets the user choose an existing file (a recording to replay) filtered to filter, starting where
+// previousPath is. Returns the chosen absolute path, or "" when the user cancelled.
+QString ChooseExistingFile(const QString& previousPath, const QString& filter, QWidget* parent = nullptr);
+
 }  // namespace qzm
