@@ -604,7 +604,7 @@ private slots:
                                 "Device is not responding.\nPlease verify connection."));
 
         demo.Host().SetFaults({});
-        QCOMPARE(demo.Host().Emulator().Handle({kCmdDeleteAll}).responseCode, std::uint8_t(0));
+        QCOMPARE(demo.Host().Emulator().Handle(ParsedFrame{.code = kCmdDeleteAll}).responseCode, std::uint8_t(0));
         QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
         dialog->close();
         QVERIFY(closed.wait(kWaitMs));
@@ -621,7 +621,7 @@ private slots:
         QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
         QVERIFY(demo.controller->RegisterFace(0).ok());
         // The module alone forgets it.
-        QCOMPARE(demo.Host().Emulator().Handle({kCmdDeleteAll}).responseCode, std::uint8_t(0));
+        QCOMPARE(demo.Host().Emulator().Handle(ParsedFrame{.code = kCmdDeleteAll}).responseCode, std::uint8_t(0));
         demo.Host().SetFaults(Refusing(kCmdLoadAlbum, 0xC4));
         demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kNo});
         auto dialog = demo.OpenMainWindow();
