@@ -38,7 +38,110 @@ double Wobble(double t, double rate, double phase) {
     return 0.6 * std::sin(rate * t + phase) + 0.4 * std::sin(2.3 * rate * t + 1.7 * phase + 0.5);
 }
 
+// A fixed normally distributed number (mean 0, deviation 1) for (seed, index, what), what and what + 1.
+double Normal(std::uint64_t seed, int index, int what) {
+    const double u1 = 1.0 - Unit(seed, index, what);  // (0, 1]: the logarithm stays finite
+    const double u2 = Unit(seed, index, what + 1);
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2 * kPi * u2);
+}
+
+double SmoothStep(double u) {
+    u = std::clamp(u, 0.0, 1.0);
+    return u * u * (3 - 2 * u);
+}
+
+// The timeline: every kVisitSlot seconds one person comes in from a side, stands in front of the camera
+// for a few seconds and goes out again; the registered user and the stranger take turns, so any two
+// neighbouring slots show both. Between visits nobody is in view.
+constexpr double kVisitSlot = 10.0;
+constexpr double kWalk = 1.2;  // seconds to walk in or out
+// Timeline draws come from their own stream, so that they do not follow the free scene's.
+constexpr std::uint64_t kTimelineSalt = 0x7131E11E5EEDull;
+// The score drawn anew every 100 ms, as a module scores every picture on its own.
+constexpr double kScoresPerSecond = 10.0;
+// How often a frame of the registered user scores poorly (blur, light, a hand near the face) and a frame
+// of the stranger resembles the registered user.
+constexpr double kRegisteredDipShare = 0.12;
+constexpr double kStrangerTailShare = 0.12;
+
+struct Visit {
+    ScenePerson who = ScenePerson::kNobody;
+    int slot = 0;
+    double arrive = 0;  // seconds into the slot
+    double stay = 0;
+    bool fromLeft = true;
+    bool toLeft = true;
+    double standX = 0;
+    double standY = 0;
+    double size = 0;
+    bool waves = false;
+    double light = 0;  // the registered user's score offset for this visit (light, glasses)
+
+    double Leave() const { return arrive + kWalk + stay; }
+    double Gone() const { return Leave() + kWalk; }
+};
+
+Visit VisitOf(std::uint64_t seed, long long slotNumber) {
+    const std::uint64_t s = seed ^ kTimelineSalt;
+    const int slot = static_cast<int>(slotNumber);
+    Visit visit;
+    visit.slot = slot;
+    const int first = Unit(s, 0, 90) < 0.5 ? 0 : 1;
+    visit.who = ((slot % 2 + 2 + first) % 2 == 0) ? ScenePerson::kRegistered : ScenePerson::kStranger;
+    visit.arrive = Lerp(0.3, 2.0, Unit(s, slot, 1));
+    visit.stay = Lerp(3.5, 5.5, Unit(s, slot, 2));
+    visit.fromLeft = Unit(s, slot, 3) < 0.5;
+    visit.toLeft = Unit(s, slot, 4) < 0.5;
+    visit.standX = Lerp(220, 420, Unit(s, slot, 5));
+    visit.standY = Lerp(165, 215, Unit(s, slot, 6));
+    visit.size = Lerp(105, 140, Unit(s, slot, 7));
+    visit.waves = Unit(s, slot, 8) < 0.5;
+    visit.light = Lerp(-30, 30, Unit(s, slot, 9));
+    return visit;
+}
+
+// How alike the module finds the face to the registered user's entries in the frame at time t.
+int MatchScore(std::uint64_t seed, const Visit& visit, const SceneFace& face, double t) {
+    const std::uint64_t s = seed ^ kTimelineSalt;
+    const int frame = static_cast<int>(std::llround(t * kScoresPerSecond));
+    const int who = visit.who == ScenePerson::kRegistered ? 0 : 1;
+    const double spread = Normal(s, frame, 100 + 10 * who);
+    const bool odd = Unit(s, frame, 102 + 10 * who) < (who == 0 ? kRegisteredDipShare : kStrangerTailShare);
+    const int turned = std::abs(face.yaw);
+    double score = 0;
+    if (who == 0) {
+        score = (odd ? 560 + 80 * spread : 775 + 55 * spread) + visit.light - 1.2 * turned;
+        if (face.eyesClosed)
+            score -= 50;
+    } else {
+        score = (odd ? 440 + 90 * spread : 235 + 75 * spread) - 0.5 * turned;
+    }
+    return Clamp(score, 0, 1000);
+}
+
 }  // namespace
+
+std::string_view SceneKindName(SceneKind kind) {
+    switch (kind) {
+        case SceneKind::kSingle:
+            return "single";
+        case SceneKind::kTimeline:
+            return "timeline";
+        case SceneKind::kFree:
+            break;
+    }
+    return "free";
+}
+
+bool SceneKindFromName(std::string_view name, SceneKind& kind) {
+    for (SceneKind k : {SceneKind::kFree, SceneKind::kSingle, SceneKind::kTimeline}) {
+        if (name == SceneKindName(k)) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
 
 // Everything about one person that does not change with time, drawn from the seed.
 struct CEmulatedScene::Person {
@@ -174,9 +277,85 @@ SceneFace CEmulatedScene::FaceOf(const Person& person, int index, double t, doub
 }
 
 SceneSnapshot CEmulatedScene::At(double seconds) const {
-    SceneSnapshot snapshot = posedFaces_ == kFreeScene ? FreeScene(seconds) : PosedScene(seconds);
+    SceneSnapshot snapshot;
+    if (posedFaces_ != kFreeScene)
+        snapshot = PosedScene(seconds, posedFaces_);
+    else if (kind_ == SceneKind::kSingle)
+        snapshot = PosedScene(seconds, 1);
+    else if (kind_ == SceneKind::kTimeline)
+        snapshot = TimelineScene(seconds);
+    else
+        snapshot = FreeScene(seconds);
     snapshot.time = seconds;
     return snapshot;
+}
+
+ScenePerson CEmulatedScene::PersonInView(double seconds) const {
+    for (const SceneFace& face : At(seconds).faces) {
+        if (face.person != ScenePerson::kNobody && face.x >= 0 && face.y >= 0 && face.x < kResultWidth &&
+            face.y < kResultHeight)
+            return face.person;
+    }
+    return ScenePerson::kNobody;
+}
+
+SceneSnapshot CEmulatedScene::TimelineScene(double t) const {
+    SceneSnapshot scene;
+    const long long slot = static_cast<long long>(std::floor(t / kVisitSlot));
+    const Visit visit = VisitOf(seed_, slot);
+    const double within = t - static_cast<double>(slot) * kVisitSlot;
+    if (within < visit.arrive || within >= visit.Gone())
+        return scene;
+
+    // Face 0 is the registered user, face 1 the stranger; each visit moves and looks a little different.
+    const int who = visit.who == ScenePerson::kRegistered ? 0 : 1;
+    const Person person(seed_ ^ kTimelineSalt, 1000 + 2 * visit.slot + who, IdentityOf(who));
+    const double* ph = person.phase;
+    const double offLeft = -130;
+    const double offRight = kResultWidth + 130;
+    double x = visit.standX + 12 * Wobble(t, 0.5, ph[1]);
+    double yaw = 8 * Wobble(t, 0.6, ph[0]) + person.Turn(t);
+    if (within < visit.arrive + kWalk) {  // walking in, looking where they go
+        const double u = SmoothStep((within - visit.arrive) / kWalk);
+        x = Lerp(visit.fromLeft ? offLeft : offRight, visit.standX, u);
+        yaw = (visit.fromLeft ? 1 : -1) * 50 * (1 - u);
+    } else if (within >= visit.Leave()) {  // walking out
+        const double u = SmoothStep((within - visit.Leave()) / kWalk);
+        x = Lerp(visit.standX, visit.toLeft ? offLeft : offRight, u);
+        yaw = (visit.toLeft ? -1 : 1) * 50 * u;
+    }
+    const double y = visit.standY + 10 * Wobble(t, 0.3, ph[2]);
+    const double size = visit.size + 8 * std::sin(0.4 * t + ph[3]);
+
+    SceneFace face = FaceOf(person, 0, t, x, y, size, yaw);
+    face.person = visit.who;
+    face.matchScore = MatchScore(seed_, visit, face, t);
+    scene.faces.push_back(face);
+
+    SceneBox body;
+    body.x = x;
+    body.y = y + 1.6 * size;
+    body.size = 2.6 * size;
+    body.confidence = Clamp(person.faceConfidence - 60 + 50 * std::sin(1.3 * t + ph[6]), 1, 1000);
+    body.shade = person.bodyShade;
+    scene.bodies.push_back(body);
+
+    // Some wave hello once they stand in front of the camera.
+    const double waveFrom = visit.arrive + kWalk;
+    if (visit.waves && within >= waveFrom && within < waveFrom + 2.0) {
+        const double raise = std::sin(kPi * (within - waveFrom) / 2.0);
+        if (raise >= 0.15) {
+            SceneBox hand;
+            hand.size = 0.75 * size;
+            hand.x = x + (1.05 + 0.2 * raise) * size + 0.12 * size * std::sin(6 * t);
+            hand.y = y + 1.5 * size - 1.3 * size * raise;
+            hand.angle = 20 * std::sin(6 * t);
+            hand.confidence = Clamp(520 + 380 * raise + 40 * std::sin(2.7 * t), 1, 1000);
+            hand.shade = person.skinShade;
+            scene.hands.push_back(hand);
+        }
+    }
+    return scene;
 }
 
 SceneSnapshot CEmulatedScene::FreeScene(double t) const {
@@ -239,9 +418,9 @@ SceneSnapshot CEmulatedScene::FreeScene(double t) const {
     return scene;
 }
 
-SceneSnapshot CEmulatedScene::PosedScene(double t) const {
+SceneSnapshot CEmulatedScene::PosedScene(double t, int count) const {
     SceneSnapshot scene;
-    const int n = posedFaces_;
+    const int n = count;
     if (n <= 0)
         return scene;
     int columns = n;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <string_view>
 #include <vector>
 
 namespace qzm {
@@ -30,6 +31,25 @@ struct SceneBox {
     double angle = 0;    // drawing only: tilt in degrees (a waving hand)
     int shade = 128;     // drawing only: grey value of clothes or skin
 };
+
+// Who a face belongs to, as the timeline scene knows it (ground truth for measuring recognition).
+enum class ScenePerson {
+    kNobody,      // no face in view (or, on a face, one of the other scenes: no part in the timeline)
+    kRegistered,  // the timeline's person whom the module has registered
+    kStranger,    // the timeline's person whom the module has never seen
+};
+
+// The scenes the emulator can show.
+enum class SceneKind {
+    kFree,      // three people moving about freely (the emulator's own scene)
+    kSingle,    // one person looking at the camera (the program's built-in simulated module)
+    kTimeline,  // a registered user and a stranger take turns in front of the camera
+};
+
+// "free", "single", "timeline".
+std::string_view SceneKindName(SceneKind kind);
+// False when name is none of the names above.
+bool SceneKindFromName(std::string_view name, SceneKind& kind);
 
 struct SceneFace {
     double x = 0;
@@ -56,6 +76,10 @@ struct SceneFace {
     // What the face really does, for drawing it even where no estimate is possible.
     bool eyesClosed = false;
     int expression = 1;  // strongest expression, 1..5 as in the scores
+    // Timeline scene only: who the face is, and how alike the module finds it to the registered user's
+    // entries in this moment (0..1000). Elsewhere recognition follows the identity and the store.
+    ScenePerson person = ScenePerson::kNobody;
+    int matchScore = 0;
 };
 
 struct SceneSnapshot {
@@ -76,9 +100,13 @@ public:
     std::uint64_t Seed() const { return seed_; }
     void SetSeed(std::uint64_t seed) { seed_ = seed; }
 
-    // kFreeScene: the people move about freely. 0..kMaxPosedFaces: exactly that many faces, all in view
-    // and looking at the camera (small head movements, blinks and expressions go on), side by side or in
-    // a grid; up to four of them have a body below, none raises a hand.
+    // Which scene plays while no number of faces is posed (SetFacesInView). kFree by default.
+    void SetKind(SceneKind kind) { kind_ = kind; }
+    SceneKind Kind() const { return kind_; }
+
+    // kFreeScene: the chosen scene plays. 0..kMaxPosedFaces: exactly that many faces, all in view and
+    // looking at the camera (small head movements, blinks and expressions go on), side by side or in a
+    // grid; up to four of them have a body below, none raises a hand.
     void SetFacesInView(int count);
     int FacesInView() const { return posedFaces_; }
 
@@ -88,6 +116,10 @@ public:
 
     SceneSnapshot At(double seconds) const;
 
+    // The timeline's person whose face is in the 640 x 480 space at that time (camera angle 0); kNobody
+    // in the other scenes and while nobody of the timeline is in view.
+    ScenePerson PersonInView(double seconds) const;
+
     // The identity face index has unless one was chosen.
     std::uint32_t DefaultIdentity(int index) const;
 
@@ -96,10 +128,12 @@ private:
     SceneFace FaceOf(const Person& person, int index, double t, double x, double y, double size,
                      double yaw) const;
     SceneSnapshot FreeScene(double t) const;
-    SceneSnapshot PosedScene(double t) const;
+    SceneSnapshot PosedScene(double t, int count) const;
+    SceneSnapshot TimelineScene(double t) const;
     std::uint32_t IdentityOf(int index) const;
 
     std::uint64_t seed_;
+    SceneKind kind_ = SceneKind::kFree;
     int posedFaces_ = kFreeScene;
     std::map<int, std::uint32_t> identities_;
 };

@@ -191,6 +191,14 @@ RecognitionAnswer CModuleEmulator::RecognitionFor(const SceneFace& face, double 
     const int turned = std::abs(face.yaw);
     if (turned > kRecognitionYawLimit)
         return {kNotPossible, 0};
+    if (face.person != ScenePerson::kNobody) {
+        // The timeline: its registered person is whoever the store holds first, with the score the scene
+        // drew for this frame. A frame scoring below the threshold is a false reject; a stranger's frame
+        // reaching it is a false accept, matched to that same user.
+        if (face.matchScore >= settings_.thresholds[3])
+            return {store_.FirstUser(), face.matchScore};
+        return {kNobody, face.matchScore};
+    }
     const CRegistrationStore::Match match = store_.BestMatchForIdentity(face.identity);
     const double jitter = 15 * std::sin(2.1 * time + (face.identity % 97));
     double score = 0;
@@ -233,6 +241,26 @@ void CModuleEmulator::SetSceneTime(double seconds) {
     std::lock_guard lock(mutex_);
     sceneTime_ = seconds;
     wallStart_ = std::chrono::steady_clock::now();
+}
+
+void CModuleEmulator::SetScene(SceneKind kind) {
+    std::lock_guard lock(mutex_);
+    scene_.SetKind(kind);
+}
+
+SceneKind CModuleEmulator::Scene() const {
+    std::lock_guard lock(mutex_);
+    return scene_.Kind();
+}
+
+ScenePerson CModuleEmulator::PersonInView() const {
+    std::lock_guard lock(mutex_);
+    const SceneSnapshot view = TurnForCamera(scene_.At(SceneTimeLocked()), settings_.cameraAngle);
+    for (const SceneFace& face : view.faces) {
+        if (face.person != ScenePerson::kNobody && InResultSpace(face.x, face.y))
+            return face.person;
+    }
+    return ScenePerson::kNobody;
 }
 
 void CModuleEmulator::SetFacesInView(int count) {

@@ -91,7 +91,11 @@ public:
     // The time the next execution or registration sees; setting it also restarts the wall clock there.
     double SceneTime() const;
     void SetSceneTime(double seconds);
-    // CEmulatedScene::kFreeScene (-1): the people move freely; 0..64: exactly that many faces in view.
+    // Which scene plays (SceneKind::kFree by default). The time stays where it is; posed faces
+    // (SetFacesInView) still take its place until set back to CEmulatedScene::kFreeScene.
+    void SetScene(SceneKind kind);
+    SceneKind Scene() const;
+    // CEmulatedScene::kFreeScene (-1): the chosen scene plays; 0..64: exactly that many faces in view.
     void SetFacesInView(int count);
     // Answers to executions from elsewhere (a recording replayed): the answer's data for the three
     // request bytes; fiveScores tells the extended execution. Empty: the scene answers.
@@ -102,6 +106,10 @@ public:
     void SetFaceIdentity(int index, std::uint32_t identity);
     // The scene the next execution or registration sees, before the camera angle turns it.
     SceneSnapshot SceneNow() const;
+    // Who of the timeline the next execution sees in the picture (camera angle applied), whether or not
+    // the detection settings let the face through: the ground truth for the recognition answer.
+    // ScenePerson::kNobody in the other scenes.
+    ScenePerson PersonInView() const;
 
     // --- The registration store ---
     std::size_t RegisteredEntries() const;

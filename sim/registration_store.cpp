@@ -107,6 +107,16 @@ CRegistrationStore::Match CRegistrationStore::BestMatch(const FeatureVector& fea
     return best;
 }
 
+int CRegistrationStore::FirstUser() const {
+    if (count_ == 0)
+        return -1;
+    for (std::size_t slot = 0; slot < slots_.size(); ++slot) {
+        if (slots_[slot])
+            return static_cast<int>(slot / kAlbumDataPerUser);
+    }
+    return -1;
+}
+
 CRegistrationStore::Match CRegistrationStore::BestMatchForIdentity(std::uint32_t identity) const {
     if (auto it = matchCache_.find(identity); it != matchCache_.end())
         return it->second;

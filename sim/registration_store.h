@@ -43,6 +43,8 @@ public:
     bool Has(int user, int data) const;
     // Bit j set when data number j of the user is registered.
     std::uint16_t Presence(int user) const;
+    // The lowest user number with an entry; -1 when nothing is registered.
+    int FirstUser() const;
 
     // The registered user most like the feature: user -1 when nothing is registered.
     struct Match {
