@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/replayed_module_port.h"
 #include "sim/pty_module_host.h"
+#include "sim/replayed_module_port.h"
 #include "sim/sim_options.h"
 
 int main(int argc, char** argv) {
@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
         emulator.SetExecutionAnswers(qzm::AnswersFrom(replay));
     }
     emulator.SetSceneSeed(options.seed);
+    emulator.SetScene(options.scene);
     emulator.SetFacesInView(options.facesInView);
     if (options.wallClock)
         emulator.SetSceneClock(qzm::SceneClock::kWallTime);

@@ -35,6 +35,10 @@ std::string SimUsageText() {
            "  --link PATH                   also make a symbolic link PATH to the pseudo-terminal\n"
            "  --store PATH                  keep the registrations in the album file PATH: loaded at start,\n"
            "                                saved after every change\n"
+           "  --scene free|single|timeline  what the camera sees (default free: three people moving about;\n"
+           "                                single: one person looking at the camera; timeline: a\n"
+           "                                registered user and a stranger take turns, coming and going,\n"
+           "                                with recognition scores that overlap as a module's do)\n"
            "  --seed N                      a different scene (default 1)\n"
            "  --wall-clock                  the scene moves with the clock (default: 0.1 s per execution)\n"
            "  --faces N                     exactly N faces (0..64) in view, looking at the camera\n"
@@ -159,6 +163,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
                 return false;
             }
             result.storePath = text;
+        } else if (name == "--scene") {
+            if (!value(text))
+                return false;
+            if (!SceneKindFromName(text, result.scene)) {
+                error = "--scene must be free, single or timeline, not '" + text + "'";
+                return false;
+            }
         } else if (name == "--seed") {
             if (!count(0, number))
                 return false;

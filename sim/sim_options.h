@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/emulated_scene.h"
 #include "sim/module_faults.h"
 #include "sim/module_identity.h"
 
@@ -18,7 +19,8 @@ struct SimOptions {
     std::string storePath;  // registrations kept in this album file between runs; empty: none
     std::uint64_t seed = 1;
     bool wallClock = false;  // the scene follows the clock instead of moving on per execution
-    int facesInView = -1;    // -1: the free scene; 0..64 faces posed in view
+    SceneKind scene = SceneKind::kFree;
+    int facesInView = -1;    // -1: the chosen scene; 0..64 faces posed in view
     std::string replayPath;  // executions answered from this recording
     bool loop = false;       // the recording from the start again after its last run
     bool help = false;

@@ -15,9 +15,9 @@ std::string CSimulatedModulePort::Start(const std::string&, std::string* errorTe
     if (host_ && host_->Running())
         return host_->OpenPath();
     host_ = std::make_unique<CPtyModuleHost>(identity_);
-    // One person in front of the camera, moving with the clock: faces can be registered and are
-    // then recognised.
-    host_->Emulator().SetFacesInView(1);
+    // The scene moves with the clock. By default one person is in front of the camera, who can be
+    // registered and is then recognised.
+    host_->Emulator().SetScene(scene_);
     host_->Emulator().SetSceneClock(SceneClock::kWallTime);
     host_->Emulator().SetExecutionAnswers(answers_);
     std::error_code ec;

@@ -22,6 +22,11 @@ public:
                          std::string storeFile = kStoreFile);
     ~CSimulatedModulePort() override;
 
+    // What the camera sees from the next start on: SceneKind::kSingle (the default) is one person
+    // looking at the camera, who can be registered and is then recognised.
+    void SetScene(SceneKind scene) { scene_ = scene; }
+    SceneKind Scene() const { return scene_; }
+
     // Executions answered from elsewhere (a recording replayed) from the next start on.
     void SetExecutionAnswers(CModuleEmulator::ExecutionAnswers answers) { answers_ = std::move(answers); }
 
@@ -33,6 +38,7 @@ private:
     const std::string name_;
     ModuleIdentity identity_;
     const std::string storeFile_;
+    SceneKind scene_ = SceneKind::kSingle;
     CModuleEmulator::ExecutionAnswers answers_;
     std::unique_ptr<CPtyModuleHost> host_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qzm {
@@ -40,6 +41,7 @@ TEST(SimOptions, EveryOptionReachesItsField) {
 TEST(SimOptions, SceneAndStoreOptions) {
     SimOptions defaults;
     EXPECT_EQ(defaults.facesInView, -1);
+    EXPECT_EQ(defaults.scene, SceneKind::kFree);
     EXPECT_FALSE(defaults.wallClock);
     EXPECT_TRUE(defaults.storePath.empty());
     EXPECT_FALSE(defaults.faults.truncatePayloadAt);
@@ -57,6 +59,15 @@ TEST(SimOptions, SceneAndStoreOptions) {
     EXPECT_EQ(o.faults.truncatePayloadAt, 37u);
     ASSERT_TRUE(ParseSimOptions({"--faces", "64"}, o, error));
     EXPECT_EQ(o.facesInView, 64);
+
+    const std::pair<const char*, SceneKind> scenes[] = {
+        {"free", SceneKind::kFree}, {"single", SceneKind::kSingle}, {"timeline", SceneKind::kTimeline}};
+    for (const auto& [name, kind] : scenes) {
+        ASSERT_TRUE(ParseSimOptions({"--scene", name}, o, error)) << name;
+        EXPECT_EQ(o.scene, kind) << name;
+        ASSERT_TRUE(ParseSimOptions({std::string("--scene=") + name}, o, error)) << name;
+        EXPECT_EQ(o.scene, kind) << name;
+    }
 }
 
 TEST(SimOptions, ModelAndVersionOverrideThePersonalityWhereverTheyStand) {
@@ -108,6 +119,10 @@ TEST(SimOptions, UnusableCommandLinesAreRefusedWithAReason) {
         {"--faces", "65"},
         {"--faces", "-1"},
         {"--seed", "x"},
+        {"--scene"},
+        {"--scene", ""},
+        {"--scene", "Timeline"},
+        {"--scene", "crowd"},
         {"--wall-clock=1"},
         {"--truncate-payload"},
         {"--silent=yes"},
