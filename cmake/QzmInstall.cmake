@@ -3,6 +3,8 @@
 # metadata and the icon in the icon theme. `cpack -G DEB` makes a Debian package of the same.
 
 install(TARGETS qzm-cli qzm-module-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The licence (MIT) and the libraries the programs contain or link, where a Debian package keeps them.
+install(FILES ${CMAKE_SOURCE_DIR}/res/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qzm-demo)
 
 if(TARGET qzm_ui)
   if(TARGET qzm-demo)
@@ -45,6 +47,9 @@ the results, changes the module's detection settings and manages its face
 registrations and album. It comes with an emulator of the module
 (qzm-module-sim) and a command-line tool for scripted evaluation (qzm-cli).")
 set(CPACK_PACKAGE_CONTACT ${QZM_PACKAGE_MAINTAINER})
+# A Debian package names no licence in its control file; /usr/share/doc/qzm-demo/copyright (above)
+# states it.
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QZM_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -26,6 +26,8 @@ done
 for f in "${delivered[@]}"; do
     [ -f "$data/$f" ] || fail "$f is not installed in $data"
 done
+copyright=$prefix/share/doc/qzm-demo/copyright
+grep -q "^Licence: MIT" "$copyright" 2>/dev/null || fail "no copyright file stating the licence at $copyright"
 
 # A fresh user, started from an empty folder.
 export HOME=$work/home
@@ -57,6 +59,8 @@ if [ "$with_ui" = 1 ]; then
     desktop-file-validate "$share/applications/qzm-demo.desktop" || fail "desktop entry"
     appstreamcli validate --no-net --no-color "$share/metainfo/io.github.qzmk.demo.metainfo.xml" > "$work/as" ||
         fail "metainfo: $(cat "$work/as")"
+    grep -qF '<project_license>MIT</project_license>' "$share/metainfo/io.github.qzmk.demo.metainfo.xml" ||
+        fail "the metadata does not name the licence"
     for size in 16 24 32 48 64 128 256; do
         icon=$share/icons/hicolor/${size}x${size}/apps/qzm-demo.png
         [ -f "$icon" ] || fail "no icon $icon"
