@@ -14,6 +14,15 @@ namespace {
 constexpr const char* kFunctionNames[kFunctionCount] = {
     "body", "hand", "face", "direction", "age", "gender", "gaze", "blink", "expression", "recognition"};
 
+bool ParseUserNumber(const std::string& text, int& user) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 0 || value >= CRegUserInfoMngr::kMaxUsers)
+        return false;
+    user = static_cast<int>(value);
+    return true;
+}
+
 }  // namespace
 
 bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& options,
@@ -69,6 +78,19 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
             options.recordPath = args[++i];
         } else if (arg == "--frames") {
             options.frames = true;
+        } else if (arg == "--person" && hasValue) {
+            const std::string& who = args[++i];
+            int user = -1;
+            if (who == "stranger") {
+                options.person = PersonInView::Stranger();
+            } else if (who == "nobody") {
+                options.person = PersonInView::Nobody();
+            } else if (ParseUserNumber(who, user)) {
+                options.person = PersonInView::User(user);
+            } else {
+                problem = "--person takes a user number, stranger or nobody";
+                return false;
+            }
         } else {
             problem = "unknown execute option " + arg;
             return false;
@@ -77,17 +99,6 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
     return true;
 }
 
-namespace {
-bool ParseUserNumber(const std::string& text, int& user) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 0 || value >= CRegUserInfoMngr::kMaxUsers)
-        return false;
-    user = static_cast<int>(value);
-    return true;
-}
-
-}  // namespace
 
 bool ParseRequest(const std::string& command, const std::vector<std::string>& args, CliRequest& request,
                   std::string& problem) {
@@ -105,14 +116,41 @@ bool ParseRequest(const std::string& command, const std::vector<std::string>& ar
     if (command == "execute") {
         if (!ParseExecuteOptions(args, request.execute, problem))
             return false;
-        return !request.execute.frames || !request.execute.recordPath.empty() ||
-               fail("--frames goes with --record FILE");
+        if (request.execute.frames && request.execute.recordPath.empty())
+            return fail("--frames goes with --record FILE");
+        return !request.execute.person.Tagged() || !request.execute.recordPath.empty() ||
+               fail("--person goes with --record FILE");
     }
     if (command == "info") {
         if (count != 1 || args[0].empty())
             return fail("info takes one recording file");
         request.recording.path = args[0];
         return true;
+    }
+    if (command == "stats") {
+        RecordingOptions& r = request.recording;
+        const char* usage = "stats FILE [--json | --csv] [--far PERCENT]";
+        for (std::size_t i = 0; i < count; ++i) {
+            if (args[i] == "--json") {
+                r.json = true;
+            } else if (args[i] == "--csv") {
+                r.csv = true;
+            } else if (args[i] == "--far" && i + 1 < count) {
+                const std::string& text = args[++i];
+                char* end = nullptr;
+                const double percent = std::strtod(text.c_str(), &end);
+                if (text.empty() || *end != '\0' || !(percent >= 0.0 && percent <= 100.0))
+                    return fail("--far takes a percentage from 0 to 100");
+                r.farPercent = percent;
+            } else if (r.path.empty() && !args[i].empty() && args[i][0] != '-') {
+                r.path = args[i];
+            } else {
+                return fail(usage);
+            }
+        }
+        if (r.json && r.csv)
+            return fail("stats takes --json or --csv, not both");
+        return !r.path.empty() || fail(usage);
     }
     if (command == "export") {
         RecordingOptions& r = request.recording;

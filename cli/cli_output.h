@@ -7,6 +7,7 @@
 
 #include "core/demo_controller.h"
 #include "present/result_text.h"
+#include "record/recording.h"
 
 namespace qzm {
 
@@ -19,13 +20,18 @@ struct ExecuteOptions {
     bool json = false;
     std::string recordPath;  // --record FILE: every run into a recording
     bool frames = false;     // --frames: the recording keeps the frames' grey bytes
+    PersonInView person;     // --person USER|stranger|nobody: every recorded run tagged with it
 };
 
-// export FILE --format csv|jsonl [--out PATH], info FILE: work on a recording alone.
+// export FILE --format csv|jsonl [--out PATH], info FILE, stats FILE [--json|--csv] [--far PERCENT]:
+// work on a recording alone.
 struct RecordingOptions {
     std::string path;
     bool jsonl = false;
     std::string out;  // "" writes to standard output
+    bool json = false;           // stats --json: one JSON object
+    bool csv = false;            // stats --csv: the threshold table as CSV
+    double farPercent = 1.0;     // stats --far: the false-accept rate the chosen threshold keeps to
 };
 
 // Reads the arguments after "execute"; options not given keep their value. LIST is "all", "none"

@@ -42,9 +42,10 @@ const char kUsage[] =
     "  ports                          list the ports, one per line (no connection)\n"
     "  version                        model text, TAB, firmware version\n"
     "  execute [--functions LIST] [--image 320x240|160x120|none] [--count N]\n"
-    "          [--save-frames DIR] [--json] [--record FILE [--frames]]\n"
+    "          [--save-frames DIR] [--json] [--record FILE [--frames] [--person WHO]]\n"
     "                                 --record: every run into a recording (.qzmrec); --frames keeps\n"
-    "                                 the frames in it too\n"
+    "                                 the frames in it too; --person tags every run with who is in\n"
+    "                                 view: a user number, stranger or nobody\n"
     "                                 LIST: all, none, or a comma-separated subset of body, hand,\n"
     "                                 face, direction, age, gender, gaze, blink, expression, recognition\n"
     "  users                          number TAB name TAB data count, one user per line\n"
@@ -60,7 +61,14 @@ const char kUsage[] =
     "                                 a recording as CSV (one row per detection) or JSON Lines (one\n"
     "                                 object per run, as execute --json); no port is opened\n"
     "  info FILE                      a recording's session, runs, time span, response times and\n"
-    "                                 detections per function; no port is opened\n";
+    "                                 detections per function; no port is opened\n"
+    "  stats FILE [--json | --csv] [--far PERCENT]\n"
+    "                                 a recording's statistics: rate, response times, per function\n"
+    "                                 counts and confidences, face estimates, recognition per user;\n"
+    "                                 with runs tagged by --person, the threshold table and the\n"
+    "                                 lowest threshold keeping false accepts to PERCENT (default 1).\n"
+    "                                 --json: one JSON object; --csv: the threshold table as CSV;\n"
+    "                                 no port is opened\n";
 
 int Usage(const char* problem = nullptr) {
     if (problem)
@@ -260,7 +268,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
         }
         // Last: the run moves on to the recorder's thread, and the next run fills the report anew.
         if (!options.recordPath.empty())
-            recorder.Add(std::move(report), users);
+            recorder.Add(std::move(report), users, options.person);
         if (outcome.result != kProtocolOk)
             return finish(Report(outcome, DeviceOperation::kExecution));
         if (!frameWritten)
