@@ -277,7 +277,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
     return finish(exitCode);
 }
 
-// export and info: the recording alone, no port and no working folder.
+// export, info and stats: the recording alone, no port and no working folder.
 int RunRecordingCommand(const CliRequest& request) {
     const RecordingOptions& options = request.recording;
     CRecordingReader reader;
@@ -285,6 +285,36 @@ int RunRecordingCommand(const CliRequest& request) {
     if (reader.Open(options.path, &why) != kRecordOk) {
         PrintMessage("Cannot read the recording " + options.path + ": " + why + ".");
         return kExitFailed;
+    }
+    if (request.command == "stats") {
+        CRunStatistics stats;
+        const int read = reader.ForEachRun([&stats](const RecordedRun& run) {
+            stats.Add(run.report, run.names, run.person);
+            return true;
+        });
+        if (read != kRecordOk) {
+            PrintMessage("The recording " + options.path + " is damaged: it could not be read to its end.");
+            return kExitFailed;
+        }
+        const double farShare = options.farPercent / 100.0;
+        std::string out;
+        if (options.json) {
+            out = StatisticsJson(reader.Session(), stats, farShare).dump() + "\n";
+        } else if (options.csv) {
+            const ThresholdTable table = stats.Thresholds();
+            if (table.Runs() == 0) {
+                PrintMessage(stats.TaggedRuns() == 0
+                                 ? "No runs are tagged with the person in view: record with --person "
+                                   "USER|stranger|nobody to get the threshold table."
+                                 : "No tagged run was answered with recognition switched on: no threshold table.");
+                return kExitFailed;
+            }
+            out = ThresholdCsv(table);
+        } else {
+            out = StatisticsText(reader.Session(), stats, farShare);
+        }
+        std::fputs(out.c_str(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailed;
     }
     if (request.command == "info") {
         const RecordingSession& s = reader.Session();
@@ -453,7 +483,7 @@ int main(int argc, char** argv) {
     std::string problem;
     if (!ParseRequest(commandName, commandArgs, request, problem))
         return Usage(problem.c_str());
-    if (request.command == "export" || request.command == "info")
+    if (request.command == "export" || request.command == "info" || request.command == "stats")
         return RunRecordingCommand(request);
     if (!options.dir.empty()) {
         std::error_code ec;
