@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 #include "files/file_operate.h"
 
@@ -13,6 +14,15 @@ namespace {
 
 constexpr const char* kFunctionNames[kFunctionCount] = {
     "body", "hand", "face", "direction", "age", "gender", "gaze", "blink", "expression", "recognition"};
+
+bool ParseUserNumber(const std::string& text, int& user) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 0 || value >= CRegUserInfoMngr::kMaxUsers)
+        return false;
+    user = static_cast<int>(value);
+    return true;
+}
 
 }  // namespace
 
@@ -69,6 +79,19 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
             options.recordPath = args[++i];
         } else if (arg == "--frames") {
             options.frames = true;
+        } else if (arg == "--person" && hasValue) {
+            const std::string& who = args[++i];
+            int user = -1;
+            if (who == "stranger") {
+                options.person = PersonInView::Stranger();
+            } else if (who == "nobody") {
+                options.person = PersonInView::Nobody();
+            } else if (ParseUserNumber(who, user)) {
+                options.person = PersonInView::User(user);
+            } else {
+                problem = "--person takes a user number, stranger or nobody";
+                return false;
+            }
         } else {
             problem = "unknown execute option " + arg;
             return false;
@@ -76,18 +99,6 @@ bool ParseExecuteOptions(const std::vector<std::string>& args, ExecuteOptions& o
     }
     return true;
 }
-
-namespace {
-bool ParseUserNumber(const std::string& text, int& user) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 0 || value >= CRegUserInfoMngr::kMaxUsers)
-        return false;
-    user = static_cast<int>(value);
-    return true;
-}
-
-}  // namespace
 
 bool ParseRequest(const std::string& command, const std::vector<std::string>& args, CliRequest& request,
                   std::string& problem) {
@@ -105,14 +116,41 @@ bool ParseRequest(const std::string& command, const std::vector<std::string>& ar
     if (command == "execute") {
         if (!ParseExecuteOptions(args, request.execute, problem))
             return false;
-        return !request.execute.frames || !request.execute.recordPath.empty() ||
-               fail("--frames goes with --record FILE");
+        if (request.execute.frames && request.execute.recordPath.empty())
+            return fail("--frames goes with --record FILE");
+        return !request.execute.person.Tagged() || !request.execute.recordPath.empty() ||
+               fail("--person goes with --record FILE");
     }
     if (command == "info") {
         if (count != 1 || args[0].empty())
             return fail("info takes one recording file");
         request.recording.path = args[0];
         return true;
+    }
+    if (command == "stats") {
+        RecordingOptions& r = request.recording;
+        const char* usage = "stats FILE [--json | --csv] [--far PERCENT]";
+        for (std::size_t i = 0; i < count; ++i) {
+            if (args[i] == "--json") {
+                r.json = true;
+            } else if (args[i] == "--csv") {
+                r.csv = true;
+            } else if (args[i] == "--far" && i + 1 < count) {
+                const std::string& text = args[++i];
+                char* end = nullptr;
+                const double percent = std::strtod(text.c_str(), &end);
+                if (text.empty() || *end != '\0' || !(percent >= 0.0 && percent <= 100.0))
+                    return fail("--far takes a percentage from 0 to 100");
+                r.farPercent = percent;
+            } else if (r.path.empty() && !args[i].empty() && args[i][0] != '-') {
+                r.path = args[i];
+            } else {
+                return fail(usage);
+            }
+        }
+        if (r.json && r.csv)
+            return fail("stats takes --json or --csv, not both");
+        return !r.path.empty() || fail(usage);
     }
     if (command == "export") {
         RecordingOptions& r = request.recording;
@@ -226,6 +264,239 @@ std::string ProgressBarText(double percent, int width) {
     char tail[16];
     std::snprintf(tail, sizeof tail, "] %3d %%", static_cast<int>(clamped + 0.5));
     return "[" + std::string(marks, '#') + std::string(width - marks, '-') + tail;
+}
+
+namespace {
+
+constexpr const char* kExpressionNames[5] = {"neutral", "happiness", "surprise", "anger", "sadness"};
+
+template <class... Args>
+std::string Format(const char* format, Args... args) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+double Percent(std::int64_t part, std::int64_t whole) {
+    return whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+}
+
+std::string SpreadText(const Spread& spread) {
+    return spread.count > 0 ? Format("%.1f (sd %.1f)", spread.Mean(), spread.Deviation()) : std::string("-");
+}
+
+nlohmann::ordered_json HistogramJson(const Histogram& h) {
+    if (h.bins.empty())
+        return nullptr;
+    return {
+        {"low", h.low}, {"bin_width", h.binWidth}, {"count", h.count}, {"mean", h.Mean()}, {"bins", h.bins}};
+}
+
+nlohmann::ordered_json SpreadJson(const Spread& s) {
+    return {{"count", s.count}, {"mean", s.Mean()}, {"sd", s.Deviation()}};
+}
+
+nlohmann::ordered_json EstimatesJson(const FaceEstimates& e) {
+    nlohmann::ordered_json expressions;
+    for (int k = 0; k < 5; ++k)
+        expressions[kExpressionNames[k]] = e.expressions[static_cast<std::size_t>(k)];
+    return {{"start_ms", e.startMs},
+            {"age", SpreadJson(e.age)},
+            {"male", e.male},
+            {"female", e.female},
+            {"expressions", expressions},
+            {"blink", SpreadJson(e.blink)},
+            {"gaze_yaw", SpreadJson(e.gazeYaw)},
+            {"gaze_pitch", SpreadJson(e.gazePitch)},
+            {"yaw", SpreadJson(e.yaw)},
+            {"pitch", SpreadJson(e.pitch)},
+            {"roll", SpreadJson(e.roll)}};
+}
+
+// A rate of a table with no run to divide by is no rate.
+nlohmann::ordered_json Rate(double rate, std::int64_t runs) {
+    return runs > 0 ? nlohmann::ordered_json(rate) : nlohmann::ordered_json(nullptr);
+}
+
+std::string RateText(double rate, std::int64_t runs) {
+    return runs > 0 ? Format("%.2f %%", 100.0 * rate) : std::string("-");
+}
+
+}  // namespace
+
+std::string StatisticsText(const RecordingSession& session, const CRunStatistics& stats, double farShare) {
+    std::string text;
+    const ResponseFigures response = stats.Responses();
+    text += Format("runs\t%lld (%lld not answered)\n", static_cast<long long>(stats.Runs()),
+                   static_cast<long long>(stats.FailedRuns()));
+    text += Format("span\t%.3f s\n", (stats.LastDoneMs() - stats.FirstSentMs()) / 1000.0);
+    text += Format("results per second\t%.2f\n", stats.ResultsPerSecond());
+    text += Format(
+        "response last\t%d ms\nresponse median\t%d ms\nresponse 95th percentile\t%d ms\n"
+        "response maximum\t%d ms\n",
+        response.lastMs, response.medianMs, response.p95Ms, response.maxMs);
+    text += "\nfunction\truns asked\tfound per run\tconfidence mean\n";
+    for (int k = 0; k < kFunctionCount; ++k) {
+        const FunctionFigures& f = stats.Functions()[static_cast<std::size_t>(k)];
+        const std::string mean =
+            f.confidence.bins.empty() || f.confidence.count == 0 ? "-" : Format("%.1f", f.confidence.Mean());
+        text += Format("%s\t%lld\t%.3f\t%s\n", kFunctionNames[k], static_cast<long long>(f.runs), f.PerRun(),
+                       mean.c_str());
+    }
+    const FaceEstimates& e = stats.Faces();
+    text += "\nface estimates\n";
+    text += "age\t" + SpreadText(e.age) + "\n";
+    text += Format("gender\t%.1f %% male, %.1f %% female\n", Percent(e.male, e.male + e.female),
+                   Percent(e.female, e.male + e.female));
+    std::int64_t expressions = 0;
+    for (const std::int64_t n : e.expressions)
+        expressions += n;
+    text += "expression\t";
+    for (int k = 0; k < 5; ++k) {
+        text += Format("%s%s %.1f %%", k > 0 ? ", " : "", kExpressionNames[k],
+                       Percent(e.expressions[static_cast<std::size_t>(k)], expressions));
+    }
+    text += "\nblink\t" + SpreadText(e.blink) + "\n";
+    text += "gaze yaw\t" + SpreadText(e.gazeYaw) + "\ngaze pitch\t" + SpreadText(e.gazePitch) + "\n";
+    text += "direction yaw\t" + SpreadText(e.yaw) + "\ndirection pitch\t" + SpreadText(e.pitch) +
+            "\ndirection roll\t" + SpreadText(e.roll) + "\n";
+
+    const RecognitionFigures& r = stats.Recognition();
+    text += "\nrecognition\nuser\tname\truns\tfaces\tscore mean\n";
+    for (const auto& [id, user] : r.users) {
+        text += Format("%d\t%s\t%lld\t%lld\t%.1f\n", id, user.name.c_str(), static_cast<long long>(user.runs),
+                       static_cast<long long>(user.faces), user.scores.Mean());
+    }
+    text += Format("not recognised\t%lld faces in %lld runs\n", static_cast<long long>(r.strangerFaces),
+                   static_cast<long long>(r.strangerRuns));
+    text += Format("no registered data\t%lld faces in %lld runs\n", static_cast<long long>(r.noDataFaces),
+                   static_cast<long long>(r.noDataRuns));
+    text += Format("not possible\t%lld faces\n", static_cast<long long>(r.notPossibleFaces));
+
+    text += "\n";
+    if (stats.TaggedRuns() == 0) {
+        text +=
+            "No runs are tagged with the person in view: record with --person USER|stranger|nobody to get "
+            "the threshold table.\n";
+        return text;
+    }
+    const ThresholdTable table = stats.Thresholds();
+    if (table.Runs() == 0) {
+        text += "No tagged run was answered with recognition switched on: no threshold table.\n";
+        return text;
+    }
+    text += Format(
+        "threshold table: %lld runs taking part (%lld with a registered user in view, %lld a "
+        "stranger, %lld nobody)\n",
+        static_cast<long long>(table.Runs()), static_cast<long long>(table.genuineRuns),
+        static_cast<long long>(table.strangerRuns), static_cast<long long>(table.nobodyRuns));
+    const int moduleThreshold = session.detection.exec.threshold[ExecSettings::kRecognition];
+    if (moduleThreshold > 0)
+        text += Format(
+            "(the module named users from its threshold %d up: lower thresholds show the rates at "
+            "%d)\n",
+            moduleThreshold, moduleThreshold);
+    text += "threshold\ttrue accept\tfalse accept\tfalse reject\n";
+    for (const ThresholdRow& row : table.rows) {
+        if (row.threshold % 50 != 0)
+            continue;
+        text +=
+            Format("%d\t%s\t%s\t%s\n", row.threshold, RateText(row.trueAcceptRate, table.genuineRuns).c_str(),
+                   RateText(row.falseAcceptRate, table.Runs()).c_str(),
+                   RateText(row.falseRejectRate, table.genuineRuns).c_str());
+    }
+    const int chosen = table.ThresholdFor(farShare);
+    if (chosen < 0) {
+        text += Format("No threshold keeps false accepts to %g %%.\n", 100.0 * farShare);
+    } else {
+        const ThresholdRow& row = table.rows[static_cast<std::size_t>(chosen)];
+        text += Format("threshold for false accepts <= %g %%\t%d (true accept %s, false accept %s)\n",
+                       100.0 * farShare, chosen, RateText(row.trueAcceptRate, table.genuineRuns).c_str(),
+                       RateText(row.falseAcceptRate, table.Runs()).c_str());
+    }
+    return text;
+}
+
+nlohmann::ordered_json StatisticsJson(const RecordingSession& session, const CRunStatistics& stats,
+                                      double farShare) {
+    nlohmann::ordered_json json;
+    const ResponseFigures response = stats.Responses();
+    json["runs"] = stats.Runs();
+    json["failed_runs"] = stats.FailedRuns();
+    json["tagged_runs"] = stats.TaggedRuns();
+    json["first_sent_ms"] = stats.FirstSentMs();
+    json["last_done_ms"] = stats.LastDoneMs();
+    json["results_per_second"] = stats.ResultsPerSecond();
+    json["response_ms"] = {{"last", response.lastMs},
+                           {"median", response.medianMs},
+                           {"p95", response.p95Ms},
+                           {"max", response.maxMs}};
+    nlohmann::ordered_json series = nlohmann::ordered_json::array();
+    for (const ResponseSecond& s : stats.ResponseSeries())
+        series.push_back(
+            {{"second", s.second}, {"runs", s.runs}, {"mean_ms", s.meanMs}, {"max_ms", s.maxMs}});
+    json["response_series"] = series;
+    nlohmann::ordered_json functions;
+    for (int k = 0; k < kFunctionCount; ++k) {
+        const FunctionFigures& f = stats.Functions()[static_cast<std::size_t>(k)];
+        functions[kFunctionNames[k]] = {{"runs", f.runs},
+                                        {"found", f.found},
+                                        {"per_run", f.PerRun()},
+                                        {"confidence", HistogramJson(f.confidence)}};
+    }
+    json["functions"] = functions;
+    json["faces"] = EstimatesJson(stats.Faces());
+    nlohmann::ordered_json minutes = nlohmann::ordered_json::array();
+    for (const FaceEstimates& e : stats.FaceSeries())
+        minutes.push_back(EstimatesJson(e));
+    json["face_series"] = minutes;
+    const RecognitionFigures& r = stats.Recognition();
+    nlohmann::ordered_json users = nlohmann::ordered_json::array();
+    for (const auto& [id, user] : r.users) {
+        users.push_back({{"user", id},
+                         {"name", user.name},
+                         {"runs", user.runs},
+                         {"faces", user.faces},
+                         {"scores", HistogramJson(user.scores)}});
+    }
+    json["recognition"] = {{"users", users},
+                           {"not_recognised_faces", r.strangerFaces},
+                           {"not_recognised_runs", r.strangerRuns},
+                           {"no_data_faces", r.noDataFaces},
+                           {"no_data_runs", r.noDataRuns},
+                           {"not_possible_faces", r.notPossibleFaces}};
+    const ThresholdTable table = stats.Thresholds();
+    if (table.Runs() == 0) {
+        json["thresholds"] = nullptr;
+        return json;
+    }
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const ThresholdRow& row : table.rows) {
+        rows.push_back({{"threshold", row.threshold},
+                        {"true_accept_rate", Rate(row.trueAcceptRate, table.genuineRuns)},
+                        {"false_accept_rate", Rate(row.falseAcceptRate, table.Runs())},
+                        {"false_reject_rate", Rate(row.falseRejectRate, table.genuineRuns)}});
+    }
+    const int chosen = table.ThresholdFor(farShare);
+    json["thresholds"] = {{"genuine_runs", table.genuineRuns},
+                          {"stranger_runs", table.strangerRuns},
+                          {"nobody_runs", table.nobodyRuns},
+                          {"module_threshold", session.detection.exec.threshold[ExecSettings::kRecognition]},
+                          {"false_accept_target", farShare},
+                          {"chosen_threshold", chosen >= 0 ? nlohmann::ordered_json(chosen) : nullptr},
+                          {"rows", rows}};
+    return json;
+}
+
+std::string ThresholdCsv(const ThresholdTable& table) {
+    std::string csv = CsvLine({"threshold", "true_accept_rate", "false_accept_rate", "false_reject_rate"});
+    const auto rate = [](double value, std::int64_t runs) { return runs > 0 ? Format("%.6f", value) : ""; };
+    for (const ThresholdRow& row : table.rows) {
+        csv +=
+            CsvLine({std::to_string(row.threshold), rate(row.trueAcceptRate, table.genuineRuns),
+                     rate(row.falseAcceptRate, table.Runs()), rate(row.falseRejectRate, table.genuineRuns)});
+    }
+    return csv;
 }
 
 }  // namespace qzm

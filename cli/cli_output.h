@@ -5,8 +5,12 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
 #include "core/demo_controller.h"
 #include "present/result_text.h"
+
+#include "record/recording.h"
+#include "record/run_statistics.h"
 
 namespace qzm {
 
@@ -19,13 +23,18 @@ struct ExecuteOptions {
     bool json = false;
     std::string recordPath;  // --record FILE: every run into a recording
     bool frames = false;     // --frames: the recording keeps the frames' grey bytes
+    PersonInView person;     // --person USER|stranger|nobody: every recorded run tagged with it
 };
 
-// export FILE --format csv|jsonl [--out PATH], info FILE: work on a recording alone.
+// export FILE --format csv|jsonl [--out PATH], info FILE, stats FILE [--json|--csv] [--far PERCENT]:
+// work on a recording alone.
 struct RecordingOptions {
     std::string path;
     bool jsonl = false;
-    std::string out;  // "" writes to standard output
+    std::string out;          // "" writes to standard output
+    bool json = false;        // stats --json: one JSON object
+    bool csv = false;         // stats --csv: the threshold table as CSV
+    double farPercent = 1.0;  // stats --far: the false-accept rate the chosen threshold keeps to
 };
 
 // Reads the arguments after "execute"; options not given keep their value. LIST is "all", "none"
@@ -61,5 +70,13 @@ std::string ProgressBarText(double percent, int width);
 // One CSV line (RFC 4180): fields with a comma, a quote or a line break in quotes, quotes doubled,
 // ended by CR LF.
 std::string CsvLine(const std::vector<std::string>& fields);
+
+// stats: a recording's figures as text and as one JSON object; farShare is the false-accept rate
+// (0.01 for 1 %) the chosen threshold keeps to.
+std::string StatisticsText(const RecordingSession& session, const CRunStatistics& stats, double farShare);
+nlohmann::ordered_json StatisticsJson(const RecordingSession& session, const CRunStatistics& stats,
+                                      double farShare);
+// The threshold table as CSV: threshold,true_accept_rate,false_accept_rate,false_reject_rate.
+std::string ThresholdCsv(const ThresholdTable& table);
 
 }  // namespace qzm

@@ -42,9 +42,10 @@ const char kUsage[] =
     "  ports                          list the ports, one per line (no connection)\n"
     "  version                        model text, TAB, firmware version\n"
     "  execute [--functions LIST] [--image 320x240|160x120|none] [--count N]\n"
-    "          [--save-frames DIR] [--json] [--record FILE [--frames]]\n"
+    "          [--save-frames DIR] [--json] [--record FILE [--frames] [--person WHO]]\n"
     "                                 --record: every run into a recording (.qzmrec); --frames keeps\n"
-    "                                 the frames in it too\n"
+    "                                 the frames in it too; --person tags every run with who is in\n"
+    "                                 view: a user number, stranger or nobody\n"
     "                                 LIST: all, none, or a comma-separated subset of body, hand,\n"
     "                                 face, direction, age, gender, gaze, blink, expression, recognition\n"
     "  users                          number TAB name TAB data count, one user per line\n"
@@ -60,7 +61,14 @@ const char kUsage[] =
     "                                 a recording as CSV (one row per detection) or JSON Lines (one\n"
     "                                 object per run, as execute --json); no port is opened\n"
     "  info FILE                      a recording's session, runs, time span, response times and\n"
-    "                                 detections per function; no port is opened\n";
+    "                                 detections per function; no port is opened\n"
+    "  stats FILE [--json | --csv] [--far PERCENT]\n"
+    "                                 a recording's statistics: rate, response times, per function\n"
+    "                                 counts and confidences, face estimates, recognition per user;\n"
+    "                                 with runs tagged by --person, the threshold table and the\n"
+    "                                 lowest threshold keeping false accepts to PERCENT (default 1).\n"
+    "                                 --json: one JSON object; --csv: the threshold table as CSV;\n"
+    "                                 no port is opened\n";
 
 int Usage(const char* problem = nullptr) {
     if (problem)
@@ -260,7 +268,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
         }
         // Last: the run moves on to the recorder's thread, and the next run fills the report anew.
         if (!options.recordPath.empty())
-            recorder.Add(std::move(report), users);
+            recorder.Add(std::move(report), users, options.person);
         if (outcome.result != kProtocolOk)
             return finish(Report(outcome, DeviceOperation::kExecution));
         if (!frameWritten)
@@ -269,7 +277,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
     return finish(exitCode);
 }
 
-// export and info: the recording alone, no port and no working folder.
+// export, info and stats: the recording alone, no port and no working folder.
 int RunRecordingCommand(const CliRequest& request) {
     const RecordingOptions& options = request.recording;
     CRecordingReader reader;
@@ -277,6 +285,36 @@ int RunRecordingCommand(const CliRequest& request) {
     if (reader.Open(options.path, &why) != kRecordOk) {
         PrintMessage("Cannot read the recording " + options.path + ": " + why + ".");
         return kExitFailed;
+    }
+    if (request.command == "stats") {
+        CRunStatistics stats;
+        const int read = reader.ForEachRun([&stats](const RecordedRun& run) {
+            stats.Add(run.report, run.names, run.person);
+            return true;
+        });
+        if (read != kRecordOk) {
+            PrintMessage("The recording " + options.path + " is damaged: it could not be read to its end.");
+            return kExitFailed;
+        }
+        const double farShare = options.farPercent / 100.0;
+        std::string out;
+        if (options.json) {
+            out = StatisticsJson(reader.Session(), stats, farShare).dump() + "\n";
+        } else if (options.csv) {
+            const ThresholdTable table = stats.Thresholds();
+            if (table.Runs() == 0) {
+                PrintMessage(stats.TaggedRuns() == 0
+                                 ? "No runs are tagged with the person in view: record with --person "
+                                   "USER|stranger|nobody to get the threshold table."
+                                 : "No tagged run was answered with recognition switched on: no threshold table.");
+                return kExitFailed;
+            }
+            out = ThresholdCsv(table);
+        } else {
+            out = StatisticsText(reader.Session(), stats, farShare);
+        }
+        std::fputs(out.c_str(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailed;
     }
     if (request.command == "info") {
         const RecordingSession& s = reader.Session();
@@ -445,7 +483,7 @@ int main(int argc, char** argv) {
     std::string problem;
     if (!ParseRequest(commandName, commandArgs, request, problem))
         return Usage(problem.c_str());
-    if (request.command == "export" || request.command == "info")
+    if (request.command == "export" || request.command == "info" || request.command == "stats")
         return RunRecordingCommand(request);
     if (!options.dir.empty()) {
         std::error_code ec;

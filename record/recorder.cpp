@@ -31,7 +31,7 @@ CREATE TABLE run (
     response_ms INTEGER NOT NULL, status INTEGER NOT NULL, response_code INTEGER NOT NULL,
     functions TEXT NOT NULL, image_option INTEGER NOT NULL,
     image_width INTEGER NOT NULL, image_height INTEGER NOT NULL,
-    payload BLOB NOT NULL, frame BLOB);
+    payload BLOB NOT NULL, frame BLOB, person INTEGER);
 CREATE TABLE detection (
     run INTEGER NOT NULL REFERENCES run(number), kind TEXT NOT NULL CHECK (kind IN ('body', 'hand', 'face')),
     idx INTEGER NOT NULL, x INTEGER, y INTEGER, size INTEGER, confidence INTEGER,
@@ -107,7 +107,7 @@ public:
         if (insert.Step() != SQLITE_DONE)
             return Fail(kRecordWriteFailed, why);
         runs_ = std::make_unique<CSqliteStatement>(db_.Handle(), R"sql(
-            INSERT INTO run VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))sql");
+            INSERT INTO run VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))sql");
         detections_ = std::make_unique<CSqliteStatement>(db_.Handle(), R"sql(
             INSERT INTO detection VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))sql");
         return runs_->Prepared() && detections_->Prepared() ? kRecordOk : Fail(kRecordWriteFailed, why);
@@ -185,6 +185,10 @@ private:
         if (pixels > 0)
             run.Bind(i++,
                      std::span<const std::uint8_t>(r.payload.data() + r.payload.size() - pixels, pixels));
+        else
+            run.BindNull(i++);
+        if (const auto person = PersonColumn(pending.person))
+            run.Bind(i++, *person);
         else
             run.BindNull(i++);
         if (run.Step() != SQLITE_DONE)
@@ -287,10 +291,12 @@ int CRecorder::Start(const std::string& path, const RecordingSession& session, s
     return kRecordOk;
 }
 
-void CRecorder::Add(ExecutionReport report, std::vector<UserName> names) {
-    Pending pending{.names = std::move(names),
-                    .imageWidth = report.image.Width(),
-                    .imageHeight = report.image.Height()};
+void CRecorder::Add(ExecutionReport report, std::vector<UserName> names, PersonInView person) {
+    Pending pending;
+    pending.names = std::move(names);
+    pending.person = person;
+    pending.imageWidth = report.image.Width();
+    pending.imageHeight = report.image.Height();
     // Given back here, on the caller's thread, as if it were not recording: the writer would
     // otherwise free on its thread what this one allocated, and the heap would grow and shrink with
     // every batch.

@@ -37,9 +37,9 @@ public:
 
     // Creates path (an existing file is replaced) with the session and starts the writer.
     int Start(const std::string& path, const RecordingSession& session, std::string* why = nullptr);
-    // Queues the run (moved in, or copied); the names are those of the registered users now. Any
-    // thread.
-    void Add(ExecutionReport report, std::vector<UserName> names);
+    // Queues the run (moved in, or copied); the names are those of the registered users now, person
+    // who was in view as the evaluator tagged it (untagged unless given). Any thread.
+    void Add(ExecutionReport report, std::vector<UserName> names, PersonInView person = {});
     // Writes what is queued, the end time and closes the file. kRecordOk, or the failure that
     // stopped the recording.
     int Stop(std::string* why = nullptr);
@@ -51,6 +51,7 @@ private:
     struct Pending {
         ExecutionReport report;
         std::vector<UserName> names;
+        PersonInView person;
         int imageWidth = 0;
         int imageHeight = 0;
     };

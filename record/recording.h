@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@
 namespace qzm {
 
 inline constexpr std::int32_t kRecordingApplicationId = 0x515A4D4B;  // "QZMK"
-inline constexpr int kRecordingSchemaVersion = 1;
+// 1: the first recordings; 2: each run may carry the person in view (run.person).
+inline constexpr int kRecordingSchemaVersion = 2;
 inline constexpr const char* kRecordingExtension = ".qzmrec";
 
 // Failures of the recording files; the library's words go beside them for the message.
@@ -41,11 +43,32 @@ struct RecordingSession {
     std::string note;
 };
 
-// One recorded run: the report as the controller made it, and the names the recognised users had.
+// Who stood in front of the camera during a run, as the evaluator tagged it: the truth the
+// recognition answers are measured against. Untagged runs take no part in that measure.
+struct PersonInView {
+    enum Kind : int { kUntagged, kUser, kStranger, kNobody };
+    Kind kind = kUntagged;
+    int user = -1;  // the registered user's number, when kind is kUser
+
+    static PersonInView User(int number) { return {kUser, number}; }
+    static PersonInView Stranger() { return {kStranger, -1}; }
+    static PersonInView Nobody() { return {kNobody, -1}; }
+    bool Tagged() const { return kind != kUntagged; }
+    bool operator==(const PersonInView&) const = default;
+};
+
+// The run table's person column: the user number (>= 0), -1 for a stranger, -2 for nobody, NULL
+// (nullopt) for an untagged run. A value the column cannot hold reads as untagged.
+std::optional<std::int64_t> PersonColumn(PersonInView person);
+PersonInView PersonFromColumn(std::optional<std::int64_t> value);
+
+// One recorded run: the report as the controller made it, the names the recognised users had and
+// the person in view (untagged in a file of schema version 1).
 struct RecordedRun {
     std::int64_t number = 0;  // from 1
     ExecutionReport report;
     std::vector<UserName> names;
+    PersonInView person;
 };
 
 // "0101..." for the ten switches, in function order, and back.

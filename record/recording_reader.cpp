@@ -63,6 +63,7 @@ int CRecordingReader::Open(const std::string& path, std::string* why) {
     if (version > kRecordingSchemaVersion)
         return fail(kRecordNewerVersion,
                     "written by a newer program (schema " + std::to_string(version) + ")");
+    version_ = static_cast<int>(version);
     CSqliteStatement s(db_->Handle(), R"sql(
         SELECT program_version, model, firmware, port, baud_rate, camera_angle, threshold_body, threshold_hand,
                threshold_face, threshold_recognition, size_body_min, size_body_max, size_hand_min,
@@ -97,10 +98,12 @@ int CRecordingReader::Open(const std::string& path, std::string* why) {
 }
 
 int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& visit) {
+    // A file of version 1 has no person column: its runs are untagged.
+    const std::string person = version_ >= 2 ? "person" : "NULL";
     CSqliteStatement runs(db_->Handle(), R"sql(
         SELECT number, sent_wall_ms, done_wall_ms, sent_steady_ns, done_steady_ns, response_ms, status,
-               response_code, functions, image_option, image_width, image_height, payload, frame
-        FROM run ORDER BY number)sql");
+               response_code, functions, image_option, image_width, image_height, payload, frame, )sql" +
+                                             person + " FROM run ORDER BY number");
     CSqliteStatement rows(db_->Handle(), R"sql(
         SELECT kind, x, y, size, confidence, yaw, pitch, roll, direction_confidence, age, age_confidence,
                gender, gender_confidence, gaze_yaw, gaze_pitch, blink_left, blink_right, expression,
@@ -134,6 +137,8 @@ int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& 
         const auto frame = runs.Blob(c++);
         // The answer as received: its frame's pixels, when kept, come after the rest.
         r.payload.insert(r.payload.end(), frame.begin(), frame.end());
+        run.person = PersonFromColumn(runs.IsNull(c) ? std::nullopt : std::optional<std::int64_t>(runs.Int(c)));
+        ++c;
         if (width > 0 && height > 0) {
             // Without the frame kept, the image is there in size only, grey.
             r.image.Allocate(width, nullptr, height, kFormatGrey8, 1);

@@ -33,6 +33,8 @@ public:
     // kRecordOk, or why the file is refused (why: the library's words, or what is wrong with it).
     int Open(const std::string& path, std::string* why = nullptr);
     const RecordingSession& Session() const { return session_; }
+    // The file's schema version (1 or 2 today).
+    int SchemaVersion() const { return version_; }
     // Each run in order; false from visit stops. kRecordOk, or kRecordNotRecording for a damaged file.
     int ForEachRun(const std::function<bool(const RecordedRun&)>& visit);
     RecordingSummary Summary();
@@ -44,6 +46,7 @@ public:
 private:
     std::unique_ptr<CSqliteDb> db_;
     RecordingSession session_;
+    int version_ = 0;
 };
 
 }  // namespace qzm

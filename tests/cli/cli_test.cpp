@@ -684,3 +684,65 @@ TEST_F(CliIntegration, ReplayAnswersWithTheRecordedRuns) {
     EXPECT_EQ(foreign.status, 1);
     EXPECT_NE(foreign.err.find("Cannot replay the recording"), std::string::npos) << foreign.err;
 }
+
+// stats reads a recording alone: text by default, one JSON object, or the threshold table as CSV
+// once the runs are tagged; untagged runs get the hint, a foreign file and bad options are refused.
+TEST_F(CliIntegration, StatsOfARecording) {
+    const std::string untagged = (folder.path() / "untagged.qzmrec").string();
+    const std::string tagged = (folder.path() / "tagged.qzmrec").string();
+    ASSERT_EQ(Cli("--simulate execute --functions all --count 5 --record '" + untagged + "'").status, 0);
+    ASSERT_EQ(Cli("--simulate execute --functions all --count 5 --record '" + tagged + "' --person stranger")
+                  .status,
+              0);
+    EXPECT_EQ(Query(tagged, "SELECT count(*) FROM run WHERE person = -1"), "5");
+
+    const CliRun text = Cli("stats '" + untagged + "'");
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("runs\t5 (0 not answered)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("No runs are tagged with the person in view: record with --person"),
+              std::string::npos);
+    const CliRun noTable = Cli("stats '" + untagged + "' --csv");
+    EXPECT_EQ(noTable.status, 1);
+    EXPECT_NE(noTable.err.find("No runs are tagged"), std::string::npos) << noTable.err;
+
+    const CliRun json = Cli("stats '" + tagged + "' --json --far 0.5");
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto figures = nlohmann::json::parse(json.out);
+    EXPECT_EQ(figures["runs"], 5);
+    EXPECT_EQ(figures["tagged_runs"], 5);
+    EXPECT_EQ(figures["functions"]["face"]["runs"], 5);
+    EXPECT_EQ(figures["thresholds"]["stranger_runs"], 5);
+    EXPECT_EQ(figures["thresholds"]["false_accept_target"], 0.005);
+    EXPECT_EQ(figures["thresholds"]["rows"].size(), 1001u);
+
+    const CliRun csv = Cli("stats '" + tagged + "' --csv");
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const auto rows = ReadCsv(csv.out);
+    ASSERT_EQ(rows.size(), 1002u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"threshold", "true_accept_rate", "false_accept_rate",
+                                                 "false_reject_rate"}));
+    EXPECT_EQ(rows[1000][0], "999");
+    EXPECT_EQ(rows[1][1], "");  // no registered user in view: no accept rate
+
+    WriteFile("notes.txt", "not a recording at all, but long enough to look like a header........");
+    sqlite3* other = nullptr;
+    sqlite3_open((folder.path() / "other.db").string().c_str(), &other);
+    sqlite3_exec(other, "CREATE TABLE t (x)", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    for (const char* name : {"notes.txt", "other.db"}) {
+        const CliRun foreign = Cli("stats '" + (folder.path() / name).string() + "'");
+        EXPECT_EQ(foreign.status, 1);
+        EXPECT_NE(foreign.err.find("Cannot read the recording"), std::string::npos) << foreign.err;
+        EXPECT_TRUE(foreign.out.empty());
+    }
+    EXPECT_NE(Cli("stats '" + (folder.path() / "other.db").string() + "'").err.find("not a QZM-K recording"),
+              std::string::npos);
+    const std::vector<std::string> usageErrors = {"stats",
+                                                  "stats '" + tagged + "' --far 101",
+                                                  "stats '" + tagged + "' --far x",
+                                                  "stats '" + tagged + "' --json --csv",
+                                                  "--simulate execute --person 3",
+                                                  "--simulate execute --record x.qzmrec --person somebody"};
+    for (const std::string& args : usageErrors)
+        EXPECT_EQ(Cli(args).status, 2) << args;
+}
