@@ -21,8 +21,9 @@ void CSqliteStatement::Bind(int index, const std::string& value) {
 
 void CSqliteStatement::Bind(int index, std::span<const std::uint8_t> bytes) {
     // An empty blob stays a blob of length 0, not NULL: "nothing came" differs from "not kept".
+    // Not copied: a frame is 76 800 bytes, and the caller keeps them until the step.
     sqlite3_bind_blob64(statement_, index, bytes.empty() ? "" : static_cast<const void*>(bytes.data()),
-                        bytes.size(), SQLITE_TRANSIENT);
+                        bytes.size(), SQLITE_STATIC);
 }
 
 void CSqliteStatement::BindNull(int index) {

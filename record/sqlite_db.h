@@ -22,6 +22,7 @@ public:
     // Parameters count from 1, as in SQL.
     void Bind(int index, std::int64_t value);
     void Bind(int index, const std::string& value);
+    // The bytes are not copied: they must stay until Step (Reset lets go of them).
     void Bind(int index, std::span<const std::uint8_t> bytes);
     void BindNull(int index);
     // SQLITE_ROW, SQLITE_DONE or an error code.

@@ -74,6 +74,13 @@ private:
     bool ran_ = false;
 };
 
+// The module told to forget every registration, straight from the test.
+ParsedFrame DeleteAllFrame() {
+    ParsedFrame frame;
+    frame.code = kCmdDeleteAll;
+    return frame;
+}
+
 // Limits the size every file of this process may grow to, while it lives; a write beyond fails
 // instead of raising the signal that would end the process.
 class FileSizeLimit {
@@ -604,7 +611,7 @@ private slots:
                                 "Device is not responding.\nPlease verify connection."));
 
         demo.Host().SetFaults({});
-        QCOMPARE(demo.Host().Emulator().Handle(ParsedFrame{.code = kCmdDeleteAll}).responseCode, std::uint8_t(0));
+        QCOMPARE(demo.Host().Emulator().Handle(DeleteAllFrame()).responseCode, std::uint8_t(0));
         QSignalSpy closed(dialog.get(), &CQZMDemoDlg::Closed);
         dialog->close();
         QVERIFY(closed.wait(kWaitMs));
@@ -621,7 +628,7 @@ private slots:
         QCOMPARE(demo.controller->AddNewUser("Ada"), 0);
         QVERIFY(demo.controller->RegisterFace(0).ok());
         // The module alone forgets it.
-        QCOMPARE(demo.Host().Emulator().Handle(ParsedFrame{.code = kCmdDeleteAll}).responseCode, std::uint8_t(0));
+        QCOMPARE(demo.Host().Emulator().Handle(DeleteAllFrame()).responseCode, std::uint8_t(0));
         demo.Host().SetFaults(Refusing(kCmdLoadAlbum, 0xC4));
         demo.messenger.Script({MsgAnswer::kNo, MsgAnswer::kNo});
         auto dialog = demo.OpenMainWindow();
