@@ -286,6 +286,18 @@ int CQZMExpressionRes::Init(std::span<const std::uint8_t> entry) {
     return 0;
 }
 
+std::pair<int, int> CQZMExpressionRes::Strongest() const {
+    int index = topExpression;
+    int best = topScore;
+    for (int k = 1; k <= 5; ++k) {
+        if (scores[k - 1] > best) {
+            best = scores[k - 1];
+            index = k;
+        }
+    }
+    return {index, best};
+}
+
 int CQZMRecognitionRes::Init(std::span<const std::uint8_t> entry) {
     if (!Accept(entry, kEntrySize))
         return -1;

@@ -186,6 +186,10 @@ public:
     static constexpr std::size_t kEntrySize = 8;
     int Init(std::span<const std::uint8_t> entry) override;
 
+    // The strongest expression and its score as the module gave them: the named one, or the
+    // highest of the five scores when it gave those (then the named one is -128).
+    std::pair<int, int> Strongest() const;
+
     int topExpression = -1;
     int topScore = -1;
     int degree = 0;

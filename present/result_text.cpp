@@ -170,18 +170,7 @@ std::string StatusLine(int status) {
 }  // namespace
 
 int StrongestExpression(const CQZMExpressionRes& r) {
-    if (!r.IsValid()) {
-        return -1;
-    }
-    int index = r.topExpression;
-    int best = r.topScore;
-    for (int k = 1; k <= 5; ++k) {
-        if (r.scores[k - 1] > best) {
-            best = r.scores[k - 1];
-            index = k;
-        }
-    }
-    return index;
+    return r.IsValid() ? r.Strongest().first : -1;
 }
 
 std::string UserNameOf(const std::vector<UserName>& users, int userId) {

@@ -27,14 +27,7 @@ Histogram ConfidenceHistogram(int function) {
 // The strongest expression (1..5) and its score: command 0x03 names it, command 0x04 gives the five
 // scores instead (the named one then -128). {-1, -1} when neither is there.
 std::pair<int, int> Strongest(const CQZMExpressionRes& r) {
-    int index = r.topExpression;
-    int best = r.topScore;
-    for (int k = 1; k <= 5; ++k) {
-        if (r.scores[k - 1] > best) {
-            best = r.scores[k - 1];
-            index = k;
-        }
-    }
+    const auto [index, best] = r.Strongest();
     if (index < 1 || index > 5 || best < 0)
         return {-1, -1};
     return {index, best};

@@ -209,6 +209,17 @@ std::uint32_t CEmulatedScene::IdentityOf(int index) const {
     return it != identities_.end() ? it->second : DefaultIdentity(index);
 }
 
+// The body below a face at (x, y) of that size.
+SceneBox CEmulatedScene::BodyOf(const Person& person, double t, double x, double y, double size) {
+    SceneBox body;
+    body.x = x;
+    body.y = y + 1.6 * size;
+    body.size = 2.6 * size;
+    body.confidence = Clamp(person.faceConfidence - 60 + 50 * std::sin(1.3 * t + person.phase[6]), 1, 1000);
+    body.shade = person.bodyShade;
+    return body;
+}
+
 SceneFace CEmulatedScene::FaceOf(const Person& person, int index, double t, double x, double y, double size,
                                  double yaw) const {
     const double* ph = person.phase;
@@ -332,13 +343,7 @@ SceneSnapshot CEmulatedScene::TimelineScene(double t) const {
     face.matchScore = MatchScore(seed_, visit, face, t);
     scene.faces.push_back(face);
 
-    SceneBox body;
-    body.x = x;
-    body.y = y + 1.6 * size;
-    body.size = 2.6 * size;
-    body.confidence = Clamp(person.faceConfidence - 60 + 50 * std::sin(1.3 * t + ph[6]), 1, 1000);
-    body.shade = person.bodyShade;
-    scene.bodies.push_back(body);
+    scene.bodies.push_back(BodyOf(person, t, x, y, size));
 
     // Some wave hello once they stand in front of the camera.
     const double waveFrom = visit.arrive + kWalk;
@@ -391,13 +396,7 @@ SceneSnapshot CEmulatedScene::FreeScene(double t) const {
             yaw += 20;  // the walker keeps glancing sideways
         scene.faces.push_back(FaceOf(person, i, t, x, y, size, yaw));
 
-        SceneBox body;
-        body.x = x;
-        body.y = y + 1.6 * size;
-        body.size = 2.6 * size;
-        body.confidence = Clamp(person.faceConfidence - 60 + 50 * std::sin(1.3 * t + ph[6]), 1, 1000);
-        body.shade = person.bodyShade;
-        scene.bodies.push_back(body);
+        scene.bodies.push_back(BodyOf(person, t, x, y, size));
 
         // Hands: person 0 raises both now and then, person 1 the right one, the walker none.
         for (int side = 0; side < (i == 0 ? 2 : i == 1 ? 1 : 0); ++side) {

@@ -127,6 +127,7 @@ private:
     struct Person;
     SceneFace FaceOf(const Person& person, int index, double t, double x, double y, double size,
                      double yaw) const;
+    static SceneBox BodyOf(const Person& person, double t, double x, double y, double size);
     SceneSnapshot FreeScene(double t) const;
     SceneSnapshot PosedScene(double t, int count) const;
     SceneSnapshot TimelineScene(double t) const;
