@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "demo_harness.h"
+#include "ui/pages/statistics_page.h"
 #include "dialog_script.h"
 #include "ui/dialogs/exec_setting_dlg.h"
 #include "ui/dialogs/name_input_dlg.h"
@@ -204,6 +205,9 @@ private slots:
         QCOMPARE(demo.MessageIds(), (std::vector<int>{2080, 2102, 2103, 2100, 2101, 5030}));
         QCOMPARE(demo.controller->UserList().front().dataCount, 3);
 
+        QCOMPARE(act(dialog->StatisticsButton()), 1);
+        QVERIFY(!dialog->AlbumPageShown() && dialog->StatisticsPage().isVisible());
+        QVERIFY(AccessibleState(dialog->StatisticsButton()).checked);
         QCOMPARE(act(dialog->MainButton()), 1);
         QVERIFY(!dialog->AlbumPageShown());
         // Every skinned button still in the window was worked (the settings dialog makes its own

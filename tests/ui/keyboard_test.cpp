@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "demo_harness.h"
+#include "ui/pages/statistics_page.h"
 #include "ui/controls/state_bmp_button.h"
 #include "ui/dialogs/setting_dlg.h"
 #include "ui/dialogs/wait_dlg.h"
@@ -147,7 +148,7 @@ private slots:
         DemoHarness::ExecuteWithEveryFunction(*dialog);  // the display toggles in use
 
         QVERIFY(Activate(*dialog));
-        QStringList mainPage = {"Main", "Album", "Display image", "Picture"};
+        QStringList mainPage = {"Main", "Album", "Statistics", "Display image", "Picture"};
         mainPage << kFunctionNames;
         mainPage << QStringList{"Execute once", "Continuous", "Record", "with frames", "Transfer image size"};
         mainPage << kFunctionNames;
@@ -161,7 +162,7 @@ private slots:
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
         QVERIFY(Activate(*dialog));
-        QCOMPARE(TabChain(dialog->AlbumButton()), (QStringList{"Album", "Open", "Save", "Users", "Add User",
+        QCOMPARE(TabChain(dialog->AlbumButton()), (QStringList{"Album", "Statistics", "Open", "Save", "Users", "Add User",
                                                                "Delete All", "Registered images", "Main"}));
         QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
 
@@ -181,7 +182,7 @@ private slots:
         QCOMPARE(device, (QStringList{"Device", "Camera angle", "Connect on startup", "OK", "Cancel"}));
     }
 
-    // F5, F6, Ctrl+1 and Ctrl+2 do what the buttons do, and only where the buttons could be
+    // F5, F6, Ctrl+1 to Ctrl+3 do what the buttons do, and only where the buttons could be
     // clicked; a focused button is pressed with Enter and with Space.
     void shortcutsAndKeysPressButtons() {
         DemoHarness demo;
@@ -194,6 +195,7 @@ private slots:
         QVERIFY(panel.ContinuousButton()->toolTip().endsWith(" (F6)"));
         QVERIFY(dialog->MainButton().toolTip().endsWith(" (Ctrl+1)"));
         QVERIFY(dialog->AlbumButton().toolTip().endsWith(" (Ctrl+2)"));
+        QVERIFY(dialog->StatisticsButton().toolTip().endsWith(" (Ctrl+3)"));
 
         QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
         Press(*dialog, Qt::Key_F5);
@@ -218,6 +220,11 @@ private slots:
         QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeLiveImage));
         QCOMPARE(shown.count(), before);
         QVERIFY(!panel.ContinuousOn());
+        // The statistics page ends the live image as the main page does; Ctrl+1 comes back.
+        Press(*dialog, Qt::Key_3, Qt::ControlModifier);
+        QVERIFY(dialog->StatisticsPage().isVisible());
+        QVERIFY(!dialog->AlbumPage().isVisible() && !dialog->MainPage().isVisible());
+        QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
         Press(*dialog, Qt::Key_1, Qt::ControlModifier);
         QVERIFY(dialog->MainPage().isVisible());
         QCOMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));

@@ -82,11 +82,13 @@ void CExecutionSession::ShowExecution(ExecutionReport& report) {
         refused_ = true;
         refusedCode_ = report.response;
     }
+    // Tagged as the user said when it was shown, whatever the window does with it.
+    const PersonInView person = person_;
     emit Executed(report);
     // Recorded as shown, and only when shown: the recording holds what the window showed. The run
     // moves on to the writer's thread; the file is written there, not here.
     if (recorder_ != nullptr)
-        recorder_->Add(std::move(report), controller_.UserNames());
+        recorder_->Add(std::move(report), controller_.UserNames(), person);
 }
 
 void CExecutionSession::Fail(const DeviceOutcome& outcome) {

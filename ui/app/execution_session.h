@@ -42,6 +42,9 @@ public:
     void SetChoice(const FunctionSwitches& functions, int imageSize);
     // Every run shown from now on also goes to recorder (null: none), moved, not copied.
     void SetRecorder(CRecorder* recorder) { recorder_ = recorder; }
+    // Who is in view of the camera, stored with every run recorded from now on.
+    void SetPersonInView(PersonInView person) { person_ = person; }
+    PersonInView PersonInViewNow() const { return person_; }
 
     void ExecuteOnce();
     void StartContinuous();
@@ -118,6 +121,7 @@ private:
     std::deque<std::chrono::steady_clock::time_point> recentResults_;
 
     CRecorder* recorder_ = nullptr;
+    PersonInView person_;
     mutable std::mutex choiceMutex_;  // guards choice_: published by the window thread, read by workers
     Choice choice_;
 

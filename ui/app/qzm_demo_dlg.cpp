@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImageWriter>
@@ -15,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "qzm_version.h"
+#include "record/recording_reader.h"
 #include "ui/app/album_flows.h"
 #include "ui/app/device_worker.h"
 #include "ui/controls/artwork.h"
@@ -31,6 +34,7 @@
 #include "ui/pages/image_dlg.h"
 #include "ui/pages/regist_dlg.h"
 #include "ui/pages/result_log_dlg.h"
+#include "ui/pages/statistics_page.h"
 
 namespace qzm {
 
@@ -41,6 +45,8 @@ constexpr int kDefaultWidth = 1240;
 // beside the row and pushes the pages below it only by what it needs more.
 constexpr int kPageButtonHeight = 28;
 constexpr int kPageButtonTop = 8;
+// The statistics page follows the runs at most this often.
+constexpr int kStatisticsRefreshMs = 250;
 }  // namespace
 
 class CQZMDemoDlg::Serving {
@@ -95,6 +101,12 @@ void CQZMDemoDlg::BuildWindow() {
     albumPage_ = new CRegistDlg(deviceType_ == kExtendedDevice, CRegUserDlg::kDefaultMaxUsers,
                                 CRegUserDlg::kDefaultMaxData, this);
     albumPage_->hide();
+    statisticsPage_ = new CStatisticsPage(this);
+    statisticsPage_->hide();
+    statisticsTimer_ = new QTimer(this);
+    statisticsTimer_->setSingleShot(true);
+    statisticsTimer_->setInterval(kStatisticsRefreshMs);
+    connect(statisticsTimer_, &QTimer::timeout, this, &CQZMDemoDlg::RefreshStatistics);
     settings_ = new CSettingDlg(this);
     nameDialog_ = new CNameInputDlg(messenger_, this);
     wait_ = new CWaitDlg(worker_, this);
@@ -117,13 +129,15 @@ void CQZMDemoDlg::BuildWindow() {
 
     mainButton_ = new CStateBmpButton(tr("Main"), this);
     albumButton_ = new CStateBmpButton(tr("Album"), this);
-    for (CStateBmpButton* button : {mainButton_, albumButton_}) {
+    statisticsButton_ = new CStateBmpButton(UiText(kStrStatsPage), this);
+    for (CStateBmpButton* button : {mainButton_, albumButton_, statisticsButton_}) {
         ApplySkin(*button, SkinKind::kPageButton);
         button->setMinimumSize(96, kPageButtonHeight);
     }
     mainButton_->SetState(1);
     mainButton_->setToolTip(tr("Detection: image, execution and result log"));
     albumButton_->setToolTip(tr("Registered users, their faces and album files"));
+    statisticsButton_->setToolTip(UiText(kStrStatsPageTip));
     logo_ = new CLogoButton(this);
 
     // Panel as stored: switches, image size; the image page shows the frame.
@@ -140,6 +154,7 @@ void CQZMDemoDlg::BuildWindow() {
     buttons->setContentsMargins(8, kPageButtonTop, 8, 0);
     buttons->addWidget(mainButton_);
     buttons->addWidget(albumButton_);
+    buttons->addWidget(statisticsButton_);
     buttons->addStretch(1);
     buttons->addSpacing(logoSize.width() + kLogoMargin);
     auto* layout = new QVBoxLayout(this);
@@ -149,6 +164,7 @@ void CQZMDemoDlg::BuildWindow() {
     layout->addLayout(buttons);
     layout->addWidget(mainPage_, 1);
     layout->addWidget(albumPage_, 1, Qt::AlignHCenter | Qt::AlignTop);
+    layout->addWidget(statisticsPage_, 1);
     // Room for the log's widest lines beside the picture and the panel.
     resize(layout->sizeHint().expandedTo(QSize(kDefaultWidth, 0)));
     UpdateTitle(false);
@@ -177,6 +193,15 @@ void CQZMDemoDlg::ConnectRequests() {
     connect(logo_, &CLogoButton::clicked, this, Served([this] { ShowFirmwareVersion(); }));
     connect(mainButton_, &CStateBmpButton::clicked, this, Served([this] { ShowMainPage(); }));
     connect(albumButton_, &CStateBmpButton::clicked, this, Served([this] { ShowAlbumPage(); }));
+    connect(statisticsButton_, &CStateBmpButton::clicked, this, Served([this] { ShowStatisticsPage(); }));
+    CStatisticsPage& statistics = *statisticsPage_;
+    connect(&statistics, &CStatisticsPage::ResetRequested, this, Served([this] { ResetStatistics(); }));
+    connect(&statistics, &CStatisticsPage::OpenRecordingRequested, this,
+            Served([this] { OpenRecordingStatistics(); }));
+    connect(&statistics, &CStatisticsPage::ExportRequested, this, Served([this] { ExportFigures(); }));
+    connect(&statistics, &CStatisticsPage::SaveChartsRequested, this, Served([this] { SaveCharts(); }));
+    connect(&statistics, &CStatisticsPage::PersonChanged, this,
+            [this](PersonInView person) { session_->SetPersonInView(person); });
 
     connect(session_, &CExecutionSession::Executed, this, &CQZMDemoDlg::ShowExecution);
     connect(session_, &CExecutionSession::ExecutionFailed, this, &CQZMDemoDlg::OnExecutionFailed);
@@ -206,6 +231,8 @@ void CQZMDemoDlg::ConnectRequests() {
     connect(flows_, &CAlbumFlows::UserNamesChanged, this, [this](const std::vector<UserName>& names) {
         mainPage_->ImagePage().SetUserList(names);
         mainPage_->ResultLog().SetUserList(names);
+        userNames_ = names;
+        statisticsPage_->SetUserList(names);
     });
 }
 
@@ -217,6 +244,7 @@ void CQZMDemoDlg::AddShortcuts() {
         {panel.RecordButton(), QKeySequence(Qt::Key_F7)},
         {mainButton_, QKeySequence(Qt::CTRL | Qt::Key_1)},
         {albumButton_, QKeySequence(Qt::CTRL | Qt::Key_2)},
+        {statisticsButton_, QKeySequence(Qt::CTRL | Qt::Key_3)},
     };
     for (const auto& [button, key] : keys) {
         auto* shortcut = new QShortcut(key, this);
@@ -345,6 +373,12 @@ void CQZMDemoDlg::PublishChoice() {
 
 void CQZMDemoDlg::ShowExecution(const ExecutionReport& report) {
     mainPage_->ShowExecution(report);
+    // Counted as shown and tagged as recorded (the session reads the same person for the file).
+    const auto start = std::chrono::steady_clock::now();
+    statistics_.Add(report, userNames_, session_->PersonInViewNow());
+    statisticsNs_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                         .count();
+    ScheduleStatistics();
     emit ExecutionShown();
 }
 
@@ -366,24 +400,143 @@ void CQZMDemoDlg::OnRefusedWhileExecuting(int responseCode) {
 
 // ---- pages, settings, pictures, logo ----------------------------------------------------------------
 
+void CQZMDemoDlg::SwitchPage(CStateBmpButton* button, QWidget* page) {
+    // The live image runs only under the album page; continuous execution comes back when it goes.
+    const bool albumBefore = albumButton_->State() == 1;
+    const bool albumAfter = button == albumButton_;
+    for (CStateBmpButton* each : {mainButton_, albumButton_, statisticsButton_})
+        each->SetState(each == button ? 1 : 0);
+    if (albumAfter && !albumBefore)
+        session_->StartLiveImage();
+    else if (albumBefore && !albumAfter)
+        session_->EndLiveImage();
+    for (QWidget* each : std::initializer_list<QWidget*>{mainPage_, albumPage_, statisticsPage_}) {
+        if (each != page)
+            each->hide();
+    }
+    page->show();
+}
+
 void CQZMDemoDlg::ShowAlbumPage() {
     if (albumButton_->State() == 1)
         return;
-    mainButton_->SetState(0);
-    albumButton_->SetState(1);
-    session_->StartLiveImage();
-    mainPage_->hide();
-    albumPage_->show();
+    SwitchPage(albumButton_, albumPage_);
 }
 
 void CQZMDemoDlg::ShowMainPage() {
     if (mainButton_->State() == 1)
         return;
-    mainButton_->SetState(1);
-    albumButton_->SetState(0);
-    session_->EndLiveImage();
-    albumPage_->hide();
-    mainPage_->show();
+    SwitchPage(mainButton_, mainPage_);
+}
+
+void CQZMDemoDlg::ShowStatisticsPage() {
+    if (statisticsButton_->State() == 1)
+        return;
+    SwitchPage(statisticsButton_, statisticsPage_);
+    RefreshStatistics();
+}
+
+// ---- statistics -----------------------------------------------------------------------------------
+
+void CQZMDemoDlg::ScheduleStatistics() {
+    // Only while the live figures are in sight; the single shot ends the refreshes when runs stop,
+    // so nothing ticks while the window is idle.
+    if (fileStatistics_ == nullptr && statisticsPage_->isVisible() && !statisticsTimer_->isActive())
+        statisticsTimer_->start();
+}
+
+void CQZMDemoDlg::RefreshStatistics() {
+    const auto start = std::chrono::steady_clock::now();
+    if (fileStatistics_ != nullptr) {
+        statisticsPage_->SetRecognitionThreshold(fileThreshold_);
+        statisticsPage_->ShowFigures(*fileStatistics_);
+    } else {
+        statisticsPage_->SetRecognitionThreshold(
+            controller_.Read().detection.exec.threshold[ExecSettings::kRecognition]);
+        statisticsPage_->SetSource(UiText(kStrStatsLive));
+        statisticsPage_->ShowFigures(statistics_);
+    }
+    statisticsNs_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+                         .count();
+}
+
+void CQZMDemoDlg::ResetStatistics() {
+    // A recording's figures give way to the live ones; the live ones start again.
+    if (fileStatistics_ != nullptr)
+        fileStatistics_.reset();
+    else
+        statistics_.Reset();
+    RefreshStatistics();
+}
+
+QString CQZMDemoDlg::StatisticsFolder() const {
+    QString folder = QString::fromStdString(controller_.Settings().ReadPrevRecordFolder());
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return folder;
+}
+
+void CQZMDemoDlg::OpenRecordingStatistics() {
+    const QString path =
+        ChooseExistingFile(StatisticsFolder() + QLatin1Char('/'), UiText(kStrRecordingFilter), this);
+    if (path.isEmpty())
+        return;
+    // A long recording takes a while: read on the worker, the window painting behind the wait dialog.
+    auto loaded = std::make_unique<CRunStatistics>();
+    int threshold = -1;
+    std::string why;
+    const int read = RunWaiting(*wait_, kStrPleaseWait, [&] {
+        CRecordingReader reader;
+        int result = reader.Open(path.toStdString(), &why);
+        if (result != kRecordOk)
+            return result;
+        threshold = reader.Session().detection.exec.threshold[ExecSettings::kRecognition];
+        result = reader.ForEachRun([&](const RecordedRun& run) {
+            loaded->Add(run.report, run.names, run.person);
+            return true;
+        });
+        if (result != kRecordOk && why.empty())
+            why = "damaged file";
+        return result;
+    });
+    if (read != kRecordOk) {
+        messenger_.ShowMessage(kStrStatsCannotRead, MsgIcon::kWarning, MsgButtons::kOk, path, why);
+        return;
+    }
+    fileStatistics_ = std::move(loaded);
+    fileThreshold_ = threshold;
+    statisticsTimer_->stop();
+    statisticsPage_->SetSource(
+        UiFormat(kStrStatsFromFile, QFileInfo(path).fileName(), static_cast<long long>(fileStatistics_->Runs())));
+    RefreshStatistics();
+}
+
+void CQZMDemoDlg::ExportFigures() {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString path = ChooseNewFile(StatisticsFolder(), QStringLiteral("qzm-figures-%1.csv").arg(stamp),
+                                       UiText(kStrStatsCsvFilter), QStringLiteral("csv"), this);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    const QByteArray csv = FiguresCsv(statisticsPage_->Figures());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(csv) != csv.size() || !file.flush()) {
+        messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path, file.errorString());
+        file.remove();
+    }
+}
+
+void CQZMDemoDlg::SaveCharts() {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString path = ChooseNewFile(StatisticsFolder(), QStringLiteral("qzm-charts-%1.png").arg(stamp),
+                                       UiText(kStrStatsPngFilter), QStringLiteral("png"), this);
+    if (path.isEmpty())
+        return;
+    // At the screen's pixel density: the charts are drawn anew for the grab, not scaled.
+    QImageWriter writer(path, "png");
+    if (!writer.write(statisticsPage_->ChartArea().grab().toImage()))
+        messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path, writer.errorString());
 }
 
 void CQZMDemoDlg::OpenSettings() {

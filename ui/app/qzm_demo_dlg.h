@@ -15,6 +15,7 @@
 #include "core/demo_controller.h"
 #include "files/demo_logger.h"
 #include "record/recorder.h"
+#include "record/run_statistics.h"
 #include "ui/app/execution_session.h"
 #include "ui/pages/main_ope_dlg.h"
 
@@ -28,6 +29,7 @@ class CNameInputDlg;
 class CProgressDlg;
 class CRegistDlg;
 class CSettingDlg;
+class CStatisticsPage;
 class CStateBmpButton;
 class CWaitDlg;
 enum class ImageSave;
@@ -58,6 +60,13 @@ public:
     CProgressDlg& ProgressDialog() { return *progress_; }
     CStateBmpButton& MainButton() { return *mainButton_; }
     CStateBmpButton& AlbumButton() { return *albumButton_; }
+    CStatisticsPage& StatisticsPage() { return *statisticsPage_; }
+    CStateBmpButton& StatisticsButton() { return *statisticsButton_; }
+    // The live figures of the runs shown since the start or the last reset.
+    const CRunStatistics& LiveStatistics() const { return statistics_; }
+    // Window-thread time spent on the statistics (counting runs, refreshing the page), for the
+    // benchmark.
+    std::int64_t StatisticsNanoseconds() const { return statisticsNs_; }
     CLogoButton& Logo() { return *logo_; }
 
 signals:
@@ -84,7 +93,7 @@ private:
     void ConnectRequests();
     template <class Request>
     auto Served(Request request);
-    // F5 execute once, F6 continuous on/off, F7 record on/off, Ctrl+1 and Ctrl+2 the pages; shown in
+    // F5 execute once, F6 continuous on/off, F7 record on/off, Ctrl+1 to Ctrl+3 the pages; shown in
     // the tooltips.
     void AddShortcuts();
 
@@ -103,6 +112,17 @@ private:
     // Pages, settings, pictures, logo.
     void ShowMainPage();
     void ShowAlbumPage();
+    void ShowStatisticsPage();
+    // Shows page under its button, the other pages hidden.
+    void SwitchPage(CStateBmpButton* button, QWidget* page);
+    // Statistics page: the figures refreshed at most a few times a second while runs come in.
+    void ScheduleStatistics();
+    void RefreshStatistics();
+    void ResetStatistics();
+    void OpenRecordingStatistics();
+    void ExportFigures();
+    void SaveCharts();
+    QString StatisticsFolder() const;
     void OpenSettings();
     // The image page's frame, or its picture with the results, into a PNG file the user chooses.
     void SaveImage(ImageSave which);
@@ -123,6 +143,8 @@ private:
     CRegistDlg* albumPage_ = nullptr;
     CStateBmpButton* mainButton_ = nullptr;
     CStateBmpButton* albumButton_ = nullptr;
+    CStatisticsPage* statisticsPage_ = nullptr;
+    CStateBmpButton* statisticsButton_ = nullptr;
     CLogoButton* logo_ = nullptr;
     CSettingDlg* settings_ = nullptr;
     CNameInputDlg* nameDialog_ = nullptr;
@@ -145,6 +167,12 @@ private:
     QTimer* recordingTimer_ = nullptr;
     QString recordingPath_;
     std::chrono::steady_clock::time_point recordingStart_;
+    std::vector<UserName> userNames_;  // as the album flows last told
+    CRunStatistics statistics_;        // live: every run shown
+    std::unique_ptr<CRunStatistics> fileStatistics_;  // a recording's, while the page shows it
+    int fileThreshold_ = -1;                          // its recognition threshold
+    QTimer* statisticsTimer_ = nullptr;               // single shot: runs came in since the last refresh
+    std::int64_t statisticsNs_ = 0;
 };
 
 }  // namespace qzm

@@ -1,0 +1,99 @@
+// The statistics page: what an evaluator reads off a stream of runs at a glance. Pace and response
+// times, what each function found and how sure it was, the face estimates, who was recognised and,
+// for runs tagged with the person in view, the recognition rates. It shows the figures of a
+// CRunStatistics it is handed (live from the main window, or a recording's) and raises the user's
+// requests (reset, open a recording, export) for the main window to carry out.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "record/run_statistics.h"
+#include "ui/controls/stat_chart.h"
+
+namespace qzm {
+
+// One line of the figures: its group ("Pace", "Response time" ...), name and value as shown.
+struct StatFigure {
+    QString group;
+    QString name;
+    QString value;
+    bool operator==(const StatFigure&) const = default;
+};
+
+// The figures of stats in the order the page shows and exports them. recognitionThreshold: the
+// module's current recognition threshold (for the rates there), -1 when unknown.
+std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold);
+
+// The figures as a CSV table (group,name,value with a header line), UTF-8, CR LF line ends.
+QByteArray FiguresCsv(const std::vector<StatFigure>& figures);
+
+class CStatisticsPage : public QWidget {
+    Q_OBJECT
+
+public:
+    // The charts of the functions that report a confidence, in function order.
+    static constexpr int kConfidenceCharts = 8;
+    static constexpr int kUserCharts = 2;
+
+    explicit CStatisticsPage(QWidget* parent = nullptr);
+
+    // The registered users for the person-in-view choice; a chosen user that is gone falls back to
+    // "Not tagged".
+    void SetUserList(const std::vector<UserName>& names);
+    void SetRecognitionThreshold(int threshold) { recognitionThreshold_ = threshold; }
+    // Who the user says is in view of the camera (untagged by default).
+    PersonInView Person() const;
+
+    // Shows the figures and charts of stats (also when the page is hidden: the next show has them).
+    void ShowFigures(const CRunStatistics& stats);
+    // The line saying where the figures come from.
+    void SetSource(const QString& line);
+
+    const std::vector<StatFigure>& Figures() const { return figures_; }
+    QWidget& ChartArea() { return *charts_; }
+    QLabel& SourceLine() { return *source_; }
+    QLabel& HintLine() { return *hint_; }
+    QComboBox& PersonCombo() { return *person_; }
+    QPushButton& ResetButton() { return *reset_; }
+    QPushButton& OpenButton() { return *open_; }
+    QPushButton& ExportButton() { return *export_; }
+    QPushButton& SaveChartsButton() { return *saveCharts_; }
+    CStatChart& ResponseChart() { return *response_; }
+    // The figures of one group as shown (name and value per line, tab-separated).
+    QString GroupText(const QString& group) const;
+
+signals:
+    void ResetRequested();
+    void OpenRecordingRequested();
+    void ExportRequested();
+    void SaveChartsRequested();
+    void PersonChanged(PersonInView person);
+
+private:
+    void ShowCharts(const CRunStatistics& stats);
+
+    int recognitionThreshold_ = -1;
+    std::vector<StatFigure> figures_;
+    QPushButton* reset_ = nullptr;
+    QPushButton* open_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QPushButton* saveCharts_ = nullptr;
+    QComboBox* person_ = nullptr;
+    QLabel* source_ = nullptr;
+    QLabel* hint_ = nullptr;
+    std::vector<std::pair<QString, QLabel*>> groups_;  // group name, its figures
+    QWidget* charts_ = nullptr;
+    CStatChart* response_ = nullptr;
+    std::array<CStatChart*, kConfidenceCharts> confidence_{};
+    CStatChart* gender_ = nullptr;
+    CStatChart* expression_ = nullptr;
+    std::array<CStatChart*, kUserCharts> users_{};
+};
+
+}  // namespace qzm
