@@ -130,8 +130,12 @@ void CStatChart::DrawBars(QPainter& painter, const QRectF& plot) const {
     if (labels_.size() == static_cast<qsizetype>(bars_.size())) {
         for (qsizetype i = 0; i < labels_.size(); ++i) {
             const QRectF cell(plot.left() + slot * static_cast<double>(i), below.top(), slot, below.height());
-            painter.drawText(cell, Qt::AlignHCenter | Qt::AlignTop,
-                             metrics.elidedText(labels_[i], Qt::ElideRight, slot));
+            // A name too long for its bar is cut short to its first letters, as an engineer
+            // abbreviates ("neu", "hap"), not with an ellipsis that leaves nothing readable.
+            QString label = labels_[i];
+            if (metrics.horizontalAdvance(label) > slot)
+                label = label.left(3);
+            painter.drawText(cell, Qt::AlignHCenter | Qt::AlignTop, label);
         }
     } else if (labels_.size() == 2) {
         painter.drawText(below, Qt::AlignLeft | Qt::AlignTop, labels_[0]);
@@ -151,7 +155,14 @@ void CStatChart::DrawSeries(QPainter& painter, const QRectF& plot) const {
         }
     }
     const double top = NiceTop(maximum);
-    const double span = spanSeconds_ > 0 ? spanSeconds_ : 1;
+    // The strip covers the seconds there are, at least half a minute and at most the span given:
+    // the first seconds of a run are not a sliver at the right edge.
+    double oldest = newest;
+    for (const auto* series : {&line_, &second_}) {
+        for (const QPointF& p : *series)
+            oldest = std::min(oldest, p.x());
+    }
+    const double span = std::clamp(newest - oldest, 30.0, std::max(30.0, spanSeconds_));
     const auto at = [&](const QPointF& p) {
         const double x = plot.right() - plot.width() * (newest - p.x()) / span;
         return QPointF(std::max(plot.left(), x), plot.bottom() - plot.height() * p.y() / top);
@@ -178,8 +189,12 @@ void CStatChart::DrawSeries(QPainter& painter, const QRectF& plot) const {
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
-        if (series.size() == 1)
-            painter.drawEllipse(at(series.front()), 1.5, 1.5);
+        // Sparse seconds as dots too: a line between two points far apart hides that none came between.
+        if (series.size() < 60) {
+            painter.setBrush(pen.color());
+            for (const QPointF& p : series)
+                painter.drawEllipse(at(p), 1.5, 1.5);
+        }
     };
     QColor faint = pal.color(QPalette::Text);
     faint.setAlphaF(0.45);

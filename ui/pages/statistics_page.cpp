@@ -99,6 +99,8 @@ std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recog
     const QStringList expressionNames = UiText(kStrStatsExpressionNames).split(QLatin1Char('|'));
     QStringList split;
     for (std::size_t i = 0; i < faces.expressions.size() && expressions > 0; ++i) {
+        if (faces.expressions[i] == 0)
+            continue;
         split << QStringLiteral("%1 %2").arg(
             expressionNames.value(static_cast<qsizetype>(i)),
             Number(100.0 * double(faces.expressions[i]) / double(expressions), 0) + QStringLiteral(" %"));
@@ -138,7 +140,9 @@ std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recog
     if (recognitionThreshold >= 0 && recognitionThreshold < static_cast<int>(table.rows.size())) {
         const ThresholdRow& row = table.rows[static_cast<std::size_t>(recognitionThreshold)];
         add(UiFormat(kStrStatsRatesAt, recognitionThreshold),
-            QStringLiteral("%1 / %2").arg(Percent(row.trueAcceptRate), Percent(row.falseAcceptRate)));
+            QStringLiteral("%1 / %2").arg(
+                table.genuineRuns > 0 ? Percent(row.trueAcceptRate) : QStringLiteral("-"),
+                table.Runs() > 0 ? Percent(row.falseAcceptRate) : QStringLiteral("-")));
     }
     return figures;
 }
@@ -195,18 +199,15 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
     for (QPushButton* button : {open_, reset_, export_, saveCharts_})
         bar->addWidget(button);
 
-    // The figures in a column at the left, one block per group.
+    // The figures in a column at the left: one table, a heading per group, so that the values line up.
     auto* figures = new QVBoxLayout;
     figures->setSpacing(kGap);
-    for (int id : {kStrStatsGroupPace, kStrStatsGroupResponse, kStrStatsGroupFunctions, kStrStatsGroupFaces,
-                   kStrStatsGroupRecognition, kStrStatsGroupThresholds}) {
-        auto* label = new QLabel(this);
-        label->setTextFormat(Qt::RichText);
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        label->setAccessibleName(UiText(id));
-        figures->addWidget(label);
-        groups_.emplace_back(UiText(id), label);
-    }
+    table_ = new QLabel(this);
+    table_->setTextFormat(Qt::RichText);
+    table_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    table_->setAccessibleName(UiText(kStrStatsPage));
+    figures->addWidget(table_);
+    hint_->setMaximumWidth(360);
     figures->addWidget(hint_);
     figures->addStretch(1);
 
@@ -295,17 +296,18 @@ QString CStatisticsPage::GroupText(const QString& group) const {
 
 void CStatisticsPage::ShowFigures(const CRunStatistics& stats) {
     figures_ = StatisticsFigures(stats, recognitionThreshold_);
-    for (const auto& [group, label] : groups_) {
-        QString html =
-            QStringLiteral("<b>%1</b><table cellspacing=0 cellpadding=0>").arg(group.toHtmlEscaped());
-        for (const StatFigure& figure : figures_) {
-            if (figure.group != group)
-                continue;
-            html += QStringLiteral("<tr><td>%1&nbsp;&nbsp;</td><td align=right>%2</td></tr>")
-                        .arg(figure.name.toHtmlEscaped(), figure.value.toHtmlEscaped());
+    QString html = QStringLiteral("<table cellspacing=0 cellpadding=1>");
+    QString group;
+    for (const StatFigure& figure : figures_) {
+        if (figure.group != group) {
+            group = figure.group;
+            html += QStringLiteral("<tr><td colspan=2 style='padding-top:6px'><b>%1</b></td></tr>")
+                        .arg(group.toHtmlEscaped());
         }
-        label->setText(html + QStringLiteral("</table>"));
+        html += QStringLiteral("<tr><td>%1&nbsp;&nbsp;&nbsp;</td><td>%2</td></tr>")
+                    .arg(figure.name.toHtmlEscaped(), figure.value.toHtmlEscaped());
     }
+    table_->setText(html + QStringLiteral("</table>"));
     hint_->setVisible(stats.TaggedRuns() == 0);
     ShowCharts(stats);
 }

@@ -87,7 +87,7 @@ private:
     QComboBox* person_ = nullptr;
     QLabel* source_ = nullptr;
     QLabel* hint_ = nullptr;
-    std::vector<std::pair<QString, QLabel*>> groups_;  // group name, its figures
+    QLabel* table_ = nullptr;  // the figures, grouped
     QWidget* charts_ = nullptr;
     CStatChart* response_ = nullptr;
     std::array<CStatChart*, kConfidenceCharts> confidence_{};
