@@ -4,6 +4,9 @@
 //              and the longest delay of a timer on the window thread meanwhile (input latency)
 //   recording  the same while recording every run with its frame
 //   paced      time per continuous run at 921 600 baud against the line time of its bytes
+//   statistics window-thread time per run spent on the statistics (counting each run shown, and
+//              refreshing the statistics page while it shows), page hidden and shown, and idle
+//              CPU with the statistics page shown
 // qzm-bench-window [--idle-seconds N] [--run-seconds N] [--paced-runs N]
 #include <sys/resource.h>
 
@@ -62,6 +65,7 @@ void StopContinuous(CQZMDemoDlg& dialog) {
 // on the window thread came meanwhile (input latency).
 void MeasureContinuous(CQZMDemoDlg& dialog, int runSeconds, const char* what) {
     QSignalSpy shown(&dialog, &CQZMDemoDlg::ExecutionShown);
+    const std::int64_t statisticsBefore = dialog.StatisticsNanoseconds();
     QElapsedTimer tick;
     std::vector<qint64> lateMs;
     QTimer probe;
@@ -91,6 +95,20 @@ void MeasureContinuous(CQZMDemoDlg& dialog, int runSeconds, const char* what) {
         "99th percentile %lld ms, %lld of %zu ticks late by more than 50 ms\n",
         what, results / seconds, static_cast<long long>(results), seconds, static_cast<long long>(worstLate),
         static_cast<long long>(p99Late), static_cast<long long>(over50), lateMs.size());
+    const double statisticsUs = (dialog.StatisticsNanoseconds() - statisticsBefore) / 1000.0;
+    std::printf("  statistics on the window thread: %.2f us per run (%.1f ms in all)\n",
+                results > 0 ? statisticsUs / static_cast<double>(results) : 0.0, statisticsUs / 1000.0);
+}
+
+double IdlePercent(int seconds) {
+    QElapsedTimer wall;
+    const double cpu = CpuSeconds();
+    wall.start();
+    // A plain event loop, as the program runs it (QTest::qWait would wake every few milliseconds).
+    QEventLoop idle;
+    QTimer::singleShot(seconds * 1000, &idle, &QEventLoop::quit);
+    idle.exec();
+    return 100.0 * (CpuSeconds() - cpu) / (wall.nsecsElapsed() / 1e9);
 }
 
 }  // namespace
@@ -115,19 +133,40 @@ int main(int argc, char** argv) {
     }
 
     // Idle: nothing runs; the window thread and every worker should sleep.
-    QElapsedTimer wall;
-    double cpu = CpuSeconds();
-    wall.start();
-    // A plain event loop, as the program runs it (QTest::qWait would wake every few milliseconds).
-    QEventLoop idle;
-    QTimer::singleShot(idleSeconds * 1000, &idle, &QEventLoop::quit);
-    idle.exec();
-    const double idlePercent = 100.0 * (CpuSeconds() - cpu) / (wall.nsecsElapsed() / 1e9);
-    std::printf("idle: %.3f %% of one core over %d s\n", idlePercent, idleSeconds);
+    std::printf("idle: %.3f %% of one core over %d s\n", IdlePercent(idleSeconds), idleSeconds);
 
     // Continuous, unpaced: results per second and the window thread's responsiveness, then the same
     // while recording every run with its frame.
     MeasureContinuous(*dialog, runSeconds, "continuous (unpaced, every function, 320x240)");
+    // The same with the statistics page in sight (started on the main page, where the button is),
+    // then idle with the page still shown: no refresh may tick once the runs stop.
+    StartContinuous(*dialog);
+    QTest::mouseClick(&dialog->StatisticsButton(), Qt::LeftButton);
+    {
+        QSignalSpy shown(dialog.get(), &CQZMDemoDlg::ExecutionShown);
+        const std::int64_t before = dialog->StatisticsNanoseconds();
+        QElapsedTimer wall;
+        wall.start();
+        // A plain event loop, as the program runs it (QTest::qWait sleeps 10 ms whenever the queue
+        // is empty, which would hold the runs back to 100 a second).
+        QEventLoop running;
+        QTimer::singleShot(runSeconds * 1000, &running, &QEventLoop::quit);
+        running.exec();
+        const double seconds = wall.nsecsElapsed() / 1e9;
+        const auto results = shown.count();
+        QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
+        StopContinuous(*dialog);
+        std::printf("continuous with the statistics page shown: %.1f results per second shown; statistics on "
+                    "the window thread %.2f us per run (%.1f ms in %.1f s)\n",
+                    results / seconds,
+                    results > 0 ? (dialog->StatisticsNanoseconds() - before) / 1000.0 / double(results) : 0.0,
+                    (dialog->StatisticsNanoseconds() - before) / 1e6, seconds);
+    }
+    QTest::mouseClick(&dialog->StatisticsButton(), Qt::LeftButton);
+    QTest::qWait(500);  // the last refresh
+    std::printf("idle with the statistics page shown: %.3f %% of one core over %d s\n", IdlePercent(idleSeconds),
+                idleSeconds);
+    QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
     const TestFolder folder;
     const QString recording = QString::fromStdString((folder.path() / "bench.qzmrec").string());
     CExecuteDlg& panel = dialog->MainPage().ExecutePanel();
@@ -140,6 +179,7 @@ int main(int argc, char** argv) {
     QTest::mouseClick(panel.RecordButton(), Qt::LeftButton);
     std::printf("recorded %lld bytes\n", static_cast<long long>(QFileInfo(recording).size()));
 
+    QElapsedTimer wall;
     // Paced at 921 600 baud: each run takes the line time of the bytes it moves, and nothing more.
     constexpr double kBaud = 921600;
     demo.Host().SetPacing(static_cast<std::uint32_t>(kBaud));
