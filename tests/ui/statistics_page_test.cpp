@@ -113,6 +113,27 @@ private slots:
         QVERIFY(!page.HintLine().isVisible());
         QVERIFY(!page.ResponseChart().Title().isEmpty());
         qzm_test::SaveScreenshot(*dialog, QStringLiteral("statistics_page"));
+        // In a dark palette the charts are dark cards with light text, not white boxes.
+        {
+            QPalette dark = page.palette();
+            dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+            dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+            dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+            dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+            dark.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x50));
+            dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+            page.setPalette(dark);
+            const QImage charts = qzm_test::Grab(page.ChartArea());
+            qzm_test::SaveScreenshot(page.ChartArea(), QStringLiteral("statistics_charts_dark"));
+            const QPoint inside = page.ResponseChart().geometry().center();
+            QCOMPARE(charts.pixelColor(inside.x(), inside.y() + 20).rgb(), QColor(0x1e, 0x1e, 0x1e).rgb());
+            int light = 0;
+            for (int x = 0; x < page.ResponseChart().width(); ++x)
+                light +=
+                    qGray(charts.pixel(page.ResponseChart().x() + x, page.ResponseChart().y() + 12)) > 160;
+            QVERIFY2(light > 20, "the title is drawn in the palette's text colour");
+            page.setPalette(QPalette());
+        }
 
         // Exported as shown.
         {

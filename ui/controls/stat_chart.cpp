@@ -25,6 +25,14 @@ double NiceTop(double maximum) {
     return 10 * power;
 }
 
+// Secondary text (scales, "no data"): the text colour, faded, so that it reads on the card in any
+// palette (a theme's placeholder colour is not always set to match its base).
+QColor Faint(const QPalette& palette) {
+    QColor colour = palette.color(QPalette::Text);
+    colour.setAlphaF(0.6);
+    return colour;
+}
+
 QString Short(double value) {
     if (value >= 10000)
         return QString::number(value / 1000, 'f', 0) + QLatin1Char('k');
@@ -92,7 +100,7 @@ void CStatChart::paintEvent(QPaintEvent*) {
     const bool empty = kind_ == Kind::kNone || (kind_ == Kind::kBars && bars_.empty()) ||
                        (kind_ == Kind::kSeries && line_.empty());
     if (empty || plot.height() < 8) {
-        painter.setPen(pal.color(QPalette::PlaceholderText));
+        painter.setPen(Faint(pal));
         painter.drawText(plot, Qt::AlignCenter, UiText(kStrStatsNoData));
         return;
     }
@@ -120,7 +128,7 @@ void CStatChart::DrawBars(QPainter& painter, const QRectF& plot) const {
         painter.drawRect(
             QRectF(plot.left() + slot * static_cast<double>(i) + gap / 2, plot.bottom() - h, slot - gap, h));
     }
-    painter.setPen(pal.color(QPalette::PlaceholderText));
+    painter.setPen(Faint(pal));
     painter.drawText(QRectF(plot.left(), plot.top(), plot.width(), metrics.height()), Qt::AlignRight,
                      Short(maximum));
 
@@ -175,7 +183,7 @@ void CStatChart::DrawSeries(QPainter& painter, const QRectF& plot) const {
     grid.setAlphaF(0.5);
     painter.setPen(QPen(grid, 1, Qt::DashLine));
     painter.drawLine(QPointF(plot.left(), plot.center().y()), QPointF(plot.right(), plot.center().y()));
-    painter.setPen(pal.color(QPalette::PlaceholderText));
+    painter.setPen(Faint(pal));
     painter.drawText(QRectF(plot.left(), plot.top(), plot.width(), metrics.height()), Qt::AlignLeft,
                      Short(top) + QLatin1Char(' ') + unit_);
 
