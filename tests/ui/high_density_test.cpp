@@ -2,7 +2,7 @@
 // that resolution rather than enlarged. The ratio is fixed when the application starts, so CTest
 // runs this class in a run of the binary of its own under QT_SCALE_FACTOR=2 (--class
 // HighDensityIntegration). Screenshots: high_density_main.png, high_density_album.png,
-// high_density_album_faces.png, high_density_settings.png.
+// high_density_album_faces.png, high_density_settings.png, high_density_statistics.png.
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +17,7 @@
 #include "ui/pages/reg_preview_dlg.h"
 #include "ui/pages/regist_dlg.h"
 #include "ui/pages/result_log_dlg.h"
+#include "ui/pages/statistics_page.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -117,6 +118,16 @@ private slots:
         }
         const QRect logo = dialog->LogoRect();
         QVERIFY(DrawnAtDeviceResolution(shot.copy(QRect(logo.topLeft() * kRatio, logo.size() * kRatio))));
+
+        // The statistics page's charts, drawn anew at the screen's density (bars, text and lines),
+        // and saved at it too.
+        QTest::mouseClick(&dialog->StatisticsButton(), Qt::LeftButton);
+        CStatisticsPage& statistics = dialog->StatisticsPage();
+        QVERIFY(statistics.isVisible());
+        const QImage charts = Shot(statistics.ChartArea());
+        QCOMPARE(charts.size(), statistics.ChartArea().size() * kRatio);
+        QVERIFY(DrawnAtDeviceResolution(PartOf(Shot(*dialog), *dialog, statistics.ResponseChart())));
+        qzm_test::SaveScreenshot(*dialog, QStringLiteral("high_density_statistics"));
         QVERIFY(demo.messenger.Messages().empty());
     }
 

@@ -124,7 +124,9 @@ void CStatChart::DrawBars(QPainter& painter, const QRectF& plot) const {
     painter.setPen(Qt::NoPen);
     painter.setBrush(pal.color(QPalette::Highlight));
     for (std::size_t i = 0; i < bars_.size(); ++i) {
-        const double h = bars_[i] > 0 ? std::max(1.0, plot.height() * bars_[i] / top) : 0;
+        // The top line stays free for the largest value.
+        const double room = plot.height() - metrics.height();
+        const double h = bars_[i] > 0 ? std::max(1.0, room * bars_[i] / top) : 0;
         painter.drawRect(
             QRectF(plot.left() + slot * static_cast<double>(i) + gap / 2, plot.bottom() - h, slot - gap, h));
     }

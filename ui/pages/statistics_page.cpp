@@ -2,6 +2,8 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -200,16 +202,24 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
         bar->addWidget(button);
 
     // The figures in a column at the left: one table, a heading per group, so that the values line up.
-    auto* figures = new QVBoxLayout;
+    // It scrolls when the window is too low for all of it, and is never narrower than its lines.
+    figuresScroll_ = new QScrollArea(this);
+    figuresScroll_->setFrameShape(QFrame::NoFrame);
+    figuresScroll_->setWidgetResizable(true);
+    figuresScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* figuresContent = new QWidget(figuresScroll_);
+    auto* figures = new QVBoxLayout(figuresContent);
+    figures->setContentsMargins(0, 0, 0, 0);
     figures->setSpacing(kGap);
-    table_ = new QLabel(this);
+    table_ = new QLabel(figuresContent);
     table_->setTextFormat(Qt::RichText);
     table_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     table_->setAccessibleName(UiText(kStrStatsPage));
     figures->addWidget(table_);
-    hint_->setMaximumWidth(360);
+    hint_->setParent(figuresContent);
     figures->addWidget(hint_);
     figures->addStretch(1);
+    figuresScroll_->setWidget(figuresContent);
 
     // The charts at the right, in one widget so that they are saved as one picture.
     charts_ = new QWidget(this);
@@ -242,7 +252,7 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
 
     auto* body = new QHBoxLayout;
     body->setSpacing(2 * kGap);
-    body->addLayout(figures, 0);
+    body->addWidget(figuresScroll_, 0);
     body->addWidget(charts_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPageMargin, kGap, kPageMargin, kGap);
@@ -308,6 +318,12 @@ void CStatisticsPage::ShowFigures(const CRunStatistics& stats) {
                     .arg(figure.name.toHtmlEscaped(), figure.value.toHtmlEscaped());
     }
     table_->setText(html + QStringLiteral("</table>"));
+    // Wide enough for the widest line seen so far: growing only, so the charts do not jitter.
+    const int wanted = table_->sizeHint().width() + figuresScroll_->verticalScrollBar()->sizeHint().width();
+    if (wanted > figuresScroll_->minimumWidth()) {
+        figuresScroll_->setMinimumWidth(wanted);
+        layout()->activate();  // now, not at the next turn of the event loop: no line is cut meanwhile
+    }
     hint_->setVisible(stats.TaggedRuns() == 0);
     ShowCharts(stats);
 }

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -88,6 +89,7 @@ private:
     QLabel* source_ = nullptr;
     QLabel* hint_ = nullptr;
     QLabel* table_ = nullptr;  // the figures, grouped
+    QScrollArea* figuresScroll_ = nullptr;
     QWidget* charts_ = nullptr;
     CStatChart* response_ = nullptr;
     std::array<CStatChart*, kConfidenceCharts> confidence_{};
