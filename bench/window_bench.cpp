@@ -26,8 +26,8 @@
 #include "demo_harness.h"
 #include "dialog_script.h"
 #include "test_folder.h"
-#include "ui/dialogs/org_file_dlg.h"
 #include "ui/controls/state_bmp_button.h"
+#include "ui/dialogs/org_file_dlg.h"
 #include "ui/pages/exec_func_select_dlg.h"
 #include "ui/pages/execute_dlg.h"
 
@@ -156,16 +156,17 @@ int main(int argc, char** argv) {
         const auto results = shown.count();
         QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
         StopContinuous(*dialog);
-        std::printf("continuous with the statistics page shown: %.1f results per second shown; statistics on "
-                    "the window thread %.2f us per run (%.1f ms in %.1f s)\n",
-                    results / seconds,
-                    results > 0 ? (dialog->StatisticsNanoseconds() - before) / 1000.0 / double(results) : 0.0,
-                    (dialog->StatisticsNanoseconds() - before) / 1e6, seconds);
+        std::printf(
+            "continuous with the statistics page shown: %.1f results per second shown; statistics on "
+            "the window thread %.2f us per run (%.1f ms in %.1f s)\n",
+            results / seconds,
+            results > 0 ? (dialog->StatisticsNanoseconds() - before) / 1000.0 / double(results) : 0.0,
+            (dialog->StatisticsNanoseconds() - before) / 1e6, seconds);
     }
     QTest::mouseClick(&dialog->StatisticsButton(), Qt::LeftButton);
     QTest::qWait(500);  // the last refresh
-    std::printf("idle with the statistics page shown: %.3f %% of one core over %d s\n", IdlePercent(idleSeconds),
-                idleSeconds);
+    std::printf("idle with the statistics page shown: %.3f %% of one core over %d s\n",
+                IdlePercent(idleSeconds), idleSeconds);
     QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
     const TestFolder folder;
     const QString recording = QString::fromStdString((folder.path() / "bench.qzmrec").string());

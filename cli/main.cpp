@@ -303,10 +303,11 @@ int RunRecordingCommand(const CliRequest& request) {
         } else if (options.csv) {
             const ThresholdTable table = stats.Thresholds();
             if (table.Runs() == 0) {
-                PrintMessage(stats.TaggedRuns() == 0
-                                 ? "No runs are tagged with the person in view: record with --person "
-                                   "USER|stranger|nobody to get the threshold table."
-                                 : "No tagged run was answered with recognition switched on: no threshold table.");
+                PrintMessage(
+                    stats.TaggedRuns() == 0
+                        ? "No runs are tagged with the person in view: record with --person "
+                          "USER|stranger|nobody to get the threshold table."
+                        : "No tagged run was answered with recognition switched on: no threshold table.");
                 return kExitFailed;
             }
             out = ThresholdCsv(table);

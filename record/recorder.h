@@ -58,9 +58,9 @@ private:
     class Writer;
     void Loop();
 
-    std::unique_ptr<Writer> writer_;  // used on the writer thread only, between Start and Stop
+    std::unique_ptr<Writer> writer_;   // used on the writer thread only, between Start and Stop
     std::atomic<bool> frames_{false};  // set by Start, read by Add on any thread
-    mutable std::mutex mutex_;  // guards the members below
+    mutable std::mutex mutex_;         // guards the members below
     std::condition_variable wake_;
     std::deque<Pending> queue_;
     bool stopping_ = false;

@@ -137,7 +137,8 @@ int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& 
         const auto frame = runs.Blob(c++);
         // The answer as received: its frame's pixels, when kept, come after the rest.
         r.payload.insert(r.payload.end(), frame.begin(), frame.end());
-        run.person = PersonFromColumn(runs.IsNull(c) ? std::nullopt : std::optional<std::int64_t>(runs.Int(c)));
+        run.person =
+            PersonFromColumn(runs.IsNull(c) ? std::nullopt : std::optional<std::int64_t>(runs.Int(c)));
         ++c;
         if (width > 0 && height > 0) {
             // Without the frame kept, the image is there in size only, grey.

@@ -185,7 +185,9 @@ constexpr StringEntry kStrings[] = {
     {kStrStatsStranger, "Stranger"},
     {kStrStatsLive, "Live: the runs shown in this window."},
     {kStrStatsFromFile, "Recording %s (%lld runs). Reset returns to the live figures."},
-    {kStrStatsUntaggedHint, "Tag the person in view to measure recognition: the page then gives true- and false-accept rates for every score threshold."},
+    {kStrStatsUntaggedHint,
+     "Tag the person in view to measure recognition: the page then gives true- and false-accept rates for "
+     "every score threshold."},
     {kStrStatsCsvFilter, "CSV table (*.csv)"},
     {kStrStatsPngFilter, "PNG image (*.png)"},
     {kStrStatsCannotRead, "Cannot read the recording %s (%s)."},

@@ -13,7 +13,8 @@ namespace qzm {
 
 // The module that was recorded: its model and firmware over base, so that the program picks the
 // recorded module's command set.
-ModuleIdentity RecordedIdentity(const CReplaySource& replay, ModuleIdentity base = ModuleIdentity::Extended());
+ModuleIdentity RecordedIdentity(const CReplaySource& replay,
+                                ModuleIdentity base = ModuleIdentity::Extended());
 // Executions answered with replay's runs; replay must outlive the emulator answering with them.
 CModuleEmulator::ExecutionAnswers AnswersFrom(CReplaySource& replay);
 

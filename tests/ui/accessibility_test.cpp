@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include "demo_harness.h"
-#include "ui/pages/statistics_page.h"
 #include "dialog_script.h"
 #include "ui/dialogs/exec_setting_dlg.h"
 #include "ui/dialogs/name_input_dlg.h"
@@ -16,6 +15,7 @@
 #include "ui/pages/image_dlg.h"
 #include "ui/pages/regist_dlg.h"
 #include "ui/pages/result_log_dlg.h"
+#include "ui/pages/statistics_page.h"
 #include "ui_test_support.h"
 
 using namespace qzm;

@@ -16,7 +16,6 @@
 #include <QTest>
 
 #include "demo_harness.h"
-#include "ui/pages/statistics_page.h"
 #include "ui/controls/state_bmp_button.h"
 #include "ui/dialogs/setting_dlg.h"
 #include "ui/dialogs/wait_dlg.h"
@@ -26,6 +25,7 @@
 #include "ui/pages/regist_dlg.h"
 #include "ui/pages/regist_img_page.h"
 #include "ui/pages/result_log_dlg.h"
+#include "ui/pages/statistics_page.h"
 #include "ui_test_support.h"
 
 using namespace qzm;
@@ -162,8 +162,9 @@ private slots:
 
         QTest::mouseClick(&dialog->AlbumButton(), Qt::LeftButton);
         QVERIFY(Activate(*dialog));
-        QCOMPARE(TabChain(dialog->AlbumButton()), (QStringList{"Album", "Statistics", "Open", "Save", "Users", "Add User",
-                                                               "Delete All", "Registered images", "Main"}));
+        QCOMPARE(TabChain(dialog->AlbumButton()),
+                 (QStringList{"Album", "Statistics", "Open", "Save", "Users", "Add User", "Delete All",
+                              "Registered images", "Main"}));
         QTest::mouseClick(&dialog->MainButton(), Qt::LeftButton);
 
         CSettingDlg& settings = dialog->SettingsDialog();

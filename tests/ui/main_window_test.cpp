@@ -397,7 +397,8 @@ private slots:
             QTest::mouseClick(panel.ContinuousButton(), Qt::LeftButton);
         }
         QCOMPARE(demo.MessageIds(), std::vector<int>{kStrRecordingStopped});
-        QVERIFY2(demo.messenger.Messages()[0].text.contains(path), qPrintable(demo.messenger.Messages()[0].text));
+        QVERIFY2(demo.messenger.Messages()[0].text.contains(path),
+                 qPrintable(demo.messenger.Messages()[0].text));
         QVERIFY(panel.RecordingLine()->text().isEmpty());
         QVERIFY(!panel.RecordButton()->isChecked());
         CRecordingReader reader;

@@ -376,8 +376,9 @@ void CQZMDemoDlg::ShowExecution(const ExecutionReport& report) {
     // Counted as shown and tagged as recorded (the session reads the same person for the file).
     const auto start = std::chrono::steady_clock::now();
     statistics_.Add(report, userNames_, session_->PersonInViewNow());
-    statisticsNs_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
-                         .count();
+    statisticsNs_ +=
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+            .count();
     ScheduleStatistics();
     emit ExecutionShown();
 }
@@ -456,8 +457,9 @@ void CQZMDemoDlg::RefreshStatistics() {
         statisticsPage_->SetSource(UiText(kStrStatsLive));
         statisticsPage_->ShowFigures(statistics_);
     }
-    statisticsNs_ += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
-                         .count();
+    statisticsNs_ +=
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+            .count();
 }
 
 void CQZMDemoDlg::ResetStatistics() {
@@ -508,8 +510,8 @@ void CQZMDemoDlg::OpenRecordingStatistics() {
     fileStatistics_ = std::move(loaded);
     fileThreshold_ = threshold;
     statisticsTimer_->stop();
-    statisticsPage_->SetSource(
-        UiFormat(kStrStatsFromFile, QFileInfo(path).fileName(), static_cast<long long>(fileStatistics_->Runs())));
+    statisticsPage_->SetSource(UiFormat(kStrStatsFromFile, QFileInfo(path).fileName(),
+                                        static_cast<long long>(fileStatistics_->Runs())));
     RefreshStatistics();
 }
 
@@ -521,7 +523,8 @@ void CQZMDemoDlg::ExportFigures() {
         return;
     QFile file(path);
     const QByteArray csv = FiguresCsv(statisticsPage_->Figures());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(csv) != csv.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(csv) != csv.size() ||
+        !file.flush()) {
         messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path, file.errorString());
         file.remove();
     }
@@ -536,7 +539,8 @@ void CQZMDemoDlg::SaveCharts() {
     // At the screen's pixel density: the charts are drawn anew for the grab, not scaled.
     QImageWriter writer(path, "png");
     if (!writer.write(statisticsPage_->ChartArea().grab().toImage()))
-        messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path, writer.errorString());
+        messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path,
+                               writer.errorString());
 }
 
 void CQZMDemoDlg::OpenSettings() {

@@ -167,8 +167,8 @@ private:
     QTimer* recordingTimer_ = nullptr;
     QString recordingPath_;
     std::chrono::steady_clock::time_point recordingStart_;
-    std::vector<UserName> userNames_;  // as the album flows last told
-    CRunStatistics statistics_;        // live: every run shown
+    std::vector<UserName> userNames_;                 // as the album flows last told
+    CRunStatistics statistics_;                       // live: every run shown
     std::unique_ptr<CRunStatistics> fileStatistics_;  // a recording's, while the page shows it
     int fileThreshold_ = -1;                          // its recognition threshold
     QTimer* statisticsTimer_ = nullptr;               // single shot: runs came in since the last refresh

@@ -154,13 +154,15 @@ std::string CConnectSettingDlg::PortNameAt(int index) const {
 
 void CConnectSettingDlg::OnPortActivated(int index) {
     const int port = port_->itemData(index).toInt();
-    if (port < 0 || port >= int(portList_.size()) || portList_[port] != UiText(kStrReplayRecording).toStdString()) {
+    if (port < 0 || port >= int(portList_.size()) ||
+        portList_[port] != UiText(kStrReplayRecording).toStdString()) {
         chosenPort_ = index;
         return;
     }
     const QString previous = replayPortName_.mid(UiText(kStrReplayPortPrefix).size());
-    const QString path = ChooseExistingFile(previous.isEmpty() ? QDir::homePath() + QLatin1Char('/') : previous,
-                                            UiText(kStrRecordingFilter), this);
+    const QString path =
+        ChooseExistingFile(previous.isEmpty() ? QDir::homePath() + QLatin1Char('/') : previous,
+                           UiText(kStrRecordingFilter), this);
     if (path.isEmpty()) {
         port_->setCurrentIndex(chosenPort_);
         return;
