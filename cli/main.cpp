@@ -1,6 +1,4 @@
 // qzm-cli: the controller from the command line, for scripted evaluation of the module.
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -16,6 +14,9 @@
 
 #include "cli/cli_output.h"
 #include "core/demo_controller.h"
+#include "files/local_time.h"
+#include "files/program_args.h"
+#include "files/utf8_path.h"
 #include "files/working_folder.h"
 #include "present/result_text.h"
 #include "qzm_version.h"
@@ -125,7 +126,7 @@ bool ParseInt(const std::string& text, int& value) {
 // settings, registrations and the album backup are then the same for both programs.
 int EnterWorkingFolder() {
     std::error_code ec;
-    const std::string current = std::filesystem::current_path(ec).string();
+    const std::string current = PathUtf8(std::filesystem::current_path(ec));
     WorkingFolderChoice choice;
     const int prepared =
         PrepareWorkingFolder(current, DeliveredDataFolders(ProgramFolder()), UserDataFolder(), choice);
@@ -142,7 +143,7 @@ int EnterWorkingFolder() {
                      ".");
     else if (choice.copied > 0)
         PrintMessage("Working folder: " + choice.folder + " (the delivered files were copied there).");
-    std::filesystem::current_path(choice.folder, ec);
+    std::filesystem::current_path(Utf8Path(choice.folder), ec);
     if (ec) {
         PrintMessage("Cannot use the folder " + choice.folder + ": " + ec.message());
         return kExitFailed;
@@ -162,7 +163,7 @@ struct GlobalOptions {
 class ProgressBar {
 public:
     explicit ProgressBar(CDemoController& controller) : controller_(controller) {
-        if (isatty(STDERR_FILENO))
+        if (IsTerminal(stderr))
             thread_ = std::thread([this] { Run(); });
     }
     ~ProgressBar() {
@@ -191,7 +192,7 @@ private:
 std::string LocalTimeText(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm local{};
-    localtime_r(&seconds, &local);
+    LocalTime(seconds, local);
     char text[40];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(ms % 1000));
@@ -314,6 +315,9 @@ int RunRecordingCommand(const CliRequest& request) {
         } else {
             out = StatisticsText(reader.Session(), stats, farShare);
         }
+        // CSV carries its own CR LF and JSON is data: their bytes go out as they are.
+        if (options.json || options.csv)
+            SetBinaryOutput(stdout);
         std::fputs(out.c_str(), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailed;
     }
@@ -335,11 +339,15 @@ int RunRecordingCommand(const CliRequest& request) {
             std::printf("%s\t%lld\n", name, static_cast<long long>(summary.detections.at(name)));
         return kExitOk;
     }
-    std::FILE* out = options.out.empty() ? stdout : std::fopen(options.out.c_str(), "wb");
+    errno = 0;
+    std::FILE* out = options.out.empty() ? stdout : OpenFileUtf8(options.out, "wb");
     if (out == nullptr) {
-        PrintMessage("Cannot write " + options.out + ": " + std::strerror(errno) + ".");
+        PrintMessage("Cannot write " + options.out + ": " + LastSystemErrorText() + ".");
         return kExitFailed;
     }
+    // The same bytes as in a file given with --out.
+    if (out == stdout)
+        SetBinaryOutput(stdout);
     int read = kRecordOk;
     if (options.jsonl) {
         read = reader.ForEachRun([out](const RecordedRun& run) {
@@ -440,17 +448,19 @@ int RunDeviceCommand(CDemoController& controller, const CliRequest& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    PrepareConsoleOutput();
+    const std::vector<std::string> args = Utf8Arguments(argc, argv);
     GlobalOptions options;
     std::string commandName;
     std::vector<std::string> commandArgs;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!commandName.empty()) {
             commandArgs.push_back(arg);
         } else if (arg == "--dir" || arg == "--port" || arg == "--baud") {
-            if (i + 1 >= argc)
+            if (i + 1 >= args.size())
                 return Usage((arg + " needs a value").c_str());
-            const std::string value = argv[++i];
+            const std::string value = args[++i];
             if (arg == "--dir")
                 options.dir = value;
             if (arg == "--port")
@@ -488,7 +498,7 @@ int main(int argc, char** argv) {
         return RunRecordingCommand(request);
     if (!options.dir.empty()) {
         std::error_code ec;
-        std::filesystem::current_path(options.dir, ec);
+        std::filesystem::current_path(Utf8Path(options.dir), ec);
         if (ec) {
             PrintMessage("Cannot use the folder " + options.dir + ": " + ec.message());
             return kExitFailed;

@@ -17,7 +17,10 @@ namespace qzm {
 // write permission (refused also for root, the user made it read-only) or one the process may not
 // write. When the folder refuses a temporary file (a read-only folder) an existing writable file
 // is written in place instead, without the protection against a crash half-way.
-int ReplaceFileContents(const std::string& path, std::string_view bytes);
+//
+// On Windows a file with the read-only attribute is refused the same way; the new file takes the
+// folder's permissions. `reason`, when given, receives the system's words for a failure.
+int ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
 
 // Faults a test can inject into the next ReplaceFileContents call (only that one).
 enum class WriteFault {

@@ -1,9 +1,5 @@
 #include "files/file_operate.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +11,7 @@
 
 #include "files/atomic_file.h"
 #include "files/text_codec.h"
+#include "files/utf8_path.h"
 
 namespace qzm {
 namespace fs = std::filesystem;
@@ -53,7 +50,11 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
 // Lists the entries of the pattern's folder whose name matches and for which `wanted` holds.
 int ListMatching(const std::string& pattern, std::vector<std::string>& names,
                  bool (*wanted)(const fs::directory_entry&)) {
-    const std::size_t slash = pattern.rfind('/');
+    std::size_t slash = std::string::npos;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (IsPathSeparator(pattern[i]))
+            slash = i;
+    }
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : pattern.substr(0, slash));
     const std::string namePattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
@@ -61,7 +62,7 @@ int ListMatching(const std::string& pattern, std::vector<std::string>& names,
         return -1;
     }
     std::error_code ec;
-    fs::directory_iterator it(folder, ec);
+    fs::directory_iterator it(Utf8Path(folder), ec);
     if (ec) {
         return -1;
     }
@@ -70,7 +71,7 @@ int ListMatching(const std::string& pattern, std::vector<std::string>& names,
         if (ec) {
             break;
         }
-        const std::string name = it->path().filename().string();
+        const std::string name = PathUtf8(it->path().filename());
         if (MatchWildcard(namePattern, name) && wanted(*it)) {
             found.push_back(name);
         }
@@ -185,50 +186,6 @@ int CFileOperate::ListSubfolders(const std::string& pattern, std::vector<std::st
     });
 }
 
-int CFileOperate::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                                std::size_t maxSize) {
-    bytes.clear();
-    if (path.empty()) {
-        return -1;
-    }
-    // Not blocking: a pipe would wait for a writer before it could be refused.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat status {};
-    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 &&
-              static_cast<std::uintmax_t>(status.st_size) <= maxSize;
-    try {
-        if (ok) {
-            bytes.reserve(static_cast<std::size_t>(status.st_size));
-        }
-        std::uint8_t chunk[65536];
-        while (ok) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n == 0) {
-                break;
-            }
-            if (n < 0) {
-                ok = errno == EINTR;
-                continue;
-            }
-            ok = bytes.size() + static_cast<std::size_t>(n) <= maxSize;
-            if (ok) {
-                bytes.insert(bytes.end(), chunk, chunk + n);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    ::close(fd);
-    if (!ok) {
-        std::vector<std::uint8_t>().swap(bytes);
-        return -1;
-    }
-    return 0;
-}
-
 int CFileOperate::WriteWholeFile(const std::string& path, const void* bytes, std::size_t size) {
     if (bytes == nullptr && size > 0) {
         return -1;
@@ -241,18 +198,19 @@ int CFileOperate::CreateFolderTree(const std::string& path) {
         return -1;
     }
     std::error_code ec;
-    fs::create_directories(path, ec);
-    const int error = ec.value();
-    if (fs::is_directory(path, ec)) {
+    const fs::path folder = Utf8Path(path);
+    fs::create_directories(folder, ec);
+    const std::string reason = ec ? ec.message() : std::string();
+    if (fs::is_directory(folder, ec)) {
         return 0;
     }
-    NoteWriteFailure(path, error);
+    NoteWriteFailure(path, reason);
     return -1;
 }
 
 void CFileOperate::CopyFolderFiles(const std::string& source, const std::string& target) {
     std::error_code ec;
-    fs::directory_iterator it(source, ec);
+    fs::directory_iterator it(Utf8Path(source), ec);
     if (ec) {
         return;
     }
@@ -265,23 +223,25 @@ void CFileOperate::CopyFolderFiles(const std::string& source, const std::string&
             continue;
         }
         std::vector<std::uint8_t> bytes;
-        if (ReadWholeFile(it->path().string(), bytes) == 0) {
-            WriteWholeFile(target + "/" + it->path().filename().string(), bytes);
+        if (ReadWholeFile(PathUtf8(it->path()), bytes) == 0) {
+            WriteWholeFile(target + "/" + PathUtf8(it->path().filename()), bytes);
         }
     }
 }
 
 void CFileOperate::CopyFolderTree(const std::string& source, const std::string& target) {
     std::error_code ec;
-    if (!fs::is_directory(source, ec)) {
+    if (!fs::is_directory(Utf8Path(source), ec)) {
         return;
     }
     CreateFolderTree(target);
+    const fs::path targetPath = Utf8Path(target);
     std::vector<std::string> subfolders;
-    for (fs::directory_iterator it(source, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    for (fs::directory_iterator it(Utf8Path(source), ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
         // A target inside the source must not be copied into itself again and again.
-        if (IsRealFolder(it->path()) && !fs::equivalent(it->path(), target, ec)) {
-            subfolders.push_back(it->path().filename().string());
+        if (IsRealFolder(it->path()) && !fs::equivalent(it->path(), targetPath, ec)) {
+            subfolders.push_back(PathUtf8(it->path().filename()));
         }
     }
     for (const std::string& sub : subfolders) {
@@ -293,7 +253,8 @@ void CFileOperate::CopyFolderTree(const std::string& source, const std::string& 
 void CFileOperate::DeleteFolderFiles(const std::string& folder) {
     std::error_code ec;
     std::vector<fs::path> doomed;
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    for (fs::directory_iterator it(Utf8Path(folder), ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
         if (!IsRealFolder(it->path())) {
             doomed.push_back(it->path());
         }
@@ -304,26 +265,30 @@ void CFileOperate::DeleteFolderFiles(const std::string& folder) {
 }
 
 void CFileOperate::DeleteFolderTree(const std::string& folder) {
-    if (!IsRealFolder(folder)) {
+    const fs::path folderPath = Utf8Path(folder);
+    if (!IsRealFolder(folderPath)) {
         return;
     }
     std::error_code ec;
     std::vector<std::string> subfolders;
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    for (fs::directory_iterator it(folderPath, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         if (IsRealFolder(it->path())) {
-            subfolders.push_back(it->path().string());
+            subfolders.push_back(PathUtf8(it->path()));
         }
     }
     for (const std::string& sub : subfolders) {
         DeleteFolderTree(sub);
     }
     DeleteFolderFiles(folder);
-    fs::remove(folder, ec);
+    fs::remove(folderPath, ec);
 }
 
 std::string CFileOperate::GetFileNameAndExt(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsPathSeparator(path[i - 1]))
+            return path.substr(i);
+    }
+    return path;
 }
 
 int CFileOperate::ReadImageInfoTable(std::vector<ImageInfoEntry>& entries, const std::string& path) {
@@ -358,19 +323,17 @@ void CFileOperate::ForgetWriteFailure() {
     t_firstWriteFailure = {};
 }
 
-void CFileOperate::NoteWriteFailure(const std::string& path, int error) {
+void CFileOperate::NoteWriteFailure(const std::string& path, const std::string& reason) {
     if (t_firstWriteFailure.path.empty())
-        t_firstWriteFailure = {path, error != 0 ? std::strerror(error) : std::string()};
+        t_firstWriteFailure = {path, reason};
 }
 
 int CFileOperate::ReplaceNotingFailure(const std::string& path, std::string_view bytes) {
-    // The failing step leaves its errno; a failure without one (a folder where the file should be)
-    // leaves 0.
-    errno = 0;
-    if (ReplaceFileContents(path, bytes) == 0) {
+    std::string reason;
+    if (ReplaceFileContents(path, bytes, &reason) == 0) {
         return 0;
     }
-    NoteWriteFailure(path, errno);
+    NoteWriteFailure(path, reason);
     return -1;
 }
 

@@ -138,7 +138,7 @@ public:
 private:
     // Replaces the file's contents (files/atomic_file.h) and notes a failure for LastWriteFailure.
     static int ReplaceNotingFailure(const std::string& path, std::string_view bytes);
-    static void NoteWriteFailure(const std::string& path, int error);
+    static void NoteWriteFailure(const std::string& path, const std::string& reason);
 };
 
 }  // namespace qzm

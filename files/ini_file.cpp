@@ -8,6 +8,7 @@
 
 #include "files/file_operate.h"
 #include "files/text_codec.h"
+#include "files/utf8_path.h"
 
 namespace qzm {
 namespace {
@@ -80,7 +81,7 @@ struct IniText {
 // 0 with the file's lines (none for a missing file), -1 when an existing file cannot be read.
 int LoadIni(const std::string& file, IniText& ini) {
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) {
+    if (!std::filesystem::exists(Utf8Path(file), ec)) {
         return ec ? -1 : 0;
     }
     std::vector<std::uint8_t> bytes;

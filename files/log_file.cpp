@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files/local_time.h"
 #include "files/text_codec.h"
+#include "files/utf8_path.h"
 
 namespace qzm {
 namespace {
@@ -21,7 +23,7 @@ void TrimTrailingSpace(std::string& s) {
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::exists(path, ec);
+    return std::filesystem::exists(Utf8Path(path), ec);
 }
 
 }  // namespace
@@ -33,7 +35,7 @@ std::int64_t CurrentTime() {
 std::string FormatLocalTime(std::int64_t time, const char* format) {
     const auto t = static_cast<std::time_t>(time);
     std::tm local{};
-    if (localtime_r(&t, &local) == nullptr) {
+    if (!LocalTime(t, local)) {
         return {};
     }
     char buffer[128];
@@ -63,7 +65,7 @@ int CLogFileBase::OpenPath(const std::string& mode) {
         return -1;
     }
     utf8_ = mode.find("ccs=UTF-8") != std::string::npos;
-    stream_ = std::fopen(path_.c_str(), mode.front() == 'a' ? "ab" : "wb");
+    stream_ = OpenFileUtf8(path_, mode.front() == 'a' ? "ab" : "wb");
     if (stream_ == nullptr) {
         return -1;
     }
@@ -144,7 +146,7 @@ void CDebugLogFileOpe::TrackCurrentFile() {
     fileList_.push_back(path_);
     while (fileList_.size() > static_cast<std::size_t>(maxFiles_)) {
         std::error_code ec;
-        std::filesystem::remove(fileList_.front(), ec);
+        std::filesystem::remove(Utf8Path(fileList_.front()), ec);
         fileList_.erase(fileList_.begin());
     }
 }

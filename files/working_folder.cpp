@@ -8,6 +8,7 @@
 
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
+#include "files/utf8_path.h"
 
 namespace qzm {
 namespace {
@@ -34,11 +35,11 @@ bool CopyIfMissing(const fs::path& source, const fs::path& target) {
     if (Exists(target))
         return true;
     std::vector<std::uint8_t> bytes;
-    if (CFileOperate::ReadWholeFile(source.string(), bytes) != 0)
+    if (CFileOperate::ReadWholeFile(PathUtf8(source), bytes) != 0)
         return false;
-    const fs::path temp = target.parent_path() / ("." + target.filename().string() + "." +
-                                                  std::to_string(std::random_device{}()) + ".copy");
-    if (ReplaceFileContents(temp.string(),
+    const fs::path temp = target.parent_path() / Utf8Path("." + PathUtf8(target.filename()) + "." +
+                                                          std::to_string(std::random_device{}()) + ".copy");
+    if (ReplaceFileContents(PathUtf8(temp),
                             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) != 0)
         return false;
     std::error_code ec;
@@ -53,7 +54,8 @@ bool CopyIfMissing(const fs::path& source, const fs::path& target) {
 int PrepareWorkingFolder(const std::string& programFolder, const std::vector<std::string>& dataFolders,
                          const std::string& userDataFolder, WorkingFolderChoice& choice) {
     choice = {};
-    if (!programFolder.empty() && IsWritableFolder(programFolder) && HoldsDeliveredFile(programFolder)) {
+    if (!programFolder.empty() && IsWritableFolder(programFolder) &&
+        HoldsDeliveredFile(Utf8Path(programFolder))) {
         choice.folder = programFolder;
         return kWorkingFolderOk;
     }
@@ -63,12 +65,12 @@ int PrepareWorkingFolder(const std::string& programFolder, const std::vector<std
     choice.perUser = true;
     int result = kWorkingFolderOk;
     for (const char* name : kDeliveredFiles) {
-        const fs::path target = fs::path(userDataFolder) / name;
+        const fs::path target = Utf8Path(userDataFolder) / name;
         if (Exists(target))
             continue;
         bool copied = false;
         for (const std::string& dataFolder : dataFolders) {
-            const fs::path source = fs::path(dataFolder) / name;
+            const fs::path source = Utf8Path(dataFolder) / name;
             if (Exists(source)) {
                 copied = CopyIfMissing(source, target);
                 break;
@@ -85,23 +87,17 @@ int PrepareWorkingFolder(const std::string& programFolder, const std::vector<std
 std::string UserDataFolder(std::string_view xdgDataHome, std::string_view home) {
     // A relative XDG_DATA_HOME is invalid and to be ignored.
     if (!xdgDataHome.empty() && xdgDataHome.front() == '/')
-        return (fs::path(xdgDataHome) / "qzm-demo").string();
+        return PathUtf8(Utf8Path(xdgDataHome) / "qzm-demo");
     if (home.empty())
         return {};
-    return (fs::path(home) / ".local" / "share" / "qzm-demo").string();
-}
-
-std::string UserDataFolder() {
-    const char* xdgDataHome = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    return UserDataFolder(xdgDataHome ? xdgDataHome : "", home ? home : "");
+    return PathUtf8(Utf8Path(home) / ".local" / "share" / "qzm-demo");
 }
 
 std::vector<std::string> DeliveredDataFolders(const std::string& programFolder) {
     if (programFolder.empty())
         return {};
     // QZM_DATA_FROM_PROGRAM: the installed data folder relative to the installed executables.
-    return {programFolder, (fs::path(programFolder) / QZM_DATA_FROM_PROGRAM).lexically_normal().string()};
+    return {programFolder, PathUtf8((Utf8Path(programFolder) / QZM_DATA_FROM_PROGRAM).lexically_normal())};
 }
 
 }  // namespace qzm

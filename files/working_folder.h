@@ -39,21 +39,23 @@ struct WorkingFolderChoice {
 int PrepareWorkingFolder(const std::string& programFolder, const std::vector<std::string>& dataFolders,
                          const std::string& userDataFolder, WorkingFolderChoice& choice);
 
-// The user's data folder for this program: $XDG_DATA_HOME/qzm-demo when that variable holds an
-// absolute path, otherwise $HOME/.local/share/qzm-demo; empty without either.
+// The user's data folder for this program on Linux: $XDG_DATA_HOME/qzm-demo when that variable
+// holds an absolute path, otherwise $HOME/.local/share/qzm-demo; empty without either.
 std::string UserDataFolder(std::string_view xdgDataHome, std::string_view home);
-// As above, from the environment.
+// The user's data folder of this system: as above from the environment; on Windows
+// %LOCALAPPDATA%\QZM-K Demo. Empty when the system names none.
 std::string UserDataFolder();
 
 // Where the delivered files may be found for a program in `programFolder`: beside it (the build
 // folder) and in the installed data folder (<prefix>/bin/../share/qzm-demo).
 std::vector<std::string> DeliveredDataFolders(const std::string& programFolder);
 
-// The folder of the running executable; empty when the system does not tell.
+// The folder of the running executable (UTF-8); empty when the system does not tell.
 std::string ProgramFolder();
 
 // Whether the program may create files in the folder. A folder without its owner's write
-// permission counts as read-only also for root, who could otherwise write anywhere.
+// permission counts as read-only also for root, who could otherwise write anywhere. On Windows,
+// where the read-only mark of a folder does not stop writes, a file is created there and removed.
 bool IsWritableFolder(const std::string& folder);
 
 }  // namespace qzm

@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "files/file_operate.h"
+#include "files/local_time.h"
 #include "files/text_codec.h"
+#include "files/utf8_path.h"
 #include "registration/flush_files.h"
 #include "registration/le_bytes.h"
 
@@ -34,7 +36,7 @@ bool IsUserNumber(int id) {
 std::string TodayText() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    LocalTime(now, local);
     char text[32];
     std::strftime(text, sizeof text, "%Y/%m/%d", &local);
     return text;
@@ -44,15 +46,15 @@ std::string TodayText() {
 // that is truncated and written again at once, which is the wait this write avoids.
 int WriteUnflushed(const std::string& path, std::string_view bytes) {
     std::error_code ec;
-    fs::remove(path, ec);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    fs::remove(Utf8Path(path), ec);
+    std::FILE* file = OpenFileUtf8(path, "wb");
     if (file == nullptr) {
         return -1;
     }
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fclose(file) == 0 && ok;
     if (!ok) {
-        fs::remove(path, ec);
+        fs::remove(Utf8Path(path), ec);
     }
     return ok ? 0 : -1;
 }
@@ -153,12 +155,12 @@ void CRegUserInfoMngr::Clear() {
 void CRegUserInfoMngr::FinishInterruptedReplace() const {
     std::error_code ec;
     const std::string old = folder_ + ".old";
-    if (!fs::is_directory(folder_, ec)) {
+    if (!fs::is_directory(Utf8Path(folder_), ec)) {
         // A swap stopped between its two renames. A set-aside store is the one the module holds:
         // it had not yet been sent the new album, or it refused it.
         for (const std::string& kept : {SetAsideFolder(), old}) {
-            if (fs::is_directory(kept, ec)) {
-                fs::rename(kept, folder_, ec);
+            if (fs::is_directory(Utf8Path(kept), ec)) {
+                fs::rename(Utf8Path(kept), Utf8Path(folder_), ec);
                 break;
             }
         }
@@ -173,7 +175,7 @@ int CRegUserInfoMngr::Load() {
     FinishInterruptedReplace();
     const std::string listPath = folder_ + "/User.dat";
     std::error_code ec;
-    if (!fs::exists(listPath, ec)) {
+    if (!fs::exists(Utf8Path(listPath), ec)) {
         return 0;
     }
     std::vector<std::string> lines;
@@ -301,8 +303,8 @@ int CRegUserInfoMngr::AddFace(CUserInfo& user, const RegisteredFace& face) const
 void CRegUserInfoMngr::RemoveDataFiles(int userId, int dataNumber) const {
     std::error_code ec;
     const std::string path = DataPath(userId, dataNumber);
-    fs::remove(path, ec);
-    fs::remove(path + ".dat", ec);
+    fs::remove(Utf8Path(path), ec);
+    fs::remove(Utf8Path(path + ".dat"), ec);
 }
 
 int CRegUserInfoMngr::AddUser(int id, const std::string& name) {
@@ -446,7 +448,7 @@ int CRegUserInfoMngr::DeleteData(int userId, int dataNumber) {
     std::error_code ec;
     for (const std::string& name : names) {
         if (name != "UserInfo.dat") {
-            fs::remove(UserFolder(userId) + "/" + name, ec);
+            fs::remove(Utf8Path(UserFolder(userId) + "/" + name), ec);
         }
     }
     return 0;
@@ -474,7 +476,7 @@ int CRegUserInfoMngr::DeleteAllUsers() {
         }
     }
     std::error_code ec;
-    fs::remove(kAlbumBackupPath, ec);
+    fs::remove(Utf8Path(kAlbumBackupPath), ec);
     return result;
 }
 
@@ -523,17 +525,17 @@ int CRegUserInfoMngr::ReplaceWith(CRegUserInfoMngr&& staged, CRegUserInfoMngr* p
     std::error_code ec;
     const std::string aside = previous != nullptr ? previous->folder_ : folder_ + ".old";
     CFileOperate::DeleteFolderTree(aside);
-    const bool hadFolder = fs::is_directory(folder_, ec);
+    const bool hadFolder = fs::is_directory(Utf8Path(folder_), ec);
     if (hadFolder) {
-        fs::rename(folder_, aside, ec);
+        fs::rename(Utf8Path(folder_), Utf8Path(aside), ec);
         if (ec) {
             return -1;
         }
     }
-    fs::rename(staged.folder_, folder_, ec);
+    fs::rename(Utf8Path(staged.folder_), Utf8Path(folder_), ec);
     if (ec) {
         if (hadFolder) {
-            fs::rename(aside, folder_, ec);
+            fs::rename(Utf8Path(aside), Utf8Path(folder_), ec);
         }
         return -1;
     }

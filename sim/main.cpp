@@ -7,12 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "files/program_args.h"
+#include "files/utf8_path.h"
 #include "sim/pty_module_host.h"
 #include "sim/replayed_module_port.h"
 #include "sim/sim_options.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    qzm::PrepareConsoleOutput();
+    std::vector<std::string> args = qzm::Utf8Arguments(argc, argv);
+    args.erase(args.begin());
     qzm::SimOptions options;
     std::string error;
     if (!qzm::ParseSimOptions(args, options, error)) {
@@ -55,7 +59,7 @@ int main(int argc, char** argv) {
     if (!options.storePath.empty()) {
         // A missing file is a store not written yet; an unreadable or malformed one is not overwritten.
         std::error_code ec;
-        if (std::filesystem::exists(options.storePath, ec) &&
+        if (std::filesystem::exists(qzm::Utf8Path(options.storePath), ec) &&
             !emulator.LoadStore(options.storePath, &error)) {
             std::cerr << "qzm-module-sim: " << error << "\n";
             return 1;

@@ -1,14 +1,14 @@
 #include "sim/registration_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
+#include <system_error>
+
+#include "files/atomic_file.h"
+#include "files/file_operate.h"
+#include "files/utf8_path.h"
 
 namespace qzm {
 
@@ -19,10 +19,6 @@ std::uint64_t SplitMix(std::uint64_t& state) {
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
-}
-
-std::string ErrnoText(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
 }
 
 }  // namespace
@@ -151,74 +147,36 @@ AlbumCheck CRegistrationStore::LoadAlbum(std::span<const std::uint8_t> album) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, std::string* error) {
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        if (error)
-            *error = ErrnoText("cannot create a temporary file beside", path);
-        return false;
-    }
-    const std::uint8_t* p = bytes.data();
-    std::size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    if (!ok && error)
-        *error = ErrnoText("cannot write", temp);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        if (error)
-            *error = ErrnoText("cannot write", temp);
-    }
-    // mkstemp makes the file private; the store is an ordinary data file.
-    if (ok)
-        ::chmod(temp.c_str(), 0644);
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        if (error)
-            *error = ErrnoText("cannot replace", path);
-    }
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
+    std::string reason;
+    if (ReplaceFileContents(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                            &reason) == 0)
+        return true;
+    if (error)
+        *error = "cannot replace " + path + (reason.empty() ? std::string() : ": " + reason);
+    return false;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t maxSize,
                    std::string* error) {
-    // Checked before opening: opening a pipe would wait for a writer.
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
+    // Checked before opening: a pipe or a device is never read.
+    std::error_code ec;
+    const std::filesystem::path file = Utf8Path(path);
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (ec || !std::filesystem::exists(status)) {
         if (error)
-            *error = ErrnoText("cannot open", path);
+            *error =
+                "cannot open " + path + ": " +
+                (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message());
         return false;
     }
-    if (!S_ISREG(status.st_mode) || static_cast<std::uintmax_t>(status.st_size) > maxSize) {
+    if (!std::filesystem::is_regular_file(status) || std::filesystem::file_size(file, ec) > maxSize || ec) {
         if (error)
             *error = path + " is not a file of at most " + std::to_string(maxSize) + " bytes";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error)
-            *error = ErrnoText("cannot open", path);
-        return false;
-    }
-    std::vector<std::uint8_t> read(static_cast<std::size_t>(status.st_size));
-    in.read(reinterpret_cast<char*>(read.data()), static_cast<std::streamsize>(read.size()));
-    // A file that changed size while it was read is not taken either.
-    if (static_cast<std::size_t>(in.gcount()) != read.size() ||
-        in.peek() != std::ifstream::traits_type::eof()) {
+    // A file that grew past the limit while it was read is not taken either.
+    std::vector<std::uint8_t> read;
+    if (CFileOperate::ReadWholeFile(path, read, maxSize) != 0) {
         if (error)
             *error = "cannot read " + path;
         return false;

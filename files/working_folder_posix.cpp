@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -19,6 +20,12 @@ bool IsWritableFolder(const std::string& folder) {
     struct stat status {};
     return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
            (status.st_mode & S_IWUSR) != 0 && ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+std::string UserDataFolder() {
+    const char* xdgDataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    return UserDataFolder(xdgDataHome ? xdgDataHome : "", home ? home : "");
 }
 
 }  // namespace qzm
