@@ -2,24 +2,41 @@
 // touches the user's files or another test's; and reads and writes whole files there.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 class TestFolder {
 public:
     TestFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qzm-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
+        // A new folder of a random name; creating it fails when the name is taken.
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::filesystem::path candidate =
+                base / ("qzm-test-" + std::to_string(random()) + "-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec) && !ec) {
+                std::filesystem::permissions(candidate, std::filesystem::perms::owner_all, ec);
+                path_ = candidate;
+            }
+        }
+        if (path_.empty())
             std::abort();
-        path_ = pattern;
     }
     ~TestFolder() {
+        // Windows deletes no file marked read-only: tests that mark one leave it to be cleared here.
         std::error_code ec;
+        for (std::filesystem::recursive_directory_iterator it(path_, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (!it->is_symlink(ec) && it->is_regular_file(ec))
+                std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                             std::filesystem::perm_options::add, ec);
+        }
+        ec.clear();
         std::filesystem::remove_all(path_, ec);
     }
     TestFolder(const TestFolder&) = delete;

@@ -1,18 +1,23 @@
 // Text files, whole files, listings and folder trees, and the safety of replacing a file.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
 
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
-#include "huge_files.h"
+#include "files/utf8_path.h"
 #include "test_folder.h"
 
-using namespace qzm;
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "huge_files.h"
 using namespace qzm::testing;
+#endif
+
+using namespace qzm;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -136,6 +141,7 @@ TEST_F(FileOperateTest, WholeFilesKeepEveryByte) {
     EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/x", bytes), -1);
 }
 
+#ifndef _WIN32
 TEST_F(FileOperateTest, FilesLargerThanTheirKindAreRefusedUnread) {
     MakeSparseFile("huge", off_t{1} << 40);
     MakeSparseFile("above-default", kMaxWholeFileSize + 1);
@@ -191,6 +197,40 @@ TEST_F(FileOperateTest, MemoryRunningOutIsAnOrdinaryFailure) {
                                   }}});
 }
 
+#endif  // !_WIN32
+
+// Files beyond their kind's limit and devices are refused also where no memory limit can be set.
+TEST_F(FileOperateTest, OversizedFilesAndDevicesAreRefused) {
+    struct Case {
+        const char* path;
+        std::uintmax_t size;  // 0: not made by the test
+        std::size_t limit;
+    } const cases[] = {
+        {"above-default", kMaxWholeFileSize + 1, kMaxWholeFileSize},
+        {"above-text", kMaxTextFileSize + 1, kMaxTextFileSize},
+        {"at-text", kMaxTextFileSize, kMaxTextFileSize - 1},
+#ifdef _WIN32
+        {"NUL", 0, kMaxWholeFileSize},
+        {"CON", 0, kMaxWholeFileSize},
+#else
+        {"/dev/zero", 0, kMaxWholeFileSize},
+        {"/dev/null", 0, kMaxWholeFileSize},
+#endif
+    };
+    for (const Case& c : cases) {
+        if (c.size > 0) {
+            WriteFile(c.path, "");
+            fs::resize_file(c.path, c.size);
+        }
+        std::vector<std::uint8_t> bytes{1};
+        EXPECT_EQ(CFileOperate::ReadWholeFile(c.path, bytes, c.limit), -1) << c.path;
+        EXPECT_TRUE(bytes.empty()) << c.path;
+    }
+    std::vector<std::string> lines;
+    EXPECT_EQ(CFileOperate::ReadTextLines("above-text", lines), -1);
+    EXPECT_TRUE(lines.empty());
+}
+
 TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
     const std::vector<std::string> oldLines = {"001", "002"};
     ASSERT_EQ(CFileOperate::WriteTextLines("User.dat", oldLines), 0);
@@ -218,6 +258,7 @@ TEST_F(FileOperateTest, InterruptedWriteLeavesOldFileIntact) {
     EXPECT_EQ(ReadFile("User.dat"), "999\r\n");
 }
 
+#ifndef _WIN32
 TEST_F(FileOperateTest, ReplacingKeepsPermissionsAndOwner) {
     WriteFile("Settings.ini", "[A]\r\n");
     ASSERT_EQ(::chmod("Settings.ini", 0640), 0);
@@ -235,6 +276,8 @@ TEST_F(FileOperateTest, ReplacingKeepsPermissionsAndOwner) {
     }
 }
 
+#endif  // !_WIN32
+
 // The three writers behind the settings, the registration files and the album files.
 struct Writer {
     const char* what;
@@ -248,6 +291,7 @@ const Writer kWriters[] = {
     {"whole file", [](const std::string& p) { return CFileOperate::WriteWholeFile(p, "album", 5); }, "album"},
 };
 
+#ifndef _WIN32
 TEST_F(FileOperateTest, ReadOnlyFilesAreNotReplaced) {
     // Also as root, who could write into them: the user made them read-only.
     for (const Writer& writer : kWriters) {
@@ -266,25 +310,108 @@ TEST_F(FileOperateTest, ReadOnlyFilesAreNotReplaced) {
     std::vector<std::string> names;
     ASSERT_EQ(CFileOperate::ListFiles("./.*", names), -1);  // no temporary file left behind
 }
+#endif  // !_WIN32
+
+// The user's read-only mark stops every writer, on every system; clearing it lets them write again.
+TEST_F(FileOperateTest, ReadOnlyMarkStopsTheWriters) {
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    for (const Writer& writer : kWriters) {
+        WriteFile("locked", "old");
+        fs::permissions("locked", readOnly);
+        EXPECT_EQ(writer.write("locked"), -1) << writer.what;
+        EXPECT_EQ(ReadFile("locked"), "old") << writer.what;
+        fs::permissions("locked", fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(writer.write("locked"), 0) << writer.what;
+        EXPECT_EQ(ReadFile("locked"), writer.written) << writer.what;
+    }
+    std::vector<std::string> names;
+    EXPECT_EQ(CFileOperate::ListFiles("./.*", names), -1);  // no temporary file left behind
+}
+
+// Replacing an existing file, again and again, leaves exactly the new bytes under the name and no
+// other file: CR LF, a lone CR or LF and a 0x1A byte are data, never translated.
+TEST_F(FileOperateTest, ReplacingAnExistingFileKeepsBytesExactly) {
+    const std::string contents[] = {"a\r\nb\nc\r\r\n\x1A\0end"s, "\r\n", "", std::string(70000, '\n')};
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& bytes : contents) {
+            ASSERT_EQ(ReplaceFileContents("data.bin", bytes), 0);
+            EXPECT_EQ(ReadFile("data.bin"), bytes);
+            std::vector<std::uint8_t> read;
+            ASSERT_EQ(CFileOperate::ReadWholeFile("data.bin", read), 0);
+            EXPECT_EQ(std::string(read.begin(), read.end()), bytes);
+        }
+    }
+    std::vector<std::string> names;
+    ASSERT_EQ(CFileOperate::ListFiles("./*", names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"data.bin"});
+}
+
+// Names in any script reach the file system as they are: what is written under a name is found
+// under the same name by the system, the listings and the readers, in folders named the same way.
+TEST_F(FileOperateTest, Utf8NamesReachTheFileSystemIntact) {
+    const std::u8string names[] = {u8"Jos\u00e9 M\u00fcller", u8"\u5c71\u7530", u8"\U0001F600 smile"};
+    for (const std::u8string& wide : names) {
+        const std::string name(reinterpret_cast<const char*>(wide.data()), wide.size());
+        SCOPED_TRACE(name);
+        const fs::path folder(wide);
+        ASSERT_EQ(CFileOperate::CreateFolderTree("./" + name + "/" + name), 0);
+        EXPECT_TRUE(fs::is_directory(folder / folder));
+        EXPECT_EQ(PathUtf8(Utf8Path("./" + name).filename()), name);
+
+        const std::string dat = name + "/" + name + ".dat";
+        ASSERT_EQ(CFileOperate::WriteTextLines(dat, {name}), 0);
+        ASSERT_EQ(CFileOperate::WriteIniString("A", "Who", name + "/" + name + ".ini", name), 0);
+        ASSERT_EQ(CFileOperate::WriteWholeFile(name + "/" + name + ".qzc", "album", 5), 0);
+        EXPECT_TRUE(fs::is_regular_file(folder / (wide + u8".dat")));
+        EXPECT_EQ(ReadFile(folder / (wide + u8".qzc")), "album");
+
+        std::vector<std::string> lines;
+        ASSERT_EQ(CFileOperate::ReadTextLines(dat, lines), 0);
+        EXPECT_EQ(lines, std::vector<std::string>{name});
+        std::string value;
+        CFileOperate::ReadIniString("A", "Who", "", name + "/" + name + ".ini", value);
+        EXPECT_EQ(value, name);
+
+        std::vector<std::string> listed;
+        ASSERT_EQ(CFileOperate::ListFiles("./" + name + "/*", listed), 0);
+        EXPECT_EQ(listed, (std::vector<std::string>{name + ".dat", name + ".ini", name + ".qzc"}));
+        listed.clear();
+        ASSERT_EQ(CFileOperate::ListSubfolders("./" + name + "/*", listed), 0);
+        EXPECT_EQ(listed, std::vector<std::string>{name});
+        EXPECT_EQ(CFileOperate::GetFileNameAndExt(dat), name + ".dat");
+
+        CFileOperate::CopyFolderTree("./" + name, "./copy of " + name);
+        EXPECT_EQ(ReadFile(fs::path(u8"copy of " + wide) / (wide + u8".qzc")), "album");
+        CFileOperate::DeleteFolderTree("./copy of " + name);
+        CFileOperate::DeleteFolderTree("./" + name);
+        EXPECT_FALSE(fs::exists(folder));
+        EXPECT_FALSE(fs::exists(fs::path(u8"copy of " + wide)));
+    }
+}
 
 TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
     fs::create_directory("ro");
     for (const Writer& writer : kWriters) {
         // The folder refuses the temporary file: the file is written where it is.
         WriteFile("ro/file", "[A]\r\nk=0000000000\r\n");  // longer than any new content
+#ifndef _WIN32
         ASSERT_EQ(::chmod("ro/file", 0600), 0);
+#endif
         InjectWriteFaultForTest(WriteFault::kNoTempFile);
         EXPECT_EQ(writer.write("ro/file"), 0) << writer.what;
         EXPECT_EQ(ReadFile("ro/file"), writer.written) << writer.what;
+#ifndef _WIN32
         struct stat st {};
         ASSERT_EQ(::stat("ro/file", &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << writer.what;
+#endif
         // A file that is not there cannot be made without the folder.
         InjectWriteFaultForTest(WriteFault::kNoTempFile);
         EXPECT_EQ(writer.write("ro/new"), -1) << writer.what;
         EXPECT_FALSE(fs::exists("ro/new")) << writer.what;
     }
 
+#ifndef _WIN32
     // A real read-only folder; root writes into it all the same, but the result is the same.
     WriteFile("ro/file", "old");
     ASSERT_EQ(::chmod("ro", 0555), 0);
@@ -294,6 +421,7 @@ TEST_F(FileOperateTest, ReadOnlyFolderStillTakesItsWritableFiles) {
         EXPECT_EQ(CFileOperate::WriteTextLines("ro/new", {"new"}), -1);
     }
     ASSERT_EQ(::chmod("ro", 0755), 0);
+#endif
     std::vector<std::string> names;
     EXPECT_EQ(CFileOperate::ListFiles("./ro/*", names), 0);
     EXPECT_EQ(names, std::vector<std::string>{"file"});
@@ -324,7 +452,12 @@ TEST_F(FileOperateTest, FailedWritesNameTheirFileAndReason) {
         CFileOperate::ForgetWriteFailure();
         EXPECT_EQ(c.write(c.path), -1) << c.path;
         EXPECT_EQ(CFileOperate::FirstWriteFailure().path, c.path);
+#ifdef _WIN32
+        // The system's own words, in the user's language.
+        EXPECT_FALSE(CFileOperate::FirstWriteFailure().reason.empty()) << c.path;
+#else
         EXPECT_EQ(CFileOperate::FirstWriteFailure().reason, c.reason) << c.path;
+#endif
     }
     // The first failure is the one kept: it stopped the work.
     EXPECT_EQ(CFileOperate::WriteWholeFile("no/such/folder/z", {1}), -1);
@@ -362,12 +495,16 @@ TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
     WriteFile("DB/RegistData/000/00", "img");
     fs::create_directories("outside");
     WriteFile("outside/precious", "keep");
+#ifndef _WIN32
     fs::create_directory_symlink(fs::absolute("outside"), "DB/link");
+#endif
 
     CFileOperate::CopyFolderTree("./DB", "./DBBack");
     EXPECT_EQ(ReadFile("DBBack/RegistData/User.dat"), "000\r\n");
     EXPECT_EQ(ReadFile("DBBack/RegistData/000/00"), "img");
+#ifndef _WIN32
     EXPECT_FALSE(fs::exists("DBBack/link"));  // a linked folder is not followed
+#endif
 
     WriteFile("DBBack/RegistData/User.dat", "old");
     CFileOperate::CopyFolderFiles("./DB/RegistData", "./DBBack/RegistData");
@@ -390,6 +527,27 @@ TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
     EXPECT_TRUE(fs::is_directory("a/b/c"));
     EXPECT_EQ(CFileOperate::CreateFolderTree("./a/b/c"), 0);
     CFileOperate::DeleteFolderTree("./missing");  // nothing happens
+}
+
+TEST(FileNameTest, LastPathComponent) {
+    struct Case {
+        const char* path;
+        const char* name;
+    } const cases[] = {
+        {"./DB/a.qzc", "a.qzc"},
+        {"a.qzc", "a.qzc"},
+        {"./DB/", ""},
+        {"/", ""},
+#ifdef _WIN32
+        {"C:\\Users\\Jos\xC3\xA9\\a.qzc", "a.qzc"},  // either separator on Windows
+        {"C:\\x/y\\b", "b"},
+#else
+        {"C:\\Users\\a.qzc", "C:\\Users\\a.qzc"},  // a backslash is part of a Linux name
+#endif
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CFileOperate::GetFileNameAndExt(c.path), c.name) << c.path;
+    }
 }
 
 TEST_F(FileOperateTest, ImageInfoTable) {

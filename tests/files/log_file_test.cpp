@@ -166,4 +166,35 @@ TEST_F(LogFileTest, LoggerWithDebugIniWritesDebugAndErrorLogs) {
     EXPECT_EQ(ReadFile("Log/QZM_Error.log"), stamp + "\r\nfailed\r\n\r\n" + stamp + "\r\nsecond run\r\n");
 }
 
+// A working folder named in any script takes the logs: the daily log and the debug logs are
+// created, appended to and rotated there.
+TEST_F(LogFileTest, LogsInAFolderNamedInAnyScript) {
+    for (const std::u8string name : {u8"Jos\u00e9 M\u00fcller", u8"\u5c71\u7530"}) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        const fs::path folder = folder_.path() / name;
+        fs::create_directory(folder);
+        fs::current_path(folder);
+        WriteFile("Debug.ini", "[Log]\r\nMaxBlockNum=1\r\nMaxFileNum=1\r\n");
+        {
+            CLogFileOpe log;
+            log.SetClock(Clock());
+            ASSERT_EQ(log.Open(), 0);
+            ASSERT_EQ(log.WriteLog("one", true, kT0), 0);
+        }
+        {
+            CDemoLogger logger(Clock());
+            logger.Log("first", false);
+            now_ += 1;
+            logger.Log("second", false);
+        }
+        EXPECT_EQ(ReadFile(folder / "Log" / DailyName(kT0).substr(6)), kBom + "one\r\n");
+        std::size_t logs = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder / "Log"))
+            logs += entry.path().extension() == ".log";
+        EXPECT_GE(logs, 2u);  // the daily log and at least the newest debug log
+        fs::current_path(folder_.path());
+        now_ = kT0;
+    }
+}
+
 }  // namespace

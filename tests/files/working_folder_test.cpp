@@ -3,11 +3,11 @@
 #include "files/working_folder.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
 
+#include "files/utf8_path.h"
 #include "test_folder.h"
 
 using namespace qzm;
@@ -18,7 +18,7 @@ namespace {
 std::set<std::string> Names(const fs::path& folder) {
     std::set<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
+        names.insert(PathUtf8(entry.path().filename()));
     return names;
 }
 
@@ -36,21 +36,23 @@ protected:
     }
 
     int Prepare(const fs::path& programFolder, WorkingFolderChoice& choice) {
-        return PrepareWorkingFolder(programFolder.string(), DeliveredDataFolders(programFolder.string()),
-                                    user.string(), choice);
+        return PrepareWorkingFolder(PathUtf8(programFolder), DeliveredDataFolders(PathUtf8(programFolder)),
+                                    PathUtf8(user), choice);
     }
 
     TestFolder root;
     const fs::path bin = root.path() / "prefix" / "bin";
     const fs::path data = root.path() / "prefix" / "share" / "qzm-demo";
-    const fs::path user = root.path() / "home" / ".local" / "share" / "qzm-demo";
+    // The user's name in the path, in more than one script.
+    const fs::path user =
+        root.path() / u8"Jos\u00e9 M\u00fcller \u5c71\u7530" / ".local" / "share" / "qzm-demo";
 };
 
 TEST_F(WorkingFolderTest, BuildFolderWithItsFilesStaysTheWorkingFolder) {
     WriteFile(bin / "DefSettings.dat", "beside the program");
     WorkingFolderChoice choice;
     EXPECT_EQ(Prepare(bin, choice), kWorkingFolderOk);
-    EXPECT_EQ(choice.folder, bin.string());
+    EXPECT_EQ(choice.folder, PathUtf8(bin));
     EXPECT_FALSE(choice.perUser);
     EXPECT_EQ(choice.copied, 0);
     EXPECT_FALSE(fs::exists(user));
@@ -61,7 +63,7 @@ TEST_F(WorkingFolderTest, BuildFolderWithItsFilesStaysTheWorkingFolder) {
 TEST_F(WorkingFolderTest, InstalledProgramWorksInTheUserFolderAndKeepsTheUsersFiles) {
     WorkingFolderChoice choice;
     ASSERT_EQ(Prepare(bin, choice), kWorkingFolderOk);
-    EXPECT_EQ(choice.folder, user.string());
+    EXPECT_EQ(choice.folder, PathUtf8(user));
     EXPECT_TRUE(choice.perUser);
     EXPECT_EQ(choice.copied, static_cast<int>(kDeliveredFiles.size()));
     EXPECT_EQ(Names(user), kAllDelivered);
@@ -84,6 +86,7 @@ TEST_F(WorkingFolderTest, InstalledProgramWorksInTheUserFolderAndKeepsTheUsersFi
 // A program folder that holds the files but takes no writes (a read-only copy of the program): the
 // user folder gets its files from beside the program. The folder's missing owner write permission
 // makes it read-only also for root.
+#ifndef _WIN32
 TEST_F(WorkingFolderTest, ReadOnlyProgramFolderHandsItsFilesToTheUserFolder) {
     const fs::path copy = root.path() / "copy";
     fs::create_directories(copy);
@@ -97,26 +100,61 @@ TEST_F(WorkingFolderTest, ReadOnlyProgramFolderHandsItsFilesToTheUserFolder) {
     EXPECT_TRUE(choice.perUser);
     EXPECT_EQ(ReadFile(user / "FullImageInfo.dat"), "beside FullImageInfo.dat");
 }
+#endif  // !_WIN32
+
+// A folder that takes files is writable; a file, a missing folder and a name that is no valid
+// UTF-8 are not. Asking leaves nothing behind.
+TEST_F(WorkingFolderTest, WritableFolderIsOneThatTakesFiles) {
+    WriteFile(root.path() / "file", "");
+    const struct Case {
+        std::string folder;
+        bool writable;
+    } cases[] = {
+        {PathUtf8(bin), true},
+        {PathUtf8(root.path() / u8"\u5c71\u7530"), true},
+        {PathUtf8(root.path() / "file"), false},
+        {PathUtf8(root.path() / "missing"), false},
+        {"", false},
+    };
+    fs::create_directory(root.path() / u8"\u5c71\u7530");
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsWritableFolder(c.folder), c.writable) << c.folder;
+    }
+    EXPECT_TRUE(fs::is_empty(bin));
+    EXPECT_TRUE(fs::is_empty(root.path() / u8"\u5c71\u7530"));
+}
+
+// The running test program's folder is known and holds it.
+TEST(ProgramFolderTest, IsTheFolderOfTheRunningProgram) {
+    const std::string folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(fs::is_directory(Utf8Path(folder)));
+    bool holdsProgram = false;
+    for (const fs::directory_entry& entry : fs::directory_iterator(Utf8Path(folder)))
+        holdsProgram |= PathUtf8(entry.path().filename()).rfind("qzm_files_tests", 0) == 0;
+    EXPECT_TRUE(holdsProgram) << folder;
+}
 
 TEST_F(WorkingFolderTest, FailuresAreReported) {
     // A delivered file found nowhere: the folder is still chosen, with everything else in it.
     fs::remove(data / "RegTimeout.ini");
     WorkingFolderChoice choice;
     EXPECT_EQ(Prepare(bin, choice), kWorkingFolderIncomplete);
-    EXPECT_EQ(choice.folder, user.string());
+    EXPECT_EQ(choice.folder, PathUtf8(user));
     EXPECT_EQ(choice.copied, static_cast<int>(kDeliveredFiles.size()) - 1);
     EXPECT_FALSE(fs::exists(user / "RegTimeout.ini"));
 
     // No user folder: none known, or it cannot be created under a file.
     WriteFile(root.path() / "file", "");
-    for (const std::string& folder : {std::string(), (root.path() / "file" / "qzm-demo").string()}) {
-        EXPECT_EQ(PrepareWorkingFolder(bin.string(), {data.string()}, folder, choice),
+    for (const std::string& folder : {std::string(), PathUtf8(root.path() / "file" / "qzm-demo")}) {
+        EXPECT_EQ(PrepareWorkingFolder(PathUtf8(bin), {PathUtf8(data)}, folder, choice),
                   kWorkingFolderNoUserFolder)
             << folder;
         EXPECT_TRUE(choice.folder.empty());
     }
 }
 
+#ifndef _WIN32
 TEST(UserDataFolderTest, FollowsTheXdgRules) {
     struct Case {
         const char* xdgDataHome;
@@ -132,10 +170,22 @@ TEST(UserDataFolderTest, FollowsTheXdgRules) {
     for (const Case& c : cases)
         EXPECT_EQ(UserDataFolder(c.xdgDataHome, c.home), c.folder) << c.xdgDataHome << " " << c.home;
 }
+#else
+// The per-user data folder of Windows programs, named for the program.
+TEST(UserDataFolderTest, IsInTheLocalApplicationData) {
+    const std::string folder = UserDataFolder();
+    ASSERT_FALSE(folder.empty());
+    const fs::path path = Utf8Path(folder);
+    EXPECT_EQ(PathUtf8(path.filename()), "QZM-K Demo");
+    EXPECT_TRUE(fs::is_directory(path.parent_path())) << folder;
+}
+#endif
 
 TEST(DeliveredDataFoldersTest, BesideTheProgramThenTheInstalledDataFolder) {
-    EXPECT_EQ(DeliveredDataFolders("/opt/qzm/bin"),
-              (std::vector<std::string>{"/opt/qzm/bin", "/opt/qzm/share/qzm-demo"}));
+    const std::vector<std::string> folders = DeliveredDataFolders("/opt/qzm/bin");
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[0], "/opt/qzm/bin");
+    EXPECT_EQ(Utf8Path(folders[1]), fs::path("/opt/qzm/share/qzm-demo").lexically_normal());
     EXPECT_TRUE(DeliveredDataFolders("").empty());
 }
 

@@ -353,6 +353,28 @@ TEST_F(UserStoreTest, StoreBeingBuiltTakesUsersWithTheirFacesAndListsThemAtTheSw
     EXPECT_EQ(ReadFile(kStore / "User.dat"), "005\r\n007\r\n");
 }
 
+// A working folder named in any script holds the store: files written unflushed, the flush before
+// the swap, the swap and a reload all reach the same files.
+TEST_F(UserStoreTest, StoreInAFolderNamedInAnyScript) {
+    const fs::path folder = folder_.path() / u8"\u5c71\u7530 Jos\u00e9";
+    fs::create_directory(folder);
+    fs::current_path(folder);
+    AddUserWithData(0, {0, 1});
+    const CImageData face = MakeFace(3);
+    CRegUserInfoMngr staged(store_.StagingFolder(), StoreWrites::kFlushOnReplace);
+    ASSERT_EQ(staged.AddUserWithFaces(4, "\xE5\xB1\xB1\xE7\x94\xB0",
+                                      {RegisteredFace::Of(3, "2024/03/03", face)}, [] {}),
+              0);
+    ASSERT_EQ(store_.ReplaceWith(std::move(staged)), 0);
+    CRegUserInfoMngr reloaded;
+    ASSERT_EQ(reloaded.Load(), 0);
+    EXPECT_EQ(Ids(reloaded), std::vector<int>{4});
+    EXPECT_EQ(DataNumbers(reloaded, 4), std::vector<int>{3});
+    EXPECT_EQ(reloaded.GetUserList().front().name, "\xE5\xB1\xB1\xE7\x94\xB0");
+    EXPECT_EQ(ReadFile(folder / kStore / "User.dat"), "004\r\n");
+    fs::current_path(folder_.path());
+}
+
 TEST_F(UserStoreTest, ReplacementStoreIsSwappedInAndABrokenSwapUndone) {
     AddUserWithData(0, {0});
     CRegUserInfoMngr staged(store_.StagingFolder());
