@@ -321,6 +321,7 @@ TEST_F(FileOperateTest, ReadOnlyMarkStopsTheWriters) {
         EXPECT_EQ(writer.write("locked"), -1) << writer.what;
         EXPECT_EQ(ReadFile("locked"), "old") << writer.what;
         fs::permissions("locked", fs::perms::owner_write, fs::perm_options::add);
+        WriteFile("locked", "");
         EXPECT_EQ(writer.write("locked"), 0) << writer.what;
         EXPECT_EQ(ReadFile("locked"), writer.written) << writer.what;
     }

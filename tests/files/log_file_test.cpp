@@ -174,7 +174,7 @@ TEST_F(LogFileTest, LogsInAFolderNamedInAnyScript) {
         const fs::path folder = folder_.path() / name;
         fs::create_directory(folder);
         fs::current_path(folder);
-        WriteFile("Debug.ini", "[Log]\r\nMaxBlockNum=1\r\nMaxFileNum=1\r\n");
+        WriteFile("Debug.ini", "[Log]\r\nMaxBlockNum=1\r\n");
         {
             CLogFileOpe log;
             log.SetClock(Clock());
