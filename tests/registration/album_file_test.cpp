@@ -19,10 +19,10 @@
 
 #ifndef _WIN32
 #include "huge_files.h"
-using namespace qzm::testing;
 #endif
 
 using namespace qzm;
+using namespace qzm::testing;
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 

@@ -32,7 +32,8 @@ inline std::map<std::string, std::string> SnapshotTree(const std::filesystem::pa
         return files;
     }
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string name = std::filesystem::relative(entry.path(), folder).string();
+        // The same "/"-separated names on every system.
+        const std::string name = std::filesystem::relative(entry.path(), folder).generic_string();
         files[name] = entry.is_directory() ? "/" : ReadFile(entry.path());
     }
     return files;
