@@ -6,6 +6,7 @@
 
 #include "files/atomic_file.h"
 #include "files/file_operate.h"
+#include "files/program_args.h"
 #include "files/utf8_path.h"
 #include "test_folder.h"
 
@@ -528,6 +529,42 @@ TEST_F(FileOperateTest, FolderTreesCopyAndDelete) {
     EXPECT_TRUE(fs::is_directory("a/b/c"));
     EXPECT_EQ(CFileOperate::CreateFolderTree("./a/b/c"), 0);
     CFileOperate::DeleteFolderTree("./missing");  // nothing happens
+}
+
+// C files opened by a UTF-8 name keep every byte: no line-end translation, and append appends.
+TEST_F(FileOperateTest, CFilesOpenedByUtf8NameKeepTheirBytes) {
+    const std::string name = "Jos\xC3\xA9 \xE5\xB1\xB1\xE7\x94\xB0.log";
+    for (const char* mode : {"wb", "ab"}) {
+        std::FILE* file = OpenFileUtf8(name, mode);
+        ASSERT_NE(file, nullptr) << mode;
+        EXPECT_FALSE(IsTerminal(file));
+        std::fputs("a\nb\r\n\x1A", file);
+        ASSERT_EQ(std::fclose(file), 0);
+    }
+    EXPECT_EQ(ReadFile(fs::path(u8"Jos\u00e9 \u5c71\u7530.log")),
+              "a\nb\r\n\x1A"
+              "a\nb\r\n\x1A");
+    std::FILE* file = OpenFileUtf8(name, "rb");
+    ASSERT_NE(file, nullptr);
+    char buffer[16] = {};
+    EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, file), 12u);
+    std::fclose(file);
+    EXPECT_EQ(OpenFileUtf8("missing/" + name, "rb"), nullptr);
+    EXPECT_FALSE(LastSystemErrorText().empty());
+}
+
+// The arguments as the program was given them, in order, argv[0] included.
+TEST(ProgramArgsTest, ArgumentsArriveInOrder) {
+    const std::vector<std::string> given = ::testing::internal::GetArgvs();
+    std::vector<char*> argv;
+    for (const std::string& arg : given)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    const std::vector<std::string> args = Utf8Arguments(static_cast<int>(argv.size()), argv.data());
+    ASSERT_EQ(args.size(), given.size());
+    ASSERT_FALSE(args.empty());
+    EXPECT_NE(args[0].find("qzm_files_tests"), std::string::npos) << args[0];
+    for (std::size_t i = 1; i < args.size(); ++i)
+        EXPECT_EQ(args[i], given[i]);
 }
 
 TEST(FileNameTest, LastPathComponent) {

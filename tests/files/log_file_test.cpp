@@ -1,9 +1,12 @@
 // The result, debug and error logs, with a fixed clock instead of waiting for real time to pass.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
+#include <thread>
 
 #include "files/demo_logger.h"
+#include "files/local_time.h"
 #include "files/log_file.h"
 #include "test_folder.h"
 
@@ -29,6 +32,24 @@ std::size_t Count(const std::string& haystack, const std::string& needle) {
         ++n;
     }
     return n;
+}
+
+// Local calendar fields that map back to the same moment, on any thread.
+TEST(LocalTimeTest, FieldsMapBackToTheMoment) {
+    for (const std::time_t t : {std::time_t{86400}, std::time_t{kT0}, std::time_t{kT0 + 86399},
+                                std::time_t{2000000000}, std::time(nullptr)}) {
+        std::tm local{};
+        ASSERT_TRUE(LocalTime(t, local)) << t;
+        EXPECT_GE(local.tm_year, 70);
+        EXPECT_GE(local.tm_mday, 1);
+        EXPECT_EQ(std::mktime(&local), t) << t;
+    }
+    std::tm early{};
+    std::thread([&early] { LocalTime(std::time_t{kT0}, early); }).join();
+    std::tm here{};
+    ASSERT_TRUE(LocalTime(std::time_t{kT0}, here));
+    EXPECT_EQ(early.tm_hour, here.tm_hour);
+    EXPECT_EQ(early.tm_yday, here.tm_yday);
 }
 
 class LogFileTest : public ::testing::Test {
