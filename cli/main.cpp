@@ -225,7 +225,7 @@ int RunExecute(CDemoController& controller, const ExecuteOptions& options) {
     const int imageSize = options.imageSize.value_or(stored.executeImage);
     if (!options.saveFramesDir.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(options.saveFramesDir, ec);
+        std::filesystem::create_directories(Utf8Path(options.saveFramesDir), ec);
     }
     CRecorder recorder;
     if (!options.recordPath.empty()) {
