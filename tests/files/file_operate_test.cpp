@@ -348,6 +348,34 @@ TEST_F(FileOperateTest, ReplacingAnExistingFileKeepsBytesExactly) {
     EXPECT_EQ(names, std::vector<std::string>{"data.bin"});
 }
 
+// A reader that keeps the file open does not see it change under it. Windows refuses to replace a
+// file opened without leave to delete it (as C files are): the write fails and the file is left
+// exactly as it was, with no temporary file beside it.
+TEST_F(FileOperateTest, ReplacingAFileHeldOpenByAReader) {
+    WriteFile("Settings.ini", "[A]\r\nk=0\r\n");
+    std::FILE* reader = OpenFileUtf8("Settings.ini", "rb");
+    ASSERT_NE(reader, nullptr);
+    const int result = CFileOperate::WriteIniInt("A", "k", "Settings.ini", 1);
+    char seen[16] = {};
+    EXPECT_EQ(std::fread(seen, 1, sizeof seen, reader), 10u);
+    EXPECT_EQ(std::string(seen), "[A]\r\nk=0\r\n");
+    std::fclose(reader);
+#ifdef _WIN32
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(ReadFile("Settings.ini"), "[A]\r\nk=0\r\n");
+    EXPECT_FALSE(CFileOperate::FirstWriteFailure().reason.empty());
+    CFileOperate::ForgetWriteFailure();
+#else
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadFile("Settings.ini"), "[A]\r\nk=1\r\n");
+#endif
+    std::vector<std::string> names;
+    ASSERT_EQ(CFileOperate::ListFiles("./*", names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"Settings.ini"});
+    // Once the reader has let go, the write goes through.
+    EXPECT_EQ(CFileOperate::WriteIniInt("A", "k", "Settings.ini", 2), 0);
+}
+
 // Names in any script reach the file system as they are: what is written under a name is found
 // under the same name by the system, the listings and the readers, in folders named the same way.
 TEST_F(FileOperateTest, Utf8NamesReachTheFileSystemIntact) {
