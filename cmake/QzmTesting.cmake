@@ -1,4 +1,10 @@
-find_package(GTest REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # Debian ships GoogleTest as sources too; a cross build compiles them with its own compiler.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(GTest REQUIRED)
+endif()
 
 # One test binary per layer. Each binary is registered twice with CTest: the unit tests
 # (label "unit") and the suites whose name contains "Integration" (label "integration"),
