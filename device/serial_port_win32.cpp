@@ -134,6 +134,9 @@ public:
             return Fail(SerialErrorForOpen(err), SystemErrorText(err));
         }
         HandleGuard owned(h);
+        // A larger driver queue rides out a busy moment of the reader at high rates; only a hint,
+        // given before anything else as drivers expect.
+        SetupComm(h, 65536, 4096);
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         if (!GetCommState(h, &dcb)) {
@@ -157,10 +160,16 @@ public:
         dcb.fNull = FALSE;
         dcb.fRtsControl = (rtsControl & 3) == 1 ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
         dcb.fAbortOnError = FALSE;
+        // Unused without software flow control, but drivers refuse a state where the two are equal.
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
         if (!SetCommState(h, &dcb)) {
             const DWORD err = GetLastError();
-            // Drivers refuse a rate they cannot make as an invalid parameter; the rest is standard.
-            if (err == ERROR_INVALID_PARAMETER)
+            // Drivers refuse a rate they cannot make as an invalid parameter. Whether the rate was
+            // the trouble shows when the same state at a rate every port has is taken.
+            DCB probe = dcb;
+            probe.BaudRate = CBR_9600;
+            if (baud != CBR_9600 && SetCommState(h, &probe))
                 return Fail(kSerialBadBaudRate, "the port cannot run at " + std::to_string(baud) +
                                                     " baud: " + SystemErrorText(err));
             return Fail(kSerialSetupFailed, SystemErrorText(err));
@@ -181,8 +190,6 @@ public:
         COMMTIMEOUTS timeouts{};
         if (!SetCommTimeouts(h, &timeouts))
             return Fail(kSerialSetupFailed, SystemErrorText(GetLastError()));
-        // A larger driver queue rides out a busy moment of the reader at high rates; only a hint.
-        SetupComm(h, 65536, 4096);
         PurgeComm(h, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
         {
             std::lock_guard lock(handleMutex_);

@@ -31,9 +31,13 @@ wineserver -k >/dev/null 2>&1 || true   # the mapping is read when Wine starts
 simpid=$!
 while [ ! -e "$link" ]; do sleep 0.1; done
 
-wine "$work/check.exe" COM7 "${BAUD:-921600}" "Z:$work/end-emulator" &
+# Wine's own messages go to a file, shown only when the check fails.
+wine "$work/check.exe" COM7 "${BAUD:-921600}" "Z:$work/end-emulator" 2>"$work/wine.err" &
 checkpid=$!
 while [ ! -e "$work/end-emulator" ] && kill -0 "$checkpid" 2>/dev/null; do sleep 0.1; done
 kill "$simpid" 2>/dev/null || true
 simpid=
-wait "$checkpid"
+status=0
+wait "$checkpid" || status=$?
+[ "$status" -eq 0 ] || cat "$work/wine.err" >&2
+exit "$status"
