@@ -3,7 +3,8 @@
 # own to the emulator's pseudo-terminal, talks to the module through the port, then ends the
 # emulator and expects the port to report the device gone.
 #
-# usage: scripts/wine-serial-check.sh [LINUX-BUILD-DIR]   (needs qzm-module-sim built there)
+# usage: [BAUD=921600] [PACE=BAUD] scripts/wine-serial-check.sh [LINUX-BUILD-DIR]
+#   needs qzm-module-sim built in LINUX-BUILD-DIR; PACE=0 lets the emulator answer at full speed
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build-linux}
@@ -27,7 +28,7 @@ x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -I"$src" -static -o "$work/check.exe
 wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$link" /f >/dev/null
 wineserver -k >/dev/null 2>&1 || true   # the mapping is read when Wine starts
 
-"$sim" --personality extended --pace "${BAUD:-921600}" --link "$link" >"$work/sim.out" &
+"$sim" --personality extended --pace "${PACE:-${BAUD:-921600}}" --link "$link" >"$work/sim.out" &
 simpid=$!
 while [ ! -e "$link" ]; do sleep 0.1; done
 
