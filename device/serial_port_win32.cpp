@@ -225,7 +225,9 @@ public:
         const HANDLE h = handle_;
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(h, &errors, &status))
+        // INVALID_HANDLE_VALUE would name this process to the system, not fail; nothing comes on a closed
+        // port.
+        if (h == INVALID_HANDLE_VALUE || !ClearCommError(h, &errors, &status))
             return WaitResult::kGone;
         if (status.cbInQue > 0)
             return WaitResult::kReadable;
@@ -254,7 +256,7 @@ public:
         const HANDLE h = handle_;
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(h, &errors, &status))
+        if (h == INVALID_HANDLE_VALUE || !ClearCommError(h, &errors, &status))
             return n > 0 ? static_cast<long>(n) : -1;
         const DWORD want = static_cast<DWORD>(
             std::min<std::size_t>(status.cbInQue, std::min<std::size_t>(capacity - n, 1u << 30)));
@@ -272,6 +274,10 @@ public:
 
     bool Write(const std::uint8_t* bytes, std::size_t length, int stallTimeoutMs) override {
         const HANDLE h = handle_;
+        if (h == INVALID_HANDLE_VALUE) {
+            lastError_ = "the port is not open";
+            return false;
+        }
         // Pieces of about a tenth of a second on the line: an overlapped write tells nothing about
         // its progress until it ends, so each piece gets the stall time plus its own line time.
         const int baud = std::max(baud_, 1);

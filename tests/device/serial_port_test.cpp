@@ -247,6 +247,19 @@ TEST(SerialPortOpenTest, InterruptWithoutAnOpenPort) {
     EXPECT_EQ(port->Open("COM199", 9600, 0), kSerialNotFound);
 }
 
+// A port that is not open answers at once instead of acting on some other handle.
+TEST(SerialPortOpenTest, ClosedPortRefusesUse) {
+    auto port = CreateSerialPort();
+    std::uint8_t buffer[8] = {};
+    EXPECT_EQ(port->WaitReadable(), ISerialPort::WaitResult::kGone);
+    EXPECT_LT(port->Read(buffer, sizeof buffer), 0);
+    EXPECT_FALSE(port->Write(buffer, sizeof buffer, 100));
+    EXPECT_FALSE(port->LastErrorText().empty());
+    // Woken before a wait: the wait ends at once with the wake-up.
+    port->Interrupt();
+    EXPECT_EQ(port->WaitReadable(), ISerialPort::WaitResult::kInterrupted);
+}
+
 #endif  // _WIN32
 
 // Ports are listed the way people count.
