@@ -344,10 +344,24 @@ private:
         DWORD stop = 0;
         if (!started) {
             const HANDLE waits[2] = {event, wakeEvent_};
-            const DWORD which = WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
-            if (which != WAIT_OBJECT_0) {
-                stop = which == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_OPERATION_ABORTED;
+            // Some USB adapters leave a read pending for ever when they are pulled out; a wait
+            // without limit looks at the port now and then and ends when it no longer answers.
+            const DWORD slice = timeoutMs == INFINITE ? kDeviceCheckMs : timeoutMs;
+            for (;;) {
+                const DWORD which = WaitForMultipleObjects(2, waits, FALSE, slice);
+                if (which == WAIT_OBJECT_0)
+                    break;
+                DWORD errors = 0;
+                COMSTAT status{};
+                if (which == WAIT_TIMEOUT && timeoutMs == INFINITE) {
+                    if (ClearCommError(h, &errors, &status))
+                        continue;
+                    stop = GetLastError();
+                } else {
+                    stop = which == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_OPERATION_ABORTED;
+                }
                 CancelIoEx(h, &ov);
+                break;
             }
         }
         if (!GetOverlappedResult(h, &ov, got, TRUE)) {
@@ -358,6 +372,8 @@ private:
         // Finished after all, just as the wait ended: what moved counts.
         return true;
     }
+
+    static constexpr DWORD kDeviceCheckMs = 1000;
 
     // Guards handle_ against the swap in Close while another thread asks IsOpen. Reads and writes
     // use the handle without it: the owner runs them only while the port is open.

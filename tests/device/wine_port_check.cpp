@@ -103,13 +103,14 @@ int main(int argc, char** argv) {
                            std::to_string(MsSince(start)) + " ms");
     connection.Close();
 
-    // A reader blocked on an idle line wakes when told to.
+    // A reader blocked on an idle line wakes when told to, also after the wait has looked at the
+    // port a few times.
     auto raw = CreateSerialPort();
     SerialError opened = raw->Open(port, baud, 1);
     Check(opened == kSerialOk, "raw open with RTS on: " + raw->LastErrorText());
     {
         std::thread waker([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
             raw->Interrupt();
         });
         start = Clock::now();
@@ -124,7 +125,6 @@ int main(int argc, char** argv) {
     opened = raw->Open(port, baud, 0);
     Check(opened == kSerialOk, "reopen: " + raw->LastErrorText());
     const std::uint8_t getVersion[4] = {kFrameSync, kCmdGetVersion, 0, 0};
-    Check(raw->Write(getVersion, 4, 2000), "raw version request written");
     std::atomic<bool> finished{false};
     std::atomic<int> answerBytes{0};
     std::atomic<int> outcome{-2};
@@ -145,6 +145,9 @@ int main(int argc, char** argv) {
         }
         finished = true;
     });
+    // The request goes out while the reader has long been waiting, so the answer ends its wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Check(raw->Write(getVersion, 4, 2000), "raw version request written");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     Check(answerBytes.load() == 6 + 19, "raw answer of " + std::to_string(answerBytes.load()) + " bytes");
     std::ofstream(argv[3]) << "end the emulator\n";
