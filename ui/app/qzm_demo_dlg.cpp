@@ -522,7 +522,7 @@ void CQZMDemoDlg::ExportFigures() {
     if (path.isEmpty())
         return;
     QFile file(path);
-    const QByteArray csv = FiguresCsv(statisticsPage_->Figures());
+    const QByteArray csv = FiguresCsv(statisticsPage_->ExportFigures());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(csv) != csv.size() ||
         !file.flush()) {
         messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path, file.errorString());
