@@ -11,21 +11,16 @@
 
 class TestFolder {
 public:
+    // A new folder under a random name (create_directory says false when the name is taken).
     TestFolder() {
-        // A new folder of a random name; creating it fails when the name is taken.
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
         std::random_device random;
-        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const std::filesystem::path candidate =
-                base / ("qzm-test-" + std::to_string(random()) + "-" + std::to_string(random()));
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path_ = std::filesystem::temp_directory_path() / ("qzm-test-" + std::to_string(random()));
             std::error_code ec;
-            if (std::filesystem::create_directory(candidate, ec) && !ec) {
-                std::filesystem::permissions(candidate, std::filesystem::perms::owner_all, ec);
-                path_ = candidate;
-            }
+            if (std::filesystem::create_directory(path_, ec))
+                return;
         }
-        if (path_.empty())
-            std::abort();
+        std::abort();
     }
     ~TestFolder() {
         // Windows deletes no file marked read-only: tests that mark one leave it to be cleared here.
