@@ -96,8 +96,16 @@ std::string UserDataFolder(std::string_view xdgDataHome, std::string_view home) 
 std::vector<std::string> DeliveredDataFolders(const std::string& programFolder) {
     if (programFolder.empty())
         return {};
-    // QZM_DATA_FROM_PROGRAM: the installed data folder relative to the installed executables.
-    return {programFolder, PathUtf8((Utf8Path(programFolder) / QZM_DATA_FROM_PROGRAM).lexically_normal())};
+    // QZM_DATA_FROM_PROGRAM: the installed data folder relative to the installed executables; the
+    // program's own folder where the files are installed beside it (Windows).
+    const auto folderOf = [](const fs::path& path) {
+        const fs::path normal = path.lexically_normal();
+        return normal.has_filename() ? normal : normal.parent_path();  // without a final separator
+    };
+    const fs::path installed = folderOf(Utf8Path(programFolder) / QZM_DATA_FROM_PROGRAM);
+    if (installed == folderOf(Utf8Path(programFolder)))
+        return {programFolder};
+    return {programFolder, PathUtf8(installed)};
 }
 
 }  // namespace qzm

@@ -47,7 +47,8 @@ std::string UserDataFolder(std::string_view xdgDataHome, std::string_view home);
 std::string UserDataFolder();
 
 // Where the delivered files may be found for a program in `programFolder`: beside it (the build
-// folder) and in the installed data folder (<prefix>/bin/../share/qzm-demo).
+// folder) and in the installed data folder (<prefix>/bin/../share/qzm-demo on Linux; on Windows
+// they are installed beside the program).
 std::vector<std::string> DeliveredDataFolders(const std::string& programFolder);
 
 // The folder of the running executable (UTF-8); empty when the system does not tell.

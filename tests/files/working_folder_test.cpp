@@ -36,8 +36,10 @@ protected:
     }
 
     int Prepare(const fs::path& programFolder, WorkingFolderChoice& choice) {
-        return PrepareWorkingFolder(PathUtf8(programFolder), DeliveredDataFolders(PathUtf8(programFolder)),
-                                    PathUtf8(user), choice);
+        // On Windows the installed files sit beside the program; `data` stands in for them there.
+        std::vector<std::string> dataFolders = DeliveredDataFolders(PathUtf8(programFolder));
+        dataFolders.push_back(PathUtf8(data));
+        return PrepareWorkingFolder(PathUtf8(programFolder), dataFolders, PathUtf8(user), choice);
     }
 
     TestFolder root;
@@ -183,9 +185,11 @@ TEST(UserDataFolderTest, IsInTheLocalApplicationData) {
 
 TEST(DeliveredDataFoldersTest, BesideTheProgramThenTheInstalledDataFolder) {
     const std::vector<std::string> folders = DeliveredDataFolders("/opt/qzm/bin");
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0], "/opt/qzm/bin");
-    EXPECT_EQ(Utf8Path(folders[1]), fs::path("/opt/qzm/share/qzm-demo").lexically_normal());
+#ifdef _WIN32
+    EXPECT_EQ(folders, std::vector<std::string>{"/opt/qzm/bin"});  // installed beside the program
+#else
+    EXPECT_EQ(folders, (std::vector<std::string>{"/opt/qzm/bin", "/opt/qzm/share/qzm-demo"}));
+#endif
     EXPECT_TRUE(DeliveredDataFolders("").empty());
 }
 
