@@ -3,7 +3,7 @@
 # includes Qt, when the windows include a POSIX header, or when <windows.h> leaves the Windows files. Layers and what each may include (besides itself):
 #   files, image, res: nothing      device: files image        registration: files image
 #   present: device image res files (and Qt, for the overlay drawing)
-#   core: files image device registration res                 sim: device (frame helpers), record (replay)
+#   core: files image device registration res                 sim: device (frame helpers), record (replay), files
 #   record: device files image                                cli: everything but ui
 #   ui: everything
 set -euo pipefail
@@ -15,7 +15,7 @@ declare -A allowed=(
   [device]="device files image" [registration]="registration files image"
   [present]="present device image res files"
   [core]="core files image device registration res"
-  [sim]="sim device record"
+  [sim]="sim device record files"
   [record]="record device files image"
   [cli]="cli core present device files image registration res sim record"
 )
