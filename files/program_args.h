@@ -12,8 +12,8 @@ namespace qzm {
 // code page's approximation of each argument, so they are taken from the wide command line instead.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
-// Makes the console show UTF-8 output (Windows' console otherwise decodes the legacy code page).
-// Text keeps the system's line ends.
+// Makes the console show UTF-8 output (Windows' console otherwise decodes the legacy code page);
+// the console gets its code page back when the program ends. Text keeps the system's line ends.
 void PrepareConsoleOutput();
 
 // Writes to the stream keep their exact bytes (Windows would turn "\n" into CR LF), for output

@@ -6,6 +6,8 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <cstdlib>
+
 #include "files/program_args.h"
 #include "files/win32_text.h"
 
@@ -28,8 +30,26 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return args;
 }
 
+namespace {
+
+UINT g_previousOutputCodePage = 0;
+
+// The console window outlives the program: the shell that started it gets its code page back.
+void RestoreConsoleOutput() {
+    if (g_previousOutputCodePage != 0)
+        ::SetConsoleOutputCP(g_previousOutputCodePage);
+}
+
+}  // namespace
+
 void PrepareConsoleOutput() {
-    ::SetConsoleOutputCP(CP_UTF8);
+    const UINT previous = ::GetConsoleOutputCP();
+    if (previous == 0 || previous == CP_UTF8 || g_previousOutputCodePage != 0)
+        return;  // no console, already UTF-8, or prepared before
+    if (::SetConsoleOutputCP(CP_UTF8)) {
+        g_previousOutputCodePage = previous;
+        std::atexit(RestoreConsoleOutput);
+    }
 }
 
 void SetBinaryOutput(std::FILE* stream) {
