@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/file_operate.h"
+#include "files/utf8_path.h"
 
 namespace qzm {
 namespace {
@@ -199,7 +200,7 @@ int CSettingsStore::WriteFaceAngle(int yaw, int roll) const {
 
 bool CSettingsStore::DebugIniExists() const {
     std::error_code ec;
-    return std::filesystem::exists(DebugIniPath(), ec);
+    return std::filesystem::exists(Utf8Path(DebugIniPath()), ec);
 }
 
 int CSettingsStore::ReadMaxBlockNum() const {

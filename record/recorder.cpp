@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files/utf8_path.h"
 #include "record/sqlite_db.h"
 
 namespace qzm {
@@ -53,7 +54,7 @@ std::int64_t FileBytes(const std::string& path) {
     std::error_code ec;
     std::int64_t bytes = 0;
     for (const char* suffix : {"", "-wal"}) {
-        const auto size = std::filesystem::file_size(path + suffix, ec);
+        const auto size = std::filesystem::file_size(Utf8Path(path + suffix), ec);
         if (!ec)
             bytes += static_cast<std::int64_t>(size);
     }
@@ -70,7 +71,7 @@ public:
     int Create(const RecordingSession& session, std::string* why) {
         std::error_code ec;
         for (const char* suffix : {"", "-wal", "-shm"})
-            std::filesystem::remove(path_ + suffix, ec);
+            std::filesystem::remove(Utf8Path(path_ + suffix), ec);
         if (!db_.Open(path_, CSqliteDb::Mode::kCreate))
             return Fail(kRecordCannotOpen, why);
         // A frame fills twenty 4 KiB pages but two of 64 KiB: with frames, the larger pages make a
