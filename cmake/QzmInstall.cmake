@@ -3,8 +3,13 @@
 # metadata and the icon in the icon theme. `cpack -G DEB` makes a Debian package of the same.
 
 install(TARGETS qzm-cli qzm-module-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The licence (MIT) and the libraries the programs contain or link, where a Debian package keeps them.
-install(FILES ${CMAKE_SOURCE_DIR}/res/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qzm-demo)
+# The licence (MIT) and the libraries the programs contain or link, where a Debian package keeps
+# them, or beside the programs on Windows.
+if(WIN32)
+  install(FILES ${CMAKE_SOURCE_DIR}/res/copyright ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION .)
+else()
+  install(FILES ${CMAKE_SOURCE_DIR}/res/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qzm-demo)
+endif()
 
 if(TARGET qzm_ui)
   if(TARGET qzm-demo)
@@ -61,5 +66,11 @@ if(TARGET qzm-demo)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 endif()
 set(CPACK_STRIP_FILES ON)
-set(CPACK_GENERATOR DEB)
+if(WIN32)
+  # A zip to unpack anywhere: the programs, their delivered files and the licences in one folder.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win64)
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
 include(CPack)

@@ -61,7 +61,7 @@ bool CRS232Connection::Open(const std::string& portName, int baudRate) {
         std::lock_guard lock(settingsMutex_);
         const auto it = std::find(portNames_.begin(), portNames_.end(), portName);
         const bool listed = it != portNames_.end();
-        if (!listed && (portName.empty() || portName.front() != '/' || !IsCharacterDevice(portName))) {
+        if (!listed && !IsCharacterDevice(portName)) {
             lastError_ = kSerialNotFound;
             lastErrorText_ = "no such serial port";
             return false;

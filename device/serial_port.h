@@ -1,5 +1,6 @@
 // The platform's serial port behind one small interface. The reader thread, the receive buffer and
-// everything above them are platform-neutral; serial_port_posix.cpp holds the Linux side.
+// everything above them are platform-neutral; serial_port_posix.cpp holds the Linux side and
+// serial_port_win32.cpp the Windows side.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,8 @@
 namespace qzm {
 
 // Why a port could not be opened or used. The windows pick their message by it: kNoPermission
-// means the user lacks access (membership of the dialout group), kNotFound that nothing is there.
+// means the user lacks access (membership of the dialout group), kNotFound that nothing is there,
+// kBusy that another program holds the port (on Windows also what a refused access means).
 enum SerialError : int {
     kSerialOk = 0,
     kSerialNotFound = -1,
@@ -26,21 +28,34 @@ enum SerialError : int {
 // at it is the driver's to say, and Open refuses a rate it cannot come close to.
 bool IsSupportedBaudRate(int baud);
 
-// Maps an errno of open() to the reason shown to the user.
+// Maps an errno of open() to the reason shown to the user. Only the Linux side defines it.
 SerialError SerialErrorForErrno(int err);
 
-// Where port enumeration looks. Tests point these at a folder tree of their own.
+// Where port enumeration looks; each platform reads only its own fields. Tests point them at a
+// folder tree or a registry key of their own.
 struct PortEnumerationRoots {
-    std::string sysfsRoot = "/sys";
-    std::string devRoot = "/dev";
+    std::string sysfsRoot = "/sys";  // Linux: the kernel's device tree
+    std::string devRoot = "/dev";    // Linux: where the device nodes are
+    // Windows: the registry key whose values name the ports, with its hive first (HKLM or HKCU).
+    std::string registryKey = R"(HKLM\HARDWARE\DEVICEMAP\SERIALCOMM)";
 };
 
 // Serial devices present, found without opening them (opening toggles modem lines and resets
-// some boards), as device paths in natural order (ttyS2 before ttyS10).
+// some boards), in natural order (ttyS2 before ttyS10, COM2 before COM10): device paths on Linux,
+// port names ("COM3") on Windows.
 std::vector<std::string> EnumerateSerialPorts(const PortEnumerationRoots& roots);
 
-// True when the path names an existing character device (a candidate terminal outside the list).
+// True when a name outside the list may still be opened as a port: on Linux an absolute path to a
+// character device (pseudo-terminals, /dev/serial/by-id links), on Windows a DOS device such as
+// "COM7" or "\\.\COM7" that exists.
 bool IsCharacterDevice(const std::string& path);
+
+// Orders names the way people count: digit runs compare by value, so COM2 comes before COM10.
+bool NaturalLess(const std::string& a, const std::string& b);
+
+// A UART still understands a line that is off by up to about 2 %; a driver that cannot make a rate
+// sets its nearest one, which may be far off. Open refuses the port when actual is not close enough.
+bool IsCloseEnoughBaudRate(int actual, int wanted);
 
 class ISerialPort {
 public:

@@ -21,10 +21,6 @@ namespace qzm {
 
 namespace fs = std::filesystem;
 
-bool IsSupportedBaudRate(int baud) {
-    return baud > 0;
-}
-
 namespace {
 
 // The rates termios has constants for; others go through termios2.
@@ -45,44 +41,6 @@ speed_t StandardSpeed(int baud) {
             return s.speed;
     }
     return B0;
-}
-
-// A UART still understands a line that is off by up to about 2 %; drivers that cannot make a
-// rate set their nearest one, which may be far off.
-bool CloseEnough(int actual, int wanted) {
-    const long long difference = static_cast<long long>(actual) - wanted;
-    return (difference < 0 ? -difference : difference) * 50 <= wanted;
-}
-
-// Orders names the way people count: digit runs compare by value, so ttyS2 comes before ttyS10.
-bool NaturalLess(const std::string& a, const std::string& b) {
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
-        if (da && db) {
-            std::size_t ei = i, ej = j;
-            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
-                ++ei;
-            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
-                ++ej;
-            std::string na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
-            na.erase(0, std::min(na.find_first_not_of('0'), na.size() - 1));
-            nb.erase(0, std::min(nb.find_first_not_of('0'), nb.size() - 1));
-            if (na.size() != nb.size())
-                return na.size() < nb.size();
-            if (na != nb)
-                return na < nb;
-            i = ei;
-            j = ej;
-        } else {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
 }
 
 std::string ReadFirstLine(const fs::path& file) {
@@ -181,7 +139,7 @@ public:
                         "the port cannot run at " + std::to_string(baud) + " baud: " + std::strerror(err));
         }
         const int actual = ReadLineSpeed(fd);
-        if (actual > 0 && !CloseEnough(actual, baud)) {
+        if (actual > 0 && !IsCloseEnoughBaudRate(actual, baud)) {
             Abandon(fd);
             return Fail(kSerialBadBaudRate, "the port cannot run at " + std::to_string(baud) +
                                                 " baud; the nearest it offers is " + std::to_string(actual));
@@ -300,6 +258,9 @@ private:
 }  // namespace
 
 bool IsCharacterDevice(const std::string& path) {
+    // Only absolute paths: a bare name must not depend on the working folder.
+    if (path.empty() || path.front() != '/')
+        return false;
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }

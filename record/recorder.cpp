@@ -71,7 +71,7 @@ public:
         std::error_code ec;
         for (const char* suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(path_ + suffix, ec);
-        if (!db_.Open(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
+        if (!db_.Open(path_, CSqliteDb::Mode::kCreate))
             return Fail(kRecordCannotOpen, why);
         // A frame fills twenty 4 KiB pages but two of 64 KiB: with frames, the larger pages make a
         // run's writes a few large ones. Without frames, small pages keep each commit small.
@@ -81,7 +81,7 @@ public:
                                     "; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;";
         if (!db_.Exec(pragmas.c_str()) || !db_.Exec(kSchema))
             return Fail(kRecordWriteFailed, why);
-        CSqliteStatement insert(db_.Handle(), R"sql(
+        CSqliteStatement insert(db_, R"sql(
             INSERT INTO session VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, NULL, ?))sql");
         const ExecSettings& e = session.detection.exec;
         int i = 1;
@@ -104,11 +104,11 @@ public:
         insert.Bind(i++, std::int64_t{session.frames ? 1 : 0});
         insert.Bind(i++, session.startedMs);
         insert.Bind(i++, session.note);
-        if (insert.Step() != SQLITE_DONE)
+        if (insert.Step() != SqliteStep::kDone)
             return Fail(kRecordWriteFailed, why);
-        runs_ = std::make_unique<CSqliteStatement>(db_.Handle(), R"sql(
+        runs_ = std::make_unique<CSqliteStatement>(db_, R"sql(
             INSERT INTO run VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))sql");
-        detections_ = std::make_unique<CSqliteStatement>(db_.Handle(), R"sql(
+        detections_ = std::make_unique<CSqliteStatement>(db_, R"sql(
             INSERT INTO detection VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))sql");
         return runs_->Prepared() && detections_->Prepared() ? kRecordOk : Fail(kRecordWriteFailed, why);
     }
@@ -129,7 +129,7 @@ public:
     }
 
     void End() {
-        CSqliteStatement ended(db_.Handle(), "UPDATE session SET ended_ms = ? WHERE id = 1");
+        CSqliteStatement ended(db_, "UPDATE session SET ended_ms = ? WHERE id = 1");
         ended.Bind(1, NowMs());
         ended.Step();
         runs_.reset();
@@ -191,7 +191,7 @@ private:
             run.Bind(i++, *person);
         else
             run.BindNull(i++);
-        if (run.Step() != SQLITE_DONE)
+        if (run.Step() != SqliteStep::kDone)
             return false;
         const CExecResult& result = r.result;
         for (std::size_t k = 0; k < result.bodies.size(); ++k) {
@@ -254,7 +254,7 @@ private:
                 }
             }
         }
-        return row.Step() == SQLITE_DONE;
+        return row.Step() == SqliteStep::kDone;
     }
 
     const std::string path_;

@@ -52,10 +52,10 @@ int CRecordingReader::Open(const std::string& path, std::string* why) {
         return error;
     };
     db_ = std::make_unique<CSqliteDb>();
-    if (!db_->Open(path, SQLITE_OPEN_READONLY))
+    if (!db_->Open(path, CSqliteDb::Mode::kReadOnly))
         return fail(kRecordCannotOpen, db_->Error());
-    CSqliteStatement id(db_->Handle(), "PRAGMA application_id");
-    if (id.Step() != SQLITE_ROW)
+    CSqliteStatement id(*db_, "PRAGMA application_id");
+    if (id.Step() != SqliteStep::kRow)
         return fail(kRecordNotRecording, db_->Error());
     if (id.Int(0) != kRecordingApplicationId)
         return fail(kRecordNotRecording, "not a QZM-K recording");
@@ -64,12 +64,12 @@ int CRecordingReader::Open(const std::string& path, std::string* why) {
         return fail(kRecordNewerVersion,
                     "written by a newer program (schema " + std::to_string(version) + ")");
     version_ = static_cast<int>(version);
-    CSqliteStatement s(db_->Handle(), R"sql(
+    CSqliteStatement s(*db_, R"sql(
         SELECT program_version, model, firmware, port, baud_rate, camera_angle, threshold_body, threshold_hand,
                threshold_face, threshold_recognition, size_body_min, size_body_max, size_hand_min,
                size_hand_max, size_face_min, size_face_max, yaw_code, roll_code, functions, image_option,
                frames, started_ms, ended_ms, note FROM session WHERE id = 1)sql");
-    if (s.Step() != SQLITE_ROW)
+    if (s.Step() != SqliteStep::kRow)
         return fail(kRecordNotRecording, "the session is missing: " + db_->Error());
     RecordingSession& r = session_;
     int c = 0;
@@ -100,11 +100,11 @@ int CRecordingReader::Open(const std::string& path, std::string* why) {
 int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& visit) {
     // A file of version 1 has no person column: its runs are untagged.
     const std::string person = version_ >= 2 ? "person" : "NULL";
-    CSqliteStatement runs(db_->Handle(), R"sql(
+    CSqliteStatement runs(*db_, R"sql(
         SELECT number, sent_wall_ms, done_wall_ms, sent_steady_ns, done_steady_ns, response_ms, status,
                response_code, functions, image_option, image_width, image_height, payload, frame, )sql" +
-                                             person + " FROM run ORDER BY number");
-    CSqliteStatement rows(db_->Handle(), R"sql(
+                                    person + " FROM run ORDER BY number");
+    CSqliteStatement rows(*db_, R"sql(
         SELECT kind, x, y, size, confidence, yaw, pitch, roll, direction_confidence, age, age_confidence,
                gender, gender_confidence, gaze_yaw, gaze_pitch, blink_left, blink_right, expression,
                expression_score, expression_degree, expression_scores, user_id, recognition_score, user_name
@@ -112,10 +112,10 @@ int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& 
     if (!runs.Prepared() || !rows.Prepared())
         return kRecordNotRecording;
     for (;;) {
-        const int step = runs.Step();
-        if (step == SQLITE_DONE)
+        const SqliteStep step = runs.Step();
+        if (step == SqliteStep::kDone)
             return kRecordOk;
-        if (step != SQLITE_ROW)
+        if (step != SqliteStep::kRow)
             return kRecordNotRecording;
         RecordedRun run;
         ExecutionReport& r = run.report;
@@ -148,7 +148,7 @@ int CRecordingReader::ForEachRun(const std::function<bool(const RecordedRun&)>& 
         }
         rows.Reset();
         rows.Bind(1, run.number);
-        while (rows.Step() == SQLITE_ROW) {
+        while (rows.Step() == SqliteStep::kRow) {
             const std::string kind = rows.Text(0);
             CQZMDetectRes box;
             RestoreDetection(rows, 1, box);
@@ -198,9 +198,8 @@ RecordingSummary CRecordingReader::Summary() {
     summary.firstSentMs = db_->Scalar("SELECT min(sent_wall_ms) FROM run");
     summary.lastDoneMs = db_->Scalar("SELECT max(done_wall_ms) FROM run");
     std::vector<int> times;
-    CSqliteStatement responses(db_->Handle(),
-                               "SELECT response_ms FROM run WHERE status = 0 ORDER BY response_ms");
-    while (responses.Step() == SQLITE_ROW)
+    CSqliteStatement responses(*db_, "SELECT response_ms FROM run WHERE status = 0 ORDER BY response_ms");
+    while (responses.Step() == SqliteStep::kRow)
         times.push_back(static_cast<int>(responses.Int(0)));
     // Nearest rank: the smallest time that this share of the runs does not exceed.
     auto percentile = [&](double share) {
@@ -261,18 +260,18 @@ const std::vector<std::string>& CRecordingReader::DetectionColumns() {
 }
 
 int CRecordingReader::ForEachDetection(const std::function<void(const std::vector<std::string>&)>& visit) {
-    CSqliteStatement rows(db_->Handle(), kDetectionQuery);
+    CSqliteStatement rows(*db_, kDetectionQuery);
     if (!rows.Prepared())
         return kRecordNotRecording;
     const std::size_t count = DetectionColumns().size();
     std::vector<std::string> fields(count);
-    int step = 0;
-    while ((step = rows.Step()) == SQLITE_ROW) {
+    SqliteStep step;
+    while ((step = rows.Step()) == SqliteStep::kRow) {
         for (std::size_t i = 0; i < count; ++i)
             fields[i] = rows.IsNull(static_cast<int>(i)) ? std::string() : rows.Text(static_cast<int>(i));
         visit(fields);
     }
-    return step == SQLITE_DONE ? kRecordOk : kRecordNotRecording;
+    return step == SqliteStep::kDone ? kRecordOk : kRecordNotRecording;
 }
 
 }  // namespace qzm

@@ -1,10 +1,16 @@
 #include "record/sqlite_db.h"
 
+#include <sqlite3.h>
+
 namespace qzm {
 
-CSqliteStatement::CSqliteStatement(sqlite3* db, std::string_view sql) {
-    if (db != nullptr)
-        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr);
+bool RecordingsSupported() {
+    return true;
+}
+
+CSqliteStatement::CSqliteStatement(const CSqliteDb& db, std::string_view sql) {
+    if (db.db_ != nullptr)
+        sqlite3_prepare_v2(db.db_, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr);
 }
 
 CSqliteStatement::~CSqliteStatement() {
@@ -30,8 +36,15 @@ void CSqliteStatement::BindNull(int index) {
     sqlite3_bind_null(statement_, index);
 }
 
-int CSqliteStatement::Step() {
-    return statement_ != nullptr ? sqlite3_step(statement_) : SQLITE_MISUSE;
+SqliteStep CSqliteStatement::Step() {
+    switch (statement_ != nullptr ? sqlite3_step(statement_) : SQLITE_MISUSE) {
+        case SQLITE_ROW:
+            return SqliteStep::kRow;
+        case SQLITE_DONE:
+            return SqliteStep::kDone;
+        default:
+            return SqliteStep::kError;
+    }
 }
 
 void CSqliteStatement::Reset() {
@@ -63,8 +76,10 @@ CSqliteDb::~CSqliteDb() {
     Close();
 }
 
-bool CSqliteDb::Open(const std::string& path, int flags) {
+bool CSqliteDb::Open(const std::string& path, Mode mode) {
     Close();
+    const int flags =
+        mode == Mode::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) == SQLITE_OK)
         return true;
     return false;  // db_ kept for Error(); Close releases it
@@ -81,8 +96,8 @@ bool CSqliteDb::Exec(const char* sql) {
 }
 
 std::int64_t CSqliteDb::Scalar(const char* sql, std::int64_t fallback) {
-    CSqliteStatement statement(db_, sql);
-    return statement.Step() == SQLITE_ROW ? statement.Int(0) : fallback;
+    CSqliteStatement statement(*this, sql);
+    return statement.Step() == SqliteStep::kRow ? statement.Int(0) : fallback;
 }
 
 std::string CSqliteDb::Error() const {

@@ -1,19 +1,28 @@
 // A thin owner of an SQLite connection and its prepared statements: closed and finalised on every
-// path, with the library's own words kept for the message.
+// path, with the library's own words kept for the message. The library stays out of this header, so
+// a build without it (Windows, cross-built where no SQLite is packaged) swaps only the source file.
 #pragma once
-
-#include <sqlite3.h>
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 namespace qzm {
+
+// Whether this build can write and read recordings at all.
+bool RecordingsSupported();
+
+enum class SqliteStep { kRow, kDone, kError };
+
+class CSqliteDb;
 
 class CSqliteStatement {
 public:
-    CSqliteStatement(sqlite3* db, std::string_view sql);
+    CSqliteStatement(const CSqliteDb& db, std::string_view sql);
     ~CSqliteStatement();
     CSqliteStatement(const CSqliteStatement&) = delete;
     CSqliteStatement& operator=(const CSqliteStatement&) = delete;
@@ -25,8 +34,7 @@ public:
     // The bytes are not copied: they must stay until Step (Reset lets go of them).
     void Bind(int index, std::span<const std::uint8_t> bytes);
     void BindNull(int index);
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int Step();
+    SqliteStep Step();
     void Reset();
     // Columns count from 0.
     bool IsNull(int column) const;
@@ -45,16 +53,17 @@ public:
     CSqliteDb(const CSqliteDb&) = delete;
     CSqliteDb& operator=(const CSqliteDb&) = delete;
 
-    // flags: SQLITE_OPEN_READONLY, or SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE.
-    bool Open(const std::string& path, int flags);
+    enum class Mode { kReadOnly, kCreate };
+    // The path is UTF-8 on every system.
+    bool Open(const std::string& path, Mode mode);
     void Close();
     bool Exec(const char* sql);
     // The first column of the first row as an integer; fallback when there is none.
     std::int64_t Scalar(const char* sql, std::int64_t fallback = 0);
-    sqlite3* Handle() const { return db_; }
     std::string Error() const;
 
 private:
+    friend class CSqliteStatement;
     sqlite3* db_ = nullptr;
 };
 

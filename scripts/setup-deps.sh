@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs every package the build, the tests, the benchmarks and the Debian package need, from
-# Debian 12.
+# Installs every package the build, the tests, the benchmarks, the Debian package and the Windows
+# cross build need, from Debian 12.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -12,6 +12,7 @@ packages=(
   clang-format time
   appstream desktop-file-utils  # the install test validates the desktop entry and the metadata
   dpkg-dev file                 # cpack -G DEB finds the package's dependencies with them
+  g++-mingw-w64-x86-64-posix wine wine64  # the Windows build, cross-compiled, and its tests under Wine
 )
 
 missing=()

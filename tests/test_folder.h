@@ -2,21 +2,25 @@
 // touches the user's files or another test's; and reads and writes whole files there.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 class TestFolder {
 public:
+    // A new folder under a random name (create_directory says false when the name is taken).
     TestFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qzm-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        path_ = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path_ = std::filesystem::temp_directory_path() / ("qzm-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(path_, ec))
+                return;
+        }
+        std::abort();
     }
     ~TestFolder() {
         std::error_code ec;

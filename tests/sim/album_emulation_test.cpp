@@ -1,6 +1,5 @@
 // Save Album, Load Album and the store file of the emulator.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>

@@ -126,7 +126,12 @@ private slots:
         QVERIFY(statistics.isVisible());
         const QImage charts = Shot(statistics.ChartArea());
         QCOMPARE(charts.size(), statistics.ChartArea().size() * kRatio);
-        QVERIFY(DrawnAtDeviceResolution(PartOf(Shot(*dialog), *dialog, statistics.ResponseChart())));
+        const QImage window = Shot(*dialog);
+        for (QWidget* chart : std::initializer_list<QWidget*>{
+                 &statistics.ResponseChart(), &statistics.RatesChart(), &statistics.FaceTimeChart(0),
+                 &statistics.FaceTimeChart(3), statistics.UserCharts().front()})
+            QVERIFY2(DrawnAtDeviceResolution(PartOf(window, *dialog, *chart)),
+                     qPrintable(chart->accessibleName()));
         qzm_test::SaveScreenshot(*dialog, QStringLiteral("high_density_statistics"));
         QVERIFY(demo.messenger.Messages().empty());
     }

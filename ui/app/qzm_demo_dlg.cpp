@@ -515,14 +515,19 @@ void CQZMDemoDlg::OpenRecordingStatistics() {
     RefreshStatistics();
 }
 
-void CQZMDemoDlg::ExportFigures() {
+QString CQZMDemoDlg::ChooseStatisticsFile(const QString& prefix, StringId filter, const QString& suffix) {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString path = ChooseNewFile(StatisticsFolder(), QStringLiteral("qzm-figures-%1.csv").arg(stamp),
-                                       UiText(kStrStatsCsvFilter), QStringLiteral("csv"), this);
+    return ChooseNewFile(StatisticsFolder(), QStringLiteral("%1-%2.%3").arg(prefix, stamp, suffix),
+                         UiText(filter), suffix, this);
+}
+
+void CQZMDemoDlg::ExportFigures() {
+    const QString path =
+        ChooseStatisticsFile(QStringLiteral("qzm-figures"), kStrStatsCsvFilter, QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     QFile file(path);
-    const QByteArray csv = FiguresCsv(statisticsPage_->Figures());
+    const QByteArray csv = FiguresCsv(statisticsPage_->ExportFigures());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(csv) != csv.size() ||
         !file.flush()) {
         messenger_.ShowMessage(kStrCannotWrite, MsgIcon::kWarning, MsgButtons::kOk, path, file.errorString());
@@ -531,9 +536,8 @@ void CQZMDemoDlg::ExportFigures() {
 }
 
 void CQZMDemoDlg::SaveCharts() {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString path = ChooseNewFile(StatisticsFolder(), QStringLiteral("qzm-charts-%1.png").arg(stamp),
-                                       UiText(kStrStatsPngFilter), QStringLiteral("png"), this);
+    const QString path =
+        ChooseStatisticsFile(QStringLiteral("qzm-charts"), kStrStatsPngFilter, QStringLiteral("png"));
     if (path.isEmpty())
         return;
     // At the screen's pixel density: the charts are drawn anew for the grab, not scaled.

@@ -16,6 +16,7 @@
 #include "files/demo_logger.h"
 #include "record/recorder.h"
 #include "record/run_statistics.h"
+#include "res/string_table.h"
 #include "ui/app/execution_session.h"
 #include "ui/pages/main_ope_dlg.h"
 
@@ -123,6 +124,8 @@ private:
     void ExportFigures();
     void SaveCharts();
     QString StatisticsFolder() const;
+    // A new file in the statistics folder, offered as prefix-date-time.suffix; empty when cancelled.
+    QString ChooseStatisticsFile(const QString& prefix, StringId filter, const QString& suffix);
     void OpenSettings();
     // The image page's frame, or its picture with the results, into a PNG file the user chooses.
     void SaveImage(ImageSave which);

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "ui/controls/ui_text.h"
 
@@ -12,6 +13,7 @@ namespace qzm {
 
 namespace {
 constexpr double kPad = 4;
+constexpr double kSample = 12;  // a line's sample in the legend
 
 // The top of the value axis: the maximum rounded up to 1, 2 or 5 times a power of ten.
 double NiceTop(double maximum) {
@@ -31,6 +33,16 @@ QColor Faint(const QPalette& palette) {
     QColor colour = palette.color(QPalette::Text);
     colour.setAlphaF(0.6);
     return colour;
+}
+
+// A second line colour set off against the highlight: its opposite hue, as saturated, light enough
+// on a dark card and dark enough on a light one.
+QColor Accent(const QPalette& palette) {
+    const QColor highlight = palette.color(QPalette::Highlight).toHsl();
+    const int hue = highlight.hslHue() < 0 ? 30 : (highlight.hslHue() + 180) % 360;
+    const bool darkCard = palette.color(QPalette::Base).lightnessF() < 0.5;
+    return QColor::fromHslF(hue / 360.0, std::max<double>(0.65, highlight.hslSaturationF()),
+                            darkCard ? 0.66 : 0.42);
 }
 
 QString Short(double value) {
@@ -60,20 +72,53 @@ void CStatChart::SetBars(std::vector<double> values, QStringList labels) {
 
 void CStatChart::SetSeries(std::vector<QPointF> line, std::vector<QPointF> second, double spanSeconds,
                            const QString& unit) {
-    kind_ = Kind::kSeries;
-    line_ = std::move(line);
-    second_ = std::move(second);
-    spanSeconds_ = spanSeconds;
+    std::vector<ChartLine> lines;
+    lines.push_back({std::move(line), {}, ChartLine::Colour::kHighlight});
+    if (!second.empty())
+        lines.push_back({std::move(second), {}, ChartLine::Colour::kText, true});
+    SetTimeLines(std::move(lines), {spanSeconds, 30, 0}, unit);
+}
+
+void CStatChart::SetTimeLines(std::vector<ChartLine> lines, const TimeAxis& axis, const QString& unit) {
+    kind_ = Kind::kTime;
+    lines_ = std::move(lines);
+    time_ = axis;
     unit_ = unit;
+    marks_.clear();
     update();
 }
 
-void CStatChart::Clear() {
-    kind_ = Kind::kNone;
-    bars_.clear();
-    line_.clear();
-    second_.clear();
+void CStatChart::SetCurves(std::vector<ChartLine> lines, const ValueAxes& axes,
+                           std::vector<ChartMark> marks) {
+    kind_ = Kind::kCurves;
+    lines_ = std::move(lines);
+    axes_ = axes;
+    unit_ = axes.yUnit;
+    marks_ = std::move(marks);
     update();
+}
+
+void CStatChart::Clear(const QString& note) {
+    kind_ = Kind::kNone;
+    note_ = note;
+    bars_.clear();
+    lines_.clear();
+    marks_.clear();
+    update();
+}
+
+bool CStatChart::IsEmpty() const {
+    switch (kind_) {
+        case Kind::kNone:
+            return true;
+        case Kind::kBars:
+            return bars_.empty();
+        case Kind::kTime:
+        case Kind::kCurves:
+            return std::all_of(lines_.begin(), lines_.end(),
+                               [](const ChartLine& line) { return line.points.empty(); });
+    }
+    return true;
 }
 
 void CStatChart::paintEvent(QPaintEvent*) {
@@ -94,20 +139,20 @@ void CStatChart::paintEvent(QPaintEvent*) {
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(title_, Qt::ElideRight, titleRect.width()));
 
-    // Layer 3: the plot (bars or strip), or the word that there is nothing yet.
+    // Layer 3: the plot (bars or lines), or the word that there is nothing yet.
     const QRectF plot(kPad + 2, titleRect.bottom() + 2, width() - 2 * kPad - 4,
                       height() - titleRect.bottom() - 2 - kPad - metrics.height());
-    const bool empty = kind_ == Kind::kNone || (kind_ == Kind::kBars && bars_.empty()) ||
-                       (kind_ == Kind::kSeries && line_.empty());
-    if (empty || plot.height() < 8) {
+    const double least = kind_ == Kind::kBars ? 8 : 8 + metrics.height();
+    if (IsEmpty() || plot.height() < least) {
         painter.setPen(Faint(pal));
-        painter.drawText(plot, Qt::AlignCenter, UiText(kStrStatsNoData));
+        const QString note = kind_ == Kind::kNone && !note_.isEmpty() ? note_ : UiText(kStrStatsNoData);
+        painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, note);
         return;
     }
     if (kind_ == Kind::kBars)
         DrawBars(painter, plot);
     else
-        DrawSeries(painter, plot);
+        DrawLines(painter, plot);
 }
 
 void CStatChart::DrawBars(QPainter& painter, const QRectF& plot) const {
@@ -153,70 +198,176 @@ void CStatChart::DrawBars(QPainter& painter, const QRectF& plot) const {
     }
 }
 
-void CStatChart::DrawSeries(QPainter& painter, const QRectF& plot) const {
+QPen CStatChart::PenOf(const ChartLine& line) const {
+    const QPalette& pal = palette();
+    QColor colour;
+    switch (line.colour) {
+        case ChartLine::Colour::kHighlight:
+            colour = pal.color(QPalette::Highlight);
+            break;
+        case ChartLine::Colour::kAccent:
+            colour = Accent(pal);
+            break;
+        case ChartLine::Colour::kText:
+            colour = pal.color(QPalette::Text);
+            colour.setAlphaF(line.thin ? 0.45 : 0.7);
+            break;
+    }
+    QPen pen(colour, line.thin ? 1.0 : 1.6);
+    if (line.dashed)
+        pen.setDashPattern({4, 2.5});
+    return pen;
+}
+
+double CStatChart::LegendWidth() const {
+    const QFontMetricsF metrics(font());
+    double width = 0;
+    for (const ChartLine& line : lines_) {
+        if (!line.name.isEmpty())
+            width += kSample + 3 + metrics.horizontalAdvance(line.name) + 8;
+    }
+    return width > 0 ? width - 8 : 0;
+}
+
+void CStatChart::DrawLegend(QPainter& painter, const QRectF& row) const {
+    const QFontMetricsF metrics(font());
+    double x = row.right() - LegendWidth();
+    const double y = row.center().y();
+    for (const ChartLine& line : lines_) {
+        if (line.name.isEmpty())
+            continue;
+        QPen pen = PenOf(line);
+        pen.setWidthF(std::max(pen.widthF(), 1.6));  // a sample line as bold as it can be told apart
+        painter.setPen(pen);
+        painter.drawLine(QPointF(x, y), QPointF(x + kSample, y));
+        x += kSample + 3;
+        painter.setPen(palette().color(QPalette::Text));
+        const double advance = metrics.horizontalAdvance(line.name);
+        painter.drawText(QRectF(x, row.top(), advance + 1, row.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         line.name);
+        x += advance + 8;
+    }
+}
+
+void CStatChart::DrawLines(QPainter& painter, const QRectF& plot) const {
     const QPalette& pal = palette();
     const QFontMetricsF metrics(font());
-    double newest = line_.back().x();
+    // The plot's first text line holds the scale (left) and the legend (right); the lines go below
+    // it, so neither hides the other.
+    const QRectF header(plot.left(), plot.top(), plot.width(), metrics.height());
+    const QRectF area(plot.left(), header.bottom() + 2, plot.width(), plot.bottom() - header.bottom() - 2);
+
     double maximum = 0;
-    for (const auto* series : {&line_, &second_}) {
-        for (const QPointF& p : *series) {
-            newest = std::max(newest, p.x());
+    double newest = -std::numeric_limits<double>::infinity();
+    double oldest = std::numeric_limits<double>::infinity();
+    for (const ChartLine& line : lines_) {
+        for (const QPointF& p : line.points) {
             maximum = std::max(maximum, p.y());
+            newest = std::max(newest, p.x());
+            oldest = std::min(oldest, p.x());
         }
     }
-    const double top = NiceTop(maximum);
-    // The strip covers the seconds there are, at least half a minute and at most the span given:
-    // the first seconds of a run are not a sliver at the right edge.
-    double oldest = newest;
-    for (const auto* series : {&line_, &second_}) {
-        for (const QPointF& p : *series)
-            oldest = std::min(oldest, p.x());
+    double xLow = axes_.xLow;
+    double xHigh = axes_.xHigh;
+    double top = NiceTop(maximum);
+    if (kind_ == Kind::kTime) {
+        // The strip covers the time there is, between the least and the most it is given.
+        const double least = std::max(1.0, time_.minimumSeconds);
+        const double span =
+            std::clamp(newest + time_.endAfterSeconds - oldest, least, std::max(least, time_.spanSeconds));
+        xHigh = newest + time_.endAfterSeconds;
+        xLow = xHigh - span;
+    } else if (axes_.yTop > 0) {
+        top = axes_.yTop;
     }
-    const double span = std::clamp(newest - oldest, 30.0, std::max(30.0, spanSeconds_));
+    if (xHigh <= xLow)
+        xHigh = xLow + 1;
+    const auto xAt = [&](double x) {
+        return std::clamp(area.left() + area.width() * (x - xLow) / (xHigh - xLow), area.left(),
+                          area.right());
+    };
     const auto at = [&](const QPointF& p) {
-        const double x = plot.right() - plot.width() * (newest - p.x()) / span;
-        return QPointF(std::max(plot.left(), x), plot.bottom() - plot.height() * p.y() / top);
+        return QPointF(xAt(p.x()), area.bottom() - area.height() * std::clamp(p.y() / top, 0.0, 1.0));
     };
 
-    // Grid: the base line and the half line, the scale at the left.
+    // Grid: the base line, the half lines, the scale.
     QColor grid = pal.color(QPalette::Mid);
     painter.setPen(QPen(grid, 1));
-    painter.drawLine(QPointF(plot.left(), plot.bottom()), QPointF(plot.right(), plot.bottom()));
+    painter.drawLine(QPointF(area.left(), area.bottom()), QPointF(area.right(), area.bottom()));
     grid.setAlphaF(0.5);
     painter.setPen(QPen(grid, 1, Qt::DashLine));
-    painter.drawLine(QPointF(plot.left(), plot.center().y()), QPointF(plot.right(), plot.center().y()));
+    painter.drawLine(QPointF(area.left(), area.top()), QPointF(area.right(), area.top()));
+    painter.drawLine(QPointF(area.left(), area.center().y()), QPointF(area.right(), area.center().y()));
+    if (kind_ == Kind::kCurves)
+        painter.drawLine(QPointF(area.center().x(), area.top()), QPointF(area.center().x(), area.bottom()));
     painter.setPen(Faint(pal));
-    painter.drawText(QRectF(plot.left(), plot.top(), plot.width(), metrics.height()), Qt::AlignLeft,
-                     Short(top) + QLatin1Char(' ') + unit_);
+    const QString scale = unit_.isEmpty() ? Short(top) : Short(top) + QLatin1Char(' ') + unit_;
+    // On a narrow card the legend keeps its room and the scale gives way.
+    const QRectF scaleRect(header.left(), header.top(), std::max(0.0, header.width() - LegendWidth() - 6),
+                           header.height());
+    painter.drawText(scaleRect, Qt::AlignLeft | Qt::AlignVCenter,
+                     metrics.elidedText(scale, Qt::ElideRight, scaleRect.width()));
+    DrawLegend(painter, header);
 
-    // The second line thin and faint behind the first.
-    const auto draw = [&](const std::vector<QPointF>& series, const QPen& pen) {
-        if (series.empty())
-            return;
-        QPainterPath path(at(series.front()));
-        for (std::size_t i = 1; i < series.size(); ++i)
-            path.lineTo(at(series[i]));
+    // The lines, the first on top; a gap longer than the axis joins stays open.
+    for (auto line = lines_.rbegin(); line != lines_.rend(); ++line) {
+        const std::vector<QPointF>& points = line->points;
+        if (points.empty())
+            continue;
+        const QPen pen = PenOf(*line);
+        QPainterPath path(at(points.front()));
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const bool gap = kind_ == Kind::kTime && time_.joinSeconds > 0 &&
+                             points[i].x() - points[i - 1].x() > time_.joinSeconds;
+            if (gap)
+                path.moveTo(at(points[i]));
+            else
+                path.lineTo(at(points[i]));
+        }
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
-        // Sparse seconds as dots too: a line between two points far apart hides that none came between.
-        if (series.size() < 60) {
+        // Sparse points as dots too: a line between two points far apart hides that none came between.
+        if (points.size() < 60) {
+            // Larger when there are only a few: a lone point must still catch the eye.
+            const double radius = (line->thin ? 1.5 : 2.0) + (points.size() <= 12 ? 0.5 : 0.0);
+            painter.setPen(Qt::NoPen);
             painter.setBrush(pen.color());
-            for (const QPointF& p : series)
-                painter.drawEllipse(at(p), 1.5, 1.5);
+            for (const QPointF& p : points)
+                painter.drawEllipse(at(p), radius, radius);
         }
-    };
-    QColor faint = pal.color(QPalette::Text);
-    faint.setAlphaF(0.45);
-    draw(second_, QPen(faint, 1));
-    draw(line_, QPen(pal.color(QPalette::Highlight), 1.6));
+    }
 
-    // Time under the strip: how far back the left edge reaches.
+    // Marks: a line across the plot, its label at the top beside it on a patch of the card, each
+    // mark a text line lower than the one before so that near marks keep their labels apart.
+    QColor patch = pal.color(QPalette::Base);
+    patch.setAlphaF(0.85);
+    for (std::size_t i = 0; i < marks_.size(); ++i) {
+        const double x = xAt(marks_[i].x);
+        painter.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        const double w = metrics.horizontalAdvance(marks_[i].label) + 4;
+        const double left = x + 3 + w <= area.right() ? x + 3 : x - 3 - w;
+        const QRectF label(std::max(area.left(), left), area.top() + 1 + metrics.height() * double(i), w,
+                           metrics.height());
+        painter.fillRect(label, patch);
+        painter.setPen(pal.color(QPalette::Text));
+        painter.drawText(label, Qt::AlignCenter, marks_[i].label);
+    }
+
+    // Under the plot: how far back a strip reaches, or the ends and the middle of the value range.
     painter.setPen(pal.color(QPalette::Text));
     const QRectF below(plot.left(), plot.bottom() + 1, plot.width(), metrics.height());
-    painter.drawText(below, Qt::AlignLeft | Qt::AlignTop,
-                     UiFormat(kStrStatsMinutesBack, QString::number(span / 60.0, 'g', 2)));
-    painter.drawText(below, Qt::AlignRight | Qt::AlignTop, UiText(kStrStatsNow));
+    if (kind_ == Kind::kTime) {
+        painter.drawText(below, Qt::AlignLeft | Qt::AlignTop,
+                         UiFormat(kStrStatsMinutesBack, QString::number((xHigh - xLow) / 60.0, 'g', 2)));
+        painter.drawText(below, Qt::AlignRight | Qt::AlignTop, UiText(kStrStatsNow));
+        return;
+    }
+    const QString high = axes_.xUnit.isEmpty() ? Short(xHigh) : Short(xHigh) + QLatin1Char(' ') + axes_.xUnit;
+    painter.drawText(below, Qt::AlignLeft | Qt::AlignTop, Short(xLow));
+    painter.drawText(below, Qt::AlignHCenter | Qt::AlignTop, Short((xLow + xHigh) / 2));
+    painter.drawText(below, Qt::AlignRight | Qt::AlignTop, high);
 }
 
 }  // namespace qzm

@@ -1,5 +1,6 @@
 #include "ui/pages/statistics_page.h"
 
+#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QScrollArea>
@@ -18,6 +19,9 @@ namespace {
 constexpr std::array<int, CStatisticsPage::kConfidenceCharts> kConfidenceFunctions = {0, 1, 2, 3, 4, 5, 8, 9};
 constexpr int kExpressionFunction = 8;
 constexpr int kRecognitionFunction = 9;
+// The chart grid's row with the gender and expression splits; the score charts follow them.
+constexpr int kSplitRow = 4;
+constexpr int kGridColumns = 4;
 
 // The combo's item data for the person in view: a user's number, or one of these.
 constexpr int kItemUntagged = -3;
@@ -56,6 +60,66 @@ QStringList RangeLabels(const Histogram& histogram) {
     return {QString::number(histogram.low), QString::number(high)};
 }
 
+// The face estimates of a span as figure lines (name, value): age, gender and expression split, eye
+// closure, gaze and direction as mean and spread.
+std::vector<std::pair<QString, QString>> FaceLines(const FaceEstimates& faces) {
+    std::vector<std::pair<QString, QString>> lines;
+    const auto add = [&](const QString& name, const QString& value) { lines.emplace_back(name, value); };
+    add(UiText(kStrStatsAge), MeanAndDeviation(faces.age, 1));
+    const std::int64_t genders = faces.male + faces.female;
+    add(UiText(kStrStatsGender),
+        genders > 0 ? QStringLiteral("%1 / %2").arg(Percent(double(faces.male) / double(genders)),
+                                                    Percent(double(faces.female) / double(genders)))
+                    : QStringLiteral("-"));
+    std::int64_t expressions = 0;
+    for (std::int64_t count : faces.expressions)
+        expressions += count;
+    const QStringList expressionNames = UiText(kStrStatsExpressionNames).split(QLatin1Char('|'));
+    QStringList split;
+    for (std::size_t i = 0; i < faces.expressions.size() && expressions > 0; ++i) {
+        if (faces.expressions[i] == 0)
+            continue;
+        split << QStringLiteral("%1 %2").arg(
+            expressionNames.value(static_cast<qsizetype>(i)),
+            Number(100.0 * double(faces.expressions[i]) / double(expressions), 0) + QStringLiteral(" %"));
+    }
+    add(UiText(kStrStatsExpression),
+        expressions > 0 ? split.join(QStringLiteral(", ")) : QStringLiteral("-"));
+    add(UiText(kStrStatsBlink), MeanAndDeviation(faces.blink, 0));
+    add(UiText(kStrStatsGaze), faces.gazeYaw.count > 0
+                                   ? MeanAndDeviation(faces.gazeYaw, 1) + QStringLiteral(" / ") +
+                                         MeanAndDeviation(faces.gazePitch, 1)
+                                   : QStringLiteral("-"));
+    add(UiText(kStrStatsDirection), faces.yaw.count > 0
+                                        ? MeanAndDeviation(faces.yaw, 1) + QStringLiteral(" / ") +
+                                              MeanAndDeviation(faces.pitch, 1) + QStringLiteral(" / ") +
+                                              MeanAndDeviation(faces.roll, 1)
+                                        : QStringLiteral("-"));
+    return lines;
+}
+
+// One point per minute that has the value: (the minute's middle in seconds, value(spread)).
+template <class Value>
+std::vector<QPointF> PerMinute(const std::vector<FaceEstimates>& minutes, Spread FaceEstimates::*spread,
+                               Value value) {
+    std::vector<QPointF> points;
+    for (const FaceEstimates& minute : minutes) {
+        const Spread& s = minute.*spread;
+        if (s.count > 0)
+            points.emplace_back(double(minute.startMs) / 1000.0 + 30, value(s));
+    }
+    return points;
+}
+
+// The rates of the table as a line in per cent against the threshold.
+std::vector<QPointF> RateLine(const ThresholdTable& table, double ThresholdRow::*rate) {
+    std::vector<QPointF> points;
+    points.reserve(table.rows.size());
+    for (const ThresholdRow& row : table.rows)
+        points.emplace_back(row.threshold, 100.0 * (row.*rate));
+    return points;
+}
+
 }  // namespace
 
 std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold) {
@@ -88,37 +152,8 @@ std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recog
     }
 
     group = UiText(kStrStatsGroupFaces);
-    const FaceEstimates& faces = stats.Faces();
-    add(UiText(kStrStatsAge), MeanAndDeviation(faces.age, 1));
-    const std::int64_t genders = faces.male + faces.female;
-    add(UiText(kStrStatsGender),
-        genders > 0 ? QStringLiteral("%1 / %2").arg(Percent(double(faces.male) / double(genders)),
-                                                    Percent(double(faces.female) / double(genders)))
-                    : QStringLiteral("-"));
-    std::int64_t expressions = 0;
-    for (std::int64_t count : faces.expressions)
-        expressions += count;
-    const QStringList expressionNames = UiText(kStrStatsExpressionNames).split(QLatin1Char('|'));
-    QStringList split;
-    for (std::size_t i = 0; i < faces.expressions.size() && expressions > 0; ++i) {
-        if (faces.expressions[i] == 0)
-            continue;
-        split << QStringLiteral("%1 %2").arg(
-            expressionNames.value(static_cast<qsizetype>(i)),
-            Number(100.0 * double(faces.expressions[i]) / double(expressions), 0) + QStringLiteral(" %"));
-    }
-    add(UiText(kStrStatsExpression),
-        expressions > 0 ? split.join(QStringLiteral(", ")) : QStringLiteral("-"));
-    add(UiText(kStrStatsBlink), MeanAndDeviation(faces.blink, 0));
-    add(UiText(kStrStatsGaze), faces.gazeYaw.count > 0
-                                   ? MeanAndDeviation(faces.gazeYaw, 1) + QStringLiteral(" / ") +
-                                         MeanAndDeviation(faces.gazePitch, 1)
-                                   : QStringLiteral("-"));
-    add(UiText(kStrStatsDirection), faces.yaw.count > 0
-                                        ? MeanAndDeviation(faces.yaw, 1) + QStringLiteral(" / ") +
-                                              MeanAndDeviation(faces.pitch, 1) + QStringLiteral(" / ") +
-                                              MeanAndDeviation(faces.roll, 1)
-                                        : QStringLiteral("-"));
+    for (auto& [name, value] : FaceLines(stats.Faces()))
+        add(name, value);
 
     group = UiText(kStrStatsGroupRecognition);
     const RecognitionFigures& recognition = stats.Recognition();
@@ -145,6 +180,29 @@ std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recog
             QStringLiteral("%1 / %2").arg(
                 table.genuineRuns > 0 ? Percent(row.trueAcceptRate) : QStringLiteral("-"),
                 table.Runs() > 0 ? Percent(row.falseAcceptRate) : QStringLiteral("-")));
+    }
+    return figures;
+}
+
+std::vector<StatFigure> ChartFigures(const std::vector<FaceEstimates>& minutes, const ThresholdTable& rates) {
+    std::vector<StatFigure> figures;
+    for (const FaceEstimates& minute : minutes) {
+        const QString group = UiFormat(
+            kStrStatsGroupMinute,
+            QDateTime::fromMSecsSinceEpoch(minute.startMs).toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+        for (auto& [name, value] : FaceLines(minute))
+            figures.push_back({group, name, value});
+    }
+    if (rates.Runs() == 0)
+        return figures;
+    const QString group = UiText(kStrStatsGroupRateTable);
+    const bool genuine = rates.genuineRuns > 0;
+    for (const ThresholdRow& row : rates.rows) {
+        figures.push_back({group, UiFormat(kStrStatsRatesRow, row.threshold),
+                           QStringLiteral("%1 / %2 / %3")
+                               .arg(genuine ? Percent(row.trueAcceptRate) : QStringLiteral("-"),
+                                    Percent(row.falseAcceptRate),
+                                    genuine ? Percent(row.falseRejectRate) : QStringLiteral("-"))});
     }
     return figures;
 }
@@ -221,39 +279,57 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
     figures->addStretch(1);
     figuresScroll_->setWidget(figuresContent);
 
-    // The charts at the right, in one widget so that they are saved as one picture.
-    charts_ = new QWidget(this);
+    // The charts at the right, in one widget so that they are saved as one picture: the response
+    // strip and the rates by threshold, the face estimates per minute, the confidence histograms,
+    // then the splits and a score chart per user recognised, four to a row. The area scrolls when
+    // more users have been recognised than fit.
+    chartsScroll_ = new QScrollArea(this);
+    chartsScroll_->setFrameShape(QFrame::NoFrame);
+    chartsScroll_->setWidgetResizable(true);
+    chartsScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    charts_ = new QWidget(chartsScroll_);
     charts_->setAutoFillBackground(true);
     charts_->setBackgroundRole(QPalette::Window);
-    auto* grid = new QGridLayout(charts_);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setSpacing(kGap / 2);
+    grid_ = new QGridLayout(charts_);
+    grid_->setContentsMargins(0, 0, 0, 0);
+    grid_->setSpacing(kGap / 2);
     response_ = new CStatChart(UiText(kStrStatsResponseChart), charts_);
     response_->setMinimumHeight(130);
-    grid->addWidget(response_, 0, 0, 1, 4);
+    grid_->addWidget(response_, 0, 0, 1, 2);
+    rates_ = new CStatChart(UiText(kStrStatsRatesChart), charts_);
+    rates_->setMinimumHeight(130);
+    grid_->addWidget(rates_, 0, 2, 1, 2);
+    const int faceTitles[kFaceTimeCharts] = {kStrStatsAgeChart, kStrStatsBlinkChart, kStrStatsGazeChart,
+                                             kStrStatsDirectionChart};
+    for (int i = 0; i < kFaceTimeCharts; ++i) {
+        faceTime_[static_cast<std::size_t>(i)] = new CStatChart(UiText(faceTitles[i]), charts_);
+        // Title, scale and legend, lines and time: taller than a histogram to leave the lines room.
+        faceTime_[static_cast<std::size_t>(i)]->setMinimumHeight(96);
+        grid_->addWidget(faceTime_[static_cast<std::size_t>(i)], 1, i);
+    }
     for (int i = 0; i < kConfidenceCharts; ++i) {
         confidence_[static_cast<std::size_t>(i)] =
             new CStatChart(UiFormat(kStrStatsConfidenceChart,
                                     FunctionCaption(kConfidenceFunctions[static_cast<std::size_t>(i)])),
                            charts_);
-        grid->addWidget(confidence_[static_cast<std::size_t>(i)], 1 + i / 4, i % 4);
+        grid_->addWidget(confidence_[static_cast<std::size_t>(i)], 2 + i / 4, i % 4);
     }
     gender_ = new CStatChart(UiText(kStrStatsGender), charts_);
     expression_ = new CStatChart(UiText(kStrStatsExpression), charts_);
-    grid->addWidget(gender_, 3, 0);
-    grid->addWidget(expression_, 3, 1);
-    for (int i = 0; i < kUserCharts; ++i) {
-        users_[static_cast<std::size_t>(i)] =
-            new CStatChart(UiFormat(kStrStatsScoreChart, QStringLiteral("-")), charts_);
-        grid->addWidget(users_[static_cast<std::size_t>(i)], 3, 2 + i);
-    }
-    for (int row = 0; row < 4; ++row)
-        grid->setRowStretch(row, 1);
+    grid_->addWidget(gender_, kSplitRow, 0);
+    grid_->addWidget(expression_, kSplitRow, 1);
+    for (int column = 0; column < kGridColumns; ++column)
+        grid_->setColumnStretch(column, 1);
+    chartsScroll_->setWidget(charts_);
+    // Never narrower than four charts side by side: the scroll area only scrolls up and down.
+    chartsScroll_->setMinimumWidth(kGridColumns * response_->minimumSizeHint().width() +
+                                   (kGridColumns - 1) * grid_->spacing() +
+                                   chartsScroll_->verticalScrollBar()->sizeHint().width());
 
     auto* body = new QHBoxLayout;
     body->setSpacing(2 * kGap);
     body->addWidget(figuresScroll_, 0);
-    body->addWidget(charts_, 1);
+    body->addWidget(chartsScroll_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPageMargin, kGap, kPageMargin, kGap);
     layout->setSpacing(kGap);
@@ -302,6 +378,13 @@ QString CStatisticsPage::GroupText(const QString& group) const {
             lines << figure.name + QLatin1Char('\t') + figure.value;
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+std::vector<StatFigure> CStatisticsPage::ExportFigures() const {
+    std::vector<StatFigure> figures = figures_;
+    for (StatFigure& figure : ChartFigures(minutes_, ratesTable_))
+        figures.push_back(std::move(figure));
+    return figures;
 }
 
 void CStatisticsPage::ShowFigures(const CRunStatistics& stats) {
@@ -359,21 +442,114 @@ void CStatisticsPage::ShowCharts(const CRunStatistics& stats) {
         expression_->SetBars({faces.expressions.begin(), faces.expressions.end()},
                              UiText(kStrStatsExpressionNames).split(QLatin1Char('|')));
 
-    // The users recognised in most runs.
-    std::vector<const std::pair<const int, UserRecognition>*> users;
-    for (const auto& entry : stats.Recognition().users)
-        users.push_back(&entry);
-    std::stable_sort(users.begin(), users.end(),
-                     [](auto* a, auto* b) { return a->second.runs > b->second.runs; });
-    for (std::size_t i = 0; i < users_.size(); ++i) {
-        if (i >= users.size() || users[i]->second.scores.count == 0) {
-            users_[i]->SetTitle(UiFormat(kStrStatsScoreChart, FunctionCaption(kRecognitionFunction)));
-            users_[i]->Clear();
-            continue;
+    minutes_ = stats.FaceSeries();
+    ShowFaceTime();
+    ShowRates(stats);
+    ShowUsers(stats.Recognition());
+}
+
+void CStatisticsPage::ShowFaceTime() {
+    // Per minute, so that a change over the session shows: who stands there (age), how awake
+    // (eye closure), how steady the gaze and the head are (their spread).
+    // Each minute drawn at its middle; the strip always covers the minutes kept, so that the four
+    // charts share one time scale.
+    TimeAxis axis;
+    axis.spanSeconds = CRunStatistics::kFaceMinutes * 60.0;
+    axis.minimumSeconds = axis.spanSeconds;
+    axis.joinSeconds = 90;  // a minute without faces is a gap
+    axis.endAfterSeconds = 30;
+    const QStringList meanSd = UiText(kStrStatsMeanSdLegend).split(QLatin1Char('|'));
+    const QStringList angles = UiText(kStrStatsAnglesLegend).split(QLatin1Char('|'));
+    const auto mean = [](const Spread& s) { return s.Mean(); };
+    const auto sd = [](const Spread& s) { return s.Deviation(); };
+    using Colour = ChartLine::Colour;
+    const auto show = [&](CStatChart* chart, std::vector<ChartLine> lines, const QString& unit) {
+        if (std::all_of(lines.begin(), lines.end(), [](const ChartLine& l) { return l.points.empty(); }))
+            chart->Clear();
+        else
+            chart->SetTimeLines(std::move(lines), axis, unit);
+    };
+    show(faceTime_[0],
+         {{PerMinute(minutes_, &FaceEstimates::age, mean), meanSd.value(0), Colour::kHighlight},
+          {PerMinute(minutes_, &FaceEstimates::age, sd), meanSd.value(1), Colour::kText, true}},
+         UiText(kStrStatsYears));
+    show(faceTime_[1],
+         {{PerMinute(minutes_, &FaceEstimates::blink, mean), meanSd.value(0), Colour::kHighlight},
+          {PerMinute(minutes_, &FaceEstimates::blink, sd), meanSd.value(1), Colour::kText, true}},
+         {});
+    show(faceTime_[2],
+         {{PerMinute(minutes_, &FaceEstimates::gazeYaw, sd), angles.value(0), Colour::kHighlight},
+          {PerMinute(minutes_, &FaceEstimates::gazePitch, sd), angles.value(1), Colour::kAccent}},
+         QStringLiteral("°"));
+    show(faceTime_[3],
+         {{PerMinute(minutes_, &FaceEstimates::yaw, sd), angles.value(0), Colour::kHighlight},
+          {PerMinute(minutes_, &FaceEstimates::pitch, sd), angles.value(1), Colour::kAccent},
+          {PerMinute(minutes_, &FaceEstimates::roll, sd), angles.value(2), Colour::kText, false, true}},
+         QStringLiteral("°"));
+}
+
+void CStatisticsPage::ShowRates(const CRunStatistics& stats) {
+    ratesTable_ = stats.Thresholds();
+    if (ratesTable_.Runs() == 0) {
+        rates_->Clear(UiText(kStrStatsRatesUntagged));
+        return;
+    }
+    // Every threshold the module can be set to: TAR and FRR only with a registered user in view.
+    const QStringList names = UiText(kStrStatsRatesLegend).split(QLatin1Char('|'));
+    using Colour = ChartLine::Colour;
+    std::vector<ChartLine> lines;
+    if (ratesTable_.genuineRuns > 0)
+        lines.push_back(
+            {RateLine(ratesTable_, &ThresholdRow::trueAcceptRate), names.value(0), Colour::kHighlight});
+    lines.push_back({RateLine(ratesTable_, &ThresholdRow::falseAcceptRate), names.value(1), Colour::kAccent});
+    if (ratesTable_.genuineRuns > 0)
+        lines.push_back({RateLine(ratesTable_, &ThresholdRow::falseRejectRate), names.value(2), Colour::kText,
+                         false, true});
+    std::vector<ChartMark> marks;
+    const int at1 = ratesTable_.ThresholdFor(0.01);
+    if (at1 >= 0)
+        marks.push_back({double(at1), UiFormat(kStrStatsMarkFar, at1)});
+    if (recognitionThreshold_ >= 0 && recognitionThreshold_ <= kRecognitionScoreMax)
+        marks.push_back(
+            {double(recognitionThreshold_), UiFormat(kStrStatsMarkModule, recognitionThreshold_)});
+    rates_->SetCurves(std::move(lines), {0, double(kRecognitionScoreMax), {}, 100, QStringLiteral("%")},
+                      std::move(marks));
+}
+
+void CStatisticsPage::ShowUsers(const RecognitionFigures& recognition) {
+    // A chart per user recognised, in user-number order; one empty chart while nobody was.
+    const std::size_t wanted = std::max<std::size_t>(1, recognition.users.size());
+    if (wanted != users_.size()) {
+        for (CStatChart* chart : users_) {
+            grid_->removeWidget(chart);
+            delete chart;
         }
-        users_[i]->SetTitle(
-            UiFormat(kStrStatsScoreChart, UserCaption(users[i]->first, users[i]->second.name)));
-        users_[i]->SetBars(BinValues(users[i]->second.scores), RangeLabels(users[i]->second.scores));
+        users_.clear();
+        for (std::size_t i = 0; i < wanted; ++i) {
+            auto* chart =
+                new CStatChart(UiFormat(kStrStatsScoreChart, FunctionCaption(kRecognitionFunction)), charts_);
+            const int cell = 2 + static_cast<int>(i);
+            grid_->addWidget(chart, kSplitRow + cell / kGridColumns, cell % kGridColumns);
+            chart->show();
+            users_.push_back(chart);
+        }
+        const int lastRow = kSplitRow + (1 + static_cast<int>(wanted)) / kGridColumns;
+        for (int row = 0; row < grid_->rowCount(); ++row)
+            grid_->setRowStretch(row, row <= lastRow ? 1 : 0);
+    }
+    if (recognition.users.empty()) {
+        users_.front()->SetTitle(UiFormat(kStrStatsScoreChart, FunctionCaption(kRecognitionFunction)));
+        users_.front()->Clear();
+        return;
+    }
+    std::size_t i = 0;
+    for (const auto& [number, user] : recognition.users) {
+        CStatChart* chart = users_[i++];
+        chart->SetTitle(UiFormat(kStrStatsScoreChart, UserCaption(number, user.name)));
+        if (user.scores.count == 0)
+            chart->Clear();
+        else
+            chart->SetBars(BinValues(user.scores), RangeLabels(user.scores));
     }
 }
 

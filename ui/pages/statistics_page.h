@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -31,6 +32,11 @@ struct StatFigure {
 // module's current recognition threshold (for the rates there), -1 when unknown.
 std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold);
 
+// The figures behind the charts over time and thresholds, for the export after the figures shown:
+// the face estimates of each minute (minutes as CRunStatistics::FaceSeries gives them) and, when
+// runs took part in the rates, TAR / FAR / FRR at every threshold.
+std::vector<StatFigure> ChartFigures(const std::vector<FaceEstimates>& minutes, const ThresholdTable& rates);
+
 // The figures as a CSV table (group,name,value with a header line), UTF-8, CR LF line ends.
 QByteArray FiguresCsv(const std::vector<StatFigure>& figures);
 
@@ -40,7 +46,8 @@ class CStatisticsPage : public QWidget {
 public:
     // The charts of the functions that report a confidence, in function order.
     static constexpr int kConfidenceCharts = 8;
-    static constexpr int kUserCharts = 2;
+    // The face estimates per minute: age, eye closure, gaze spread, direction spread.
+    static constexpr int kFaceTimeCharts = 4;
 
     explicit CStatisticsPage(QWidget* parent = nullptr);
 
@@ -57,6 +64,8 @@ public:
     void SetSource(const QString& line);
 
     const std::vector<StatFigure>& Figures() const { return figures_; }
+    // What "Export figures" writes: the figures shown, then those behind the charts (ChartFigures).
+    std::vector<StatFigure> ExportFigures() const;
     QWidget& ChartArea() { return *charts_; }
     QLabel& SourceLine() { return *source_; }
     QLabel& HintLine() { return *hint_; }
@@ -66,6 +75,10 @@ public:
     QPushButton& ExportButton() { return *export_; }
     QPushButton& SaveChartsButton() { return *saveCharts_; }
     CStatChart& ResponseChart() { return *response_; }
+    CStatChart& RatesChart() { return *rates_; }
+    CStatChart& FaceTimeChart(int index) { return *faceTime_[static_cast<std::size_t>(index)]; }
+    // One per user recognised, in user-number order; one empty chart when nobody was.
+    const std::vector<CStatChart*>& UserCharts() const { return users_; }
     // The figures of one group as shown (name and value per line, tab-separated).
     QString GroupText(const QString& group) const;
 
@@ -78,6 +91,9 @@ signals:
 
 private:
     void ShowCharts(const CRunStatistics& stats);
+    void ShowFaceTime();
+    void ShowRates(const CRunStatistics& stats);
+    void ShowUsers(const RecognitionFigures& recognition);
 
     int recognitionThreshold_ = -1;
     std::vector<StatFigure> figures_;
@@ -90,12 +106,19 @@ private:
     QLabel* hint_ = nullptr;
     QLabel* table_ = nullptr;  // the figures, grouped
     QScrollArea* figuresScroll_ = nullptr;
+    QScrollArea* chartsScroll_ = nullptr;
     QWidget* charts_ = nullptr;
+    QGridLayout* grid_ = nullptr;
     CStatChart* response_ = nullptr;
+    CStatChart* rates_ = nullptr;
+    std::array<CStatChart*, kFaceTimeCharts> faceTime_{};
     std::array<CStatChart*, kConfidenceCharts> confidence_{};
     CStatChart* gender_ = nullptr;
     CStatChart* expression_ = nullptr;
-    std::array<CStatChart*, kUserCharts> users_{};
+    std::vector<CStatChart*> users_;
+    // Kept from the last figures shown, for the export.
+    std::vector<FaceEstimates> minutes_;
+    ThresholdTable ratesTable_;
 };
 
 }  // namespace qzm

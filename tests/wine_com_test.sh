@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The Windows tool under Wine against the Linux emulator, through a COM port of a Wine prefix made
+# for this run and mapped to the emulator's pseudo-terminal: the same commands give the same
+# results as the Linux tool against a fresh emulator, byte for byte in the files, and a module that
+# goes away is reported instead of hanging.
+#   $1  folder of the Linux qzm-module-sim and qzm-cli     $2  folder of qzm-cli.exe
+#   $3  the delivered files (data/)                        $4  wine
+set -euo pipefail
+host=$1 windows=$2 data=$3 wine=$4
+tmp=$(mktemp -d)
+emulator=
+cleanup() {
+  [ -n "$emulator" ] && kill "$emulator" 2>/dev/null && wait "$emulator" 2>/dev/null
+  WINEPREFIX=$tmp/prefix wineserver -k 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+export WINEPREFIX=$tmp/prefix WINEDEBUG=-all
+"$wine" wineboot --init >/dev/null 2>&1
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$tmp/com7" /f >/dev/null 2>&1
+wineserver -k || true  # the port mapping is read when the Wine server starts
+
+start_emulator() {
+  rm -f "$tmp/com7"
+  "$host/qzm-module-sim" --personality extended --link "$tmp/com7" >"$tmp/emulator.out" &
+  emulator=$!
+  for _ in $(seq 100); do [ -e "$tmp/com7" ] && return; sleep 0.1; done
+  fail "the emulator made no pseudo-terminal"
+}
+stop_emulator() { kill "$emulator"; wait "$emulator" 2>/dev/null || true; emulator=; }
+
+# The same session for either tool (the array tool: the program and its port options) in its own
+# working folder $1.
+session() {
+  local dir=$1
+  mkdir -p "$dir"
+  cp "$data/DefSettings.dat" "$data/FullImageInfo.dat" "$data/qzd00.qzb" "$dir/"
+  (
+    cd "$dir"
+    run() { "$@" 2>&1 | tr -d '\r' | sed -E 's/Response time:[0-9]+ms/Response time:?ms/'; echo "exit ${PIPESTATUS[0]}"; }
+    run "${tool[@]}" version
+    run "${tool[@]}" execute --functions all --image 160x120 --count 3 --save-frames frames
+    run "${tool[@]}" add-user "José Müller"
+    run "${tool[@]}" add-user "山田"
+    run "${tool[@]}" register 0
+    run "${tool[@]}" users
+    run "${tool[@]}" album save saved.qzc
+    run "${tool[@]}" delete-all
+    run "${tool[@]}" album load saved.qzc
+    run "${tool[@]}" users
+    run "${tool[@]}" check
+  ) >"$dir.out"
+}
+
+start_emulator
+tool=("$wine" "$windows/qzm-cli.exe" --dir 'Z:'"$tmp"/windows --port COM7)
+session "$tmp/windows"
+stop_emulator
+start_emulator
+tool=("$host/qzm-cli" --dir "$tmp/linux" --port "$tmp/com7")
+session "$tmp/linux"
+
+diff -u "$tmp/linux.out" "$tmp/windows.out" || fail "the Windows tool answered otherwise than the Linux tool"
+grep -q "QZM-K200" "$tmp/windows.out" || fail "no version came"
+for file in saved.qzc frames/frame-000000.pgm frames/frame-000002.pgm; do
+  cmp "$tmp/linux/$file" "$tmp/windows/$file" || fail "$file differs between the two tools"
+done
+echo "same results as the Linux tool: $(grep -c '^exit 0' "$tmp/windows.out") commands succeeded"
+
+# Unplugged: the emulator ends in the middle of continuous execution.
+tool=("$wine" "$windows/qzm-cli.exe" --dir 'Z:'"$tmp"/windows --port COM7)
+"${tool[@]}" execute --image none --count 100000 >"$tmp/unplug.out" 2>"$tmp/unplug.err" &
+cli=$!
+sleep 3
+stop_emulator
+for _ in $(seq 300); do kill -0 "$cli" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$cli" 2>/dev/null; then
+  kill "$cli"
+  fail "the tool still waits 30 s after the module went away"
+fi
+status=0
+wait "$cli" || status=$?
+[ "$status" -eq 1 ] || fail "the tool ended with $status after the module went away: $(cat "$tmp/unplug.err")"
+grep -q -- "-------" "$tmp/unplug.out" || fail "no execution ran before the unplug"
+echo "unplugged: $(tr -d '\r' <"$tmp/unplug.err" | head -3)"
