@@ -185,17 +185,18 @@ DeviceOutcome CDemoController::Connect(const std::string& portName, int baudRate
 }
 
 DeviceOutcome CDemoController::OpenPort(const std::string& portName, int baudRate) {
-    std::string path = portName;
     for (const auto& simulated : simulated_) {
         if (!simulated->Serves(portName))
             continue;
         std::string why;
-        path = simulated->Start(portName, &why);
-        if (path.empty())
+        std::unique_ptr<ISerialPort> port = simulated->Start(portName, &why);
+        if (port == nullptr)
             return PortFailure(portName, kSerialSetupFailed, why);
-        break;
+        if (!device_->Open(portName, baudRate, std::move(port)))
+            return PortFailure(portName, device_->LastOpenError(), device_->LastOpenErrorText());
+        return {};
     }
-    if (!device_->Open(path, baudRate))
+    if (!device_->Open(portName, baudRate))
         return PortFailure(portName, device_->LastOpenError(), device_->LastOpenErrorText());
     return {};
 }

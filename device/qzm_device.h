@@ -40,6 +40,10 @@ public:
     // A listed port or a path that names a terminal device, at any rate the port can run at. May
     // be called while another thread is inside a command: that command then fails.
     bool Open(const std::string& portName, int baudRate) { return connection_.Open(portName, baudRate); }
+    // Opens over a port of the caller's (a module emulated inside the program).
+    bool Open(const std::string& portName, int baudRate, std::unique_ptr<ISerialPort> port) {
+        return connection_.Open(portName, baudRate, std::move(port));
+    }
     void Close() { connection_.Close(); }
     bool IsOpen() const { return connection_.IsOpen(); }
     // Why the last Open failed, and the system's words for it.

@@ -13,11 +13,12 @@ namespace {
 constexpr int kWriteStallMs = 2000;
 }  // namespace
 
-CRs232::CRs232(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {}
+CRs232::CRs232(std::unique_ptr<ISerialPort> port) : platform_(std::move(port)), port_(platform_.get()) {}
 
 CRs232::PortChange::PortChange(CRs232& owner) : owner_(owner) {
     ++owner_.pendingChanges_;
     // A write stalled on the old port holds the lock; wake it.
+    std::lock_guard active(owner_.activeMutex_);
     owner_.port_->Interrupt();
 }
 
@@ -30,9 +31,20 @@ CRs232::~CRs232() {
 }
 
 SerialError CRs232::Open(const std::string& path, int baud, int rtsControl, std::string* errorText) {
+    return Open(nullptr, path, baud, rtsControl, errorText);
+}
+
+SerialError CRs232::Open(std::unique_ptr<ISerialPort> port, const std::string& path, int baud, int rtsControl,
+                         std::string* errorText) {
     const PortChange change(*this);
     std::lock_guard portLock(portMutex_);
     CloseLocked();
+    if (port != nullptr || given_ != nullptr) {
+        // The reader is stopped and the old port closed: nothing but a wake-up can reach it now.
+        std::lock_guard active(activeMutex_);
+        given_ = std::move(port);
+        port_ = given_ != nullptr ? given_.get() : platform_.get();
+    }
     const SerialError result = port_->Open(path, baud, rtsControl);
     if (errorText != nullptr)
         *errorText = result == kSerialOk ? std::string() : port_->LastErrorText();

@@ -33,6 +33,11 @@ public:
     // system's words for a failure. A reader thread that cannot be started fails the open
     // (kSerialSetupFailed) and leaves the port closed.
     SerialError Open(const std::string& path, int baud, int rtsControl, std::string* errorText);
+    // The same over port instead of the platform's serial port (a module emulated inside the
+    // program): the port is used until the next Open, which goes back to the platform's unless it
+    // brings a port of its own. path is handed to the port's Open.
+    SerialError Open(std::unique_ptr<ISerialPort> port, const std::string& path, int baud, int rtsControl,
+                     std::string* errorText);
     // Stops the reader (it wakes at once) and closes the port; returns after the reader ended.
     // Open, Close and Send may be called from different threads: a write in progress is woken and
     // finishes before the descriptor is closed, and none starts on a closed one.
@@ -67,10 +72,16 @@ private:
     void ReaderLoop();
     void CloseLocked();
 
-    // Guards opening, closing and writing the port, and reader_; taken before bufferMutex_. The
-    // reader thread uses the port without it: it runs only between Open and the join in Close.
+    // Guards opening, closing and writing the port, and reader_; taken before bufferMutex_ and
+    // activeMutex_. The reader thread uses the port without it: it runs only between Open and the
+    // join in Close.
     std::mutex portMutex_;
-    std::unique_ptr<ISerialPort> port_;
+    const std::unique_ptr<ISerialPort> platform_;  // the platform's serial port, made once
+    // Guards port_ and given_ against their change by Open, for the wake-up of PortChange, which
+    // cannot wait for portMutex_. Changed only under portMutex_ too, with the reader stopped.
+    std::mutex activeMutex_;
+    ISerialPort* port_;                   // the port in use: platform_ or given_
+    std::unique_ptr<ISerialPort> given_;  // the port brought by the last Open, if it brought one
     std::thread reader_;                  // started by Open, joined by Close
     std::atomic<bool> open_{false};       // written under portMutex_, read by anyone
     std::atomic<int> pendingChanges_{0};  // Open and Close calls waiting for or holding portMutex_

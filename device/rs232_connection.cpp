@@ -78,6 +78,22 @@ bool CRS232Connection::Open(const std::string& portName, int baudRate) {
     return result == kSerialOk;
 }
 
+bool CRS232Connection::Open(const std::string& portName, int baudRate, std::unique_ptr<ISerialPort> port) {
+    int rtsControl = 0;
+    {
+        std::lock_guard lock(settingsMutex_);
+        settings_.baudRate = baudRate;
+        settings_.selectedIndex = PortSettings::kNoPort;
+        rtsControl = settings_.rtsControl & 3;
+    }
+    std::string errorText;
+    const SerialError result = rs232_.Open(std::move(port), portName, baudRate, rtsControl, &errorText);
+    std::lock_guard lock(settingsMutex_);
+    lastError_ = result;
+    lastErrorText_ = std::move(errorText);
+    return result == kSerialOk;
+}
+
 void CRS232Connection::Close() {
     rs232_.Close();
 }

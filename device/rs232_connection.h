@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     // A name that is neither leaves the current port as it is; otherwise the current port is
     // closed first, so a failed open leaves no port open.
     bool Open(const std::string& portName, int baudRate) override;
+    // Opens over port (a module emulated inside the program) instead of a serial device; portName
+    // is only handed on to it. The port is not one of the list, so nothing is selected.
+    bool Open(const std::string& portName, int baudRate, std::unique_ptr<ISerialPort> port);
     void Close() override;
     int Send(int length, const std::uint8_t* bytes) override;
     int Receive(int& count, std::uint8_t* destination) override;

@@ -1,17 +1,18 @@
-// qzm-module-sim: the camera module emulator on a pseudo-terminal, for running the program without hardware.
-#include <signal.h>
-
+// qzm-module-sim: the camera module emulator on a pseudo-terminal or a serial port, for running the program
+// without hardware.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "files/program_args.h"
 #include "files/utf8_path.h"
-#include "sim/pty_module_host.h"
+#include "sim/module_serving.h"
 #include "sim/replayed_module_port.h"
 #include "sim/sim_options.h"
+#include "sim/stop_request.h"
 
 int main(int argc, char** argv) {
     qzm::PrepareConsoleOutput();
@@ -28,13 +29,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Block the stop signals before the host thread starts, so that it inherits the mask and the signals are
-    // taken only by sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before the emulator's threads start, so that the stop reaches only the wait below.
+    qzm::PrepareStopRequest();
 
     qzm::CReplaySource replay;
     if (!options.replayPath.empty()) {
@@ -46,7 +42,8 @@ int main(int argc, char** argv) {
         // The module that was recorded: its model and firmware, so the PC picks its command set.
         options.identity = qzm::RecordedIdentity(replay, options.identity);
     }
-    qzm::CPtyModuleHost host(options.identity);
+    const std::unique_ptr<qzm::IModuleServing> serving = qzm::MakeModuleServing(options);
+    qzm::CModuleServer& host = serving->Server();
     qzm::CModuleEmulator& emulator = host.Emulator();
     if (!options.replayPath.empty()) {
         emulator.SetExecutionAnswers(qzm::AnswersFrom(replay));
@@ -68,16 +65,15 @@ int main(int argc, char** argv) {
     }
     host.SetFaults(options.faults);
     host.SetPacing(options.paceBaud);
-    if (!host.Start(options.linkPath, &error)) {
+    std::string openWhere;
+    if (!serving->Start(options, &openWhere, &error)) {
         std::cerr << "qzm-module-sim: " << error << "\n";
         return 1;
     }
-    std::cout << host.OpenPath() << std::endl;
+    std::cout << openWhere << std::endl;
 
-    int signal = 0;
-    while (sigwait(&stopSignals, &signal) != 0) {
-    }
-    host.Stop();
+    qzm::WaitForStopRequest();
+    serving->Stop();
     std::cerr << "qzm-module-sim: stopped after " << host.CommandsHandled() << " commands\n";
     if (emulator.StoreSaveFailures() > 0)
         std::cerr << "qzm-module-sim: " << emulator.StoreSaveFailures() << " saves of " << options.storePath

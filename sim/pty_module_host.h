@@ -6,22 +6,16 @@
 // that nothing the PC writes is echoed back to it. Stop closes the master and the kept slave descriptor; to
 // the PC this is a device that vanished (read gives EIO or end of file, poll reports POLLHUP).
 //
-// One thread of the host reads the master, cuts frames, answers them and writes the answers without blocking,
-// optionally paced at the line rate of a baud rate (baud / 10 bytes per second, 0 = as fast as the pty
-// takes).
+// The module's request/answer loop (sim/module_server.h) runs on the master, optionally paced at the line
+// rate of a baud rate (0 = as fast as the pty takes). Linux only: Windows has no pseudo-terminals.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <span>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "sim/module_emulator.h"
-#include "sim/module_faults.h"
-#include "sim/module_identity.h"
+#include "sim/module_server.h"
 
 namespace qzm {
 
@@ -48,50 +42,33 @@ public:
     std::string OpenPath() const;   // the path to give to the PC: the link when there is one, else the slave
 
     // Faults apply to every answer encoded after the call; they may be changed at any time from any thread.
-    void SetFaults(const ModuleFaults& faults);
-    ModuleFaults Faults() const;
+    void SetFaults(const ModuleFaults& faults) { server_.SetFaults(faults); }
+    ModuleFaults Faults() const { return server_.Faults(); }
 
     // Baud rate whose line time the answers take (baud / 10 bytes per second); 0 = unpaced.
-    void SetPacing(std::uint32_t baud);
-    std::uint32_t Pacing() const { return paceBaud_.load(); }
+    void SetPacing(std::uint32_t baud) { server_.SetPacing(baud); }
+    std::uint32_t Pacing() const { return server_.Pacing(); }
 
     // Puts bytes on the line right now, as if the module sent them unasked (behind any answer still being
     // sent). False when the host is not running.
-    bool PushUnsolicited(std::span<const std::uint8_t> bytes);
+    bool PushUnsolicited(std::span<const std::uint8_t> bytes) { return server_.PushUnsolicited(bytes); }
 
-    CModuleEmulator& Emulator() { return emulator_; }
+    CModuleEmulator& Emulator() { return server_.Emulator(); }
+    CModuleServer& Server() { return server_; }
 
-    std::uint64_t BytesReceived() const { return bytesReceived_.load(); }
-    std::uint64_t BytesSent() const { return bytesSent_.load(); }
-    std::uint64_t CommandsHandled() const { return commandsHandled_.load(); }
+    std::uint64_t BytesReceived() const { return server_.BytesReceived(); }
+    std::uint64_t BytesSent() const { return server_.BytesSent(); }
+    std::uint64_t CommandsHandled() const { return server_.CommandsHandled(); }
 
 private:
-    void Run(int masterFd, int wakeFd);
-    void Wake() const;  // lifecycleMutex_ held
-    void CloseAll();    // lifecycleMutex_ held
+    void CloseAll();  // lifecycleMutex_ held
 
-    CModuleEmulator emulator_;  // thread-safe on its own
+    CModuleServer server_;  // answers over the master; thread-safe on its own
 
-    mutable std::mutex
-        lifecycleMutex_;  // guards masterFd_, slaveFd_, wakeFd_, slavePath_, linkPath_, thread_
-    int masterFd_ = -1;
-    int slaveFd_ = -1;  // kept open, never read
-    int wakeFd_ = -1;   // eventfd: wakes the thread for stop and for unsolicited bytes
+    mutable std::mutex lifecycleMutex_;  // guards slaveFd_, slavePath_, linkPath_
+    int slaveFd_ = -1;                   // kept open, never read
     std::string slavePath_;
     std::string linkPath_;
-    std::thread thread_;
-
-    mutable std::mutex faultsMutex_;  // guards faults_
-    ModuleFaults faults_;
-
-    std::mutex injectMutex_;  // guards injected_ (bytes handed over to the thread by PushUnsolicited)
-    std::vector<std::uint8_t> injected_;
-
-    std::atomic<bool> stopRequested_{false};
-    std::atomic<std::uint32_t> paceBaud_{0};
-    std::atomic<std::uint64_t> bytesReceived_{0};
-    std::atomic<std::uint64_t> bytesSent_{0};
-    std::atomic<std::uint64_t> commandsHandled_{0};
 };
 
 }  // namespace qzm

@@ -25,7 +25,7 @@ bool CReplayedModulePort::Serves(const std::string& portName) const {
     return portName.size() > prefix_.size() && portName.compare(0, prefix_.size(), prefix_) == 0;
 }
 
-std::string CReplayedModulePort::Start(const std::string& portName, std::string* errorText) {
+std::unique_ptr<ISerialPort> CReplayedModulePort::Start(const std::string& portName, std::string* errorText) {
     const std::string path = portName.substr(prefix_.size());
     if (module_ && path == path_)
         return module_->Start(portName, errorText);
@@ -35,13 +35,13 @@ std::string CReplayedModulePort::Start(const std::string& portName, std::string*
     if (replay->Open(path, &why) != kRecordOk) {
         if (errorText)
             *errorText = "the recording " + path + " cannot be replayed: " + why;
-        return {};
+        return nullptr;
     }
     auto module = std::make_unique<CSimulatedModulePort>(portName, RecordedIdentity(*replay), kStoreFile);
     module->SetExecutionAnswers(AnswersFrom(*replay));
-    const std::string opened = module->Start(portName, errorText);
-    if (opened.empty())
-        return {};
+    std::unique_ptr<ISerialPort> opened = module->Start(portName, errorText);
+    if (opened == nullptr)
+        return nullptr;
     path_ = path;
     replay_ = std::move(replay);
     module_ = std::move(module);

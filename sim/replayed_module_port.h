@@ -32,7 +32,7 @@ public:
 
     std::string Name() const override { return name_; }
     bool Serves(const std::string& portName) const override;
-    std::string Start(const std::string& portName, std::string* errorText) override;
+    std::unique_ptr<ISerialPort> Start(const std::string& portName, std::string* errorText) override;
     void Stop() override;
 
 private:

@@ -24,8 +24,8 @@ bool ParseUnsigned(const std::string& text, int base, std::uint64_t maxValue, st
 
 std::string SimUsageText() {
     return "Usage: qzm-module-sim [options]\n"
-           "Emulates the camera module on a pseudo-terminal and prints the path to open as its first line.\n"
-           "Runs until SIGINT or SIGTERM.\n"
+           "Emulates the camera module on a pseudo-terminal (or the serial port of --port) and prints the\n"
+           "path or port to open as its first line. Runs until interrupted (Ctrl+C) or terminated.\n"
            "\n"
            "  --personality basic|extended  model and version (default basic: QZM-K100 1.1.0.1024;\n"
            "                                extended: QZM-K200 1.2.0.2048, album commands)\n"
@@ -33,6 +33,8 @@ std::string SimUsageText() {
            "  --version A.B.C.D             major, minor, release (0..255) and revision\n"
            "  --pace BAUD                   send at the line rate of BAUD (BAUD / 10 bytes/s; 0 = unpaced)\n"
            "  --link PATH                   also make a symbolic link PATH to the pseudo-terminal\n"
+           "  --port PORT                   serve on the serial port PORT (COM7, /dev/ttyUSB1), for a PC on\n"
+           "                                the other end of a null-modem cable (needed on Windows)\n"
            "  --store PATH                  keep the registrations in the album file PATH: loaded at start,\n"
            "                                saved after every change\n"
            "  --scene free|single|timeline  what the camera sees (default free: three people moving about;\n"
@@ -155,6 +157,14 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
                 return false;
             }
             result.linkPath = text;
+        } else if (name == "--port") {
+            if (!value(text))
+                return false;
+            if (text.empty()) {
+                error = "--port needs a port name";
+                return false;
+            }
+            result.portName = text;
         } else if (name == "--store") {
             if (!value(text))
                 return false;
@@ -235,6 +245,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         }
     }
 
+    if (!result.portName.empty() && !result.linkPath.empty()) {
+        error = "--link makes a link to a pseudo-terminal, and --port serves on a serial port instead";
+        return false;
+    }
     if (model)
         result.identity.model = *model;
     if (version) {

@@ -16,6 +16,7 @@ struct SimOptions {
     ModuleFaults faults;
     std::uint32_t paceBaud = 0;
     std::string linkPath;
+    std::string portName;   // serve on this serial port instead of a pseudo-terminal; empty: none
     std::string storePath;  // registrations kept in this album file between runs; empty: none
     std::uint64_t seed = 1;
     bool wallClock = false;  // the scene follows the clock instead of moving on per execution

@@ -11,10 +11,10 @@ CSimulatedModulePort::~CSimulatedModulePort() {
     Stop();
 }
 
-std::string CSimulatedModulePort::Start(const std::string&, std::string* errorText) {
+std::unique_ptr<ISerialPort> CSimulatedModulePort::Start(const std::string&, std::string* errorText) {
     if (host_ && host_->Running())
-        return host_->OpenPath();
-    host_ = std::make_unique<CPtyModuleHost>(identity_);
+        return host_->NewPort();
+    host_ = std::make_unique<CInProcessModuleHost>(identity_);
     // The scene moves with the clock. By default one person is in front of the camera, who can be
     // registered and is then recognised.
     host_->Emulator().SetScene(scene_);
@@ -28,11 +28,11 @@ std::string CSimulatedModulePort::Start(const std::string&, std::string* errorTe
     } else {
         host_->Emulator().SetStoreFile(storeFile_);
     }
-    if (!host_->Start({}, errorText)) {
+    if (!host_->Start(errorText)) {
         host_.reset();
-        return {};
+        return nullptr;
     }
-    return host_->OpenPath();
+    return host_->NewPort();
 }
 
 void CSimulatedModulePort::Stop() {

@@ -1,13 +1,14 @@
-// The emulator offered to the program as its built-in "Simulated module" port: started on a
-// pseudo-terminal inside the program on first use and opened through the ordinary serial code.
+// The emulator offered to the program as its built-in "Simulated module" port: started inside the
+// program on first use and reached through a port of its own (sim/in_process_module_host.h), which the
+// ordinary connection opens, on every system.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "device/simulated_port.h"
+#include "sim/in_process_module_host.h"
 #include "sim/module_identity.h"
-#include "sim/pty_module_host.h"
 
 namespace qzm {
 
@@ -31,7 +32,7 @@ public:
     void SetExecutionAnswers(CModuleEmulator::ExecutionAnswers answers) { answers_ = std::move(answers); }
 
     std::string Name() const override { return name_; }
-    std::string Start(const std::string& portName, std::string* errorText) override;
+    std::unique_ptr<ISerialPort> Start(const std::string& portName, std::string* errorText) override;
     void Stop() override;
 
 private:
@@ -40,7 +41,7 @@ private:
     const std::string storeFile_;
     SceneKind scene_ = SceneKind::kSingle;
     CModuleEmulator::ExecutionAnswers answers_;
-    std::unique_ptr<CPtyModuleHost> host_;
+    std::unique_ptr<CInProcessModuleHost> host_;
 };
 
 }  // namespace qzm

@@ -190,6 +190,44 @@ TEST_F(ControllerLineIntegration, SimulatedModuleIsListedAndConnects) {
     EXPECT_EQ(controller.Read().deviceType, kExtendedDevice);
 }
 
+// The built-in module runs inside the program: an execution with its image and a registration go
+// through it, and its stop in the middle of a session is a pulled cable the connection notices at
+// once, after which the next command finds it started again.
+TEST_F(ControllerLineIntegration, SimulatedModuleWorksInsideTheProgramAndComesBackAfterAStop) {
+    WriteFile("DefSettings.dat", "500\t500\t500\t500\r\n30\t8192\t40\t8192\t64\t8192\r\n0\t0\r\n");
+    CDemoController controller(NoPorts(folder));
+    auto owned = std::make_unique<CSimulatedModulePort>("Simulated module");
+    CSimulatedModulePort* simulated = owned.get();
+    controller.AddSimulatedPort(std::move(owned));
+    controller.LoadAll();
+    ASSERT_TRUE(controller.Connect("Simulated module", 921600).ok());
+
+    FunctionSwitches functions{};
+    functions[kFunctionFace] = true;
+    CImageData image;
+    ExecutionReport report;
+    ASSERT_TRUE(controller.ExecuteOnce(kImage320x240, functions, &image, &report).ok());
+    EXPECT_EQ(image.Width(), 320);
+    EXPECT_EQ(report.result.faces.size(), 1u);  // the one person of the default scene
+    ASSERT_EQ(controller.AddNewUser("Ann"), 0);
+    ASSERT_TRUE(controller.RegisterFace(0).ok());
+    EXPECT_TRUE(std::filesystem::exists(CSimulatedModulePort::kStoreFile)) << "kept in the working folder";
+
+    const auto start = std::chrono::steady_clock::now();
+    simulated->Stop();
+    DeviceOutcome outcome;
+    while (controller.Port() != CDemoController::PortState::kLost &&
+           std::chrono::steady_clock::now() - start < 10s)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(controller.Port(), CDemoController::PortState::kLost) << "noticed at once, without a command";
+
+    // Started again on the next command, as a module plugged in again.
+    outcome = controller.ExecuteOnce(kImage320x240, functions, &image, &report);
+    ASSERT_TRUE(outcome.ok()) << outcome.result << " " << outcome.portError << " " << outcome.notSetUpAgain;
+    EXPECT_EQ(controller.Port(), CDemoController::PortState::kOpen);
+    EXPECT_EQ(image.Width(), 320);
+}
+
 TEST_F(ControllerIntegration, ExecuteOnceStoresChoicesAndTreatsUnknownSizesAsNoImage) {
     FunctionSwitches functions{};
     functions[kFunctionFace] = true;

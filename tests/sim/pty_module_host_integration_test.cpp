@@ -1,4 +1,5 @@
 // The pty host end to end: a client opens the slave with plain POSIX calls, as the PC's serial code does.
+// And the serial-port host on a pseudo-terminal standing in for a cable.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -20,6 +21,7 @@
 
 #include "device/qzm_frame.h"
 #include "sim/pty_module_host.h"
+#include "sim/serial_module_host.h"
 #include "test_folder.h"
 #include "thread_room.h"
 
@@ -402,6 +404,54 @@ TEST(PtyModuleHostIntegration, ExecutableKeepsItsStoreBetweenRuns) {
     EXPECT_EQ(FirstLine(out), "");
     EXPECT_EQ(ExitCode(pid), 1);
     EXPECT_EQ(std::filesystem::file_size(store), 50u) << "a store it could not read is left alone";
+}
+
+// qzm-module-sim --port: the emulator served on a serial port through the device layer. A bare
+// pseudo-terminal stands in for the null-modem cable: the emulator opens its slave as a serial
+// port, the test talks on the master.
+TEST(SerialModuleHostIntegration, ServesOnASerialPortAndStopsWhenAsked) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    char name[256];
+    ASSERT_EQ(::ptsname_r(master, name, sizeof name), 0);
+
+    CSerialModuleHost host(ModuleIdentity::Extended());
+    host.Server().SetPacing(115200);
+    std::string error;
+    EXPECT_FALSE(host.Start("/nonexistent/tty", &error));
+    EXPECT_NE(error.find("/nonexistent/tty"), std::string::npos) << error;
+    ASSERT_TRUE(host.Start(name, &error)) << error;
+    EXPECT_FALSE(host.Start(name, &error)) << "already serving";
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(::write(master, kGetVersion.data(), kGetVersion.size()),
+                  static_cast<ssize_t>(kGetVersion.size()));
+        const Bytes expected = VersionAnswerFrame(ModuleIdentity::Extended());
+        Bytes got;
+        std::uint8_t buffer[256];
+        while (got.size() < expected.size()) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 2000) <= 0)
+                break;
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        EXPECT_EQ(got, expected);
+    }
+    EXPECT_EQ(host.Server().CommandsHandled(), 2u);
+
+    const auto start = Clock::now();
+    host.Stop();
+    EXPECT_LT(Clock::now() - start, milliseconds(2000));
+    EXPECT_FALSE(host.Running());
+    // The port is closed again: a new start opens it anew.
+    ASSERT_TRUE(host.Start(name, &error)) << error;
+    host.Stop();
+    ::close(master);
 }
 
 }  // namespace

@@ -36,6 +36,11 @@ TEST(SimOptions, EveryOptionReachesItsField) {
     // Meant for Delete Data: the answer to Get Version stays whole.
     EXPECT_EQ(o.faults.For(0x00), ModuleFaults{});
     EXPECT_EQ(o.faults.For(0x11), o.faults);
+    EXPECT_TRUE(o.portName.empty());
+
+    ASSERT_TRUE(ParseSimOptions({"--port=COM7", "--pace", "9600"}, o, error)) << error;
+    EXPECT_EQ(o.portName, "COM7");
+    EXPECT_TRUE(o.linkPath.empty());
 }
 
 TEST(SimOptions, SceneAndStoreOptions) {
@@ -114,6 +119,9 @@ TEST(SimOptions, UnusableCommandLinesAreRefusedWithAReason) {
         {"--junk", "1x"},
         {"--only-command", "1ff"},
         {"--link", ""},
+        {"--port", ""},
+        {"--port"},
+        {"--port", "COM7", "--link", "/tmp/qzm"},
         {"--store", ""},
         {"--store"},
         {"--faces", "65"},

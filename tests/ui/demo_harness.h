@@ -1,6 +1,6 @@
 // The whole program in one test: a working folder with the delivered files, a controller whose only
-// port is an emulated module on a pseudo-terminal behind a fixed link (so a test can unplug it and
-// plug it in again, and inject faults), a scripted messenger and the device worker.
+// port is an emulated module inside the program, as the program's own (a test can unplug it and plug
+// it in again, and inject faults), a scripted messenger and the device worker.
 #pragma once
 
 #include <QSignalSpy>
@@ -14,7 +14,7 @@
 #include "device/simulated_port.h"
 #include "dialog_script.h"
 #include "scripted_messenger.h"
-#include "sim/pty_module_host.h"
+#include "sim/in_process_module_host.h"
 #include "test_folder.h"
 #include "ui/app/device_worker.h"
 #include "ui/app/qzm_demo_dlg.h"
@@ -27,20 +27,18 @@ namespace qzm_test {
 // the test.
 class TestModulePort : public qzm::ISimulatedPort {
 public:
-    TestModulePort(qzm::ModuleIdentity identity, std::string link) : host_(identity), link_(std::move(link)) {
+    explicit TestModulePort(qzm::ModuleIdentity identity) : host_(identity) {
         host_.Emulator().SetFacesInView(1);
     }
     std::string Name() const override { return "Simulated module"; }
-    std::string Start(const std::string&, std::string* errorText) override {
-        // Unplugged, the module's place is empty: opening it finds nothing there.
-        if (unplugged_)
-            return link_;
-        if (!host_.Running() && !host_.Start(link_, errorText))
-            return {};
-        return host_.OpenPath();
+    std::unique_ptr<qzm::ISerialPort> Start(const std::string&, std::string* errorText) override {
+        // Unplugged, the module's place is empty: opening the port finds nothing there.
+        if (!unplugged_ && !host_.Running() && !host_.Start(errorText))
+            return nullptr;
+        return host_.NewPort();
     }
     void Stop() override { host_.Stop(); }
-    qzm::CPtyModuleHost& Host() { return host_; }
+    qzm::CInProcessModuleHost& Host() { return host_; }
 
     // The adapter pulled out and plugged in again: until then nothing brings the module back.
     void Unplug() {
@@ -49,12 +47,11 @@ public:
     }
     bool PlugIn() {
         unplugged_ = false;
-        return host_.Start(link_);
+        return host_.Start();
     }
 
 private:
-    qzm::CPtyModuleHost host_;
-    const std::string link_;
+    qzm::CInProcessModuleHost host_;
     std::atomic<bool> unplugged_{false};  // set by the test, read where the controller reconnects
 };
 
@@ -77,11 +74,11 @@ struct DemoHarness {
         std::filesystem::create_directories(folder.path() / "roots");
         const std::string roots = (folder.path() / "roots").string();
         controller = std::make_unique<qzm::CDemoController>(qzm::PortEnumerationRoots{roots, roots});
-        auto port = std::make_unique<TestModulePort>(identity, (folder.path() / "module").string());
+        auto port = std::make_unique<TestModulePort>(identity);
         module = port.get();
         controller->AddSimulatedPort(std::move(port));
     }
-    qzm::CPtyModuleHost& Host() { return module->Host(); }
+    qzm::CInProcessModuleHost& Host() { return module->Host(); }
 
     // Reads the settings and connects to the emulated module (or the port named), as the start-up
     // does.
