@@ -23,7 +23,13 @@ protected:
         std::vector<std::string> words{"--dir", Utf8(folder.path())};
         for (std::string& word : SplitWords(args))
             words.push_back(std::move(word));
-        return RunProgram(CliPath(), words, disk);
+        ProgramRun run = RunProgram(CliPath(), words, disk);
+#ifdef _WIN32
+        // Text on a Windows console ends its lines with CR LF; the tests compare the lines.
+        for (std::string* text : {&run.out, &run.err})
+            std::erase_if(*text, [](char c) { return c == '\r'; });
+#endif
+        return run;
     }
 
     static std::string CliPath() {

@@ -4,12 +4,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "huge_files.h"
 #include "sim/emulator_album.h"
 #include "sim/module_emulator.h"
 #include "sim/registration_store.h"
 #include "sim_test_support.h"
 #include "test_folder.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include "huge_files.h"
+#endif
 
 namespace qzm {
 namespace {
@@ -211,7 +216,9 @@ TEST(EmulatedAlbum, StoreFileKeepsRegistrationsBetweenRuns) {
     std::ofstream(bad, std::ios::binary) << "QZMALBUM but nothing else";
     EXPECT_FALSE(next.LoadStore(bad, &error));
     EXPECT_EQ(next.AlbumBytes(), before);
-    // Files larger than a full album, or endless, are refused unread.
+#ifndef _WIN32
+    // Files larger than a full album, or endless, are refused unread (sparse files, pipes and
+    // memory limits as POSIX has them).
     const std::string huge = (folder.path() / "huge.qzb").string();
     testing::MakeSparseFile(huge, off_t{1} << 40);
     const std::string above = (folder.path() / "above.qzb").string();
@@ -224,6 +231,7 @@ TEST(EmulatedAlbum, StoreFileKeepsRegistrationsBetweenRuns) {
     }
     testing::ExpectRefusedInLittleMemory(reads);
     EXPECT_EQ(next.AlbumBytes(), before);
+#endif
 
     EXPECT_FALSE(next.SaveStore((folder.path() / "no" / "such" / "folder").string(), &error));
 
