@@ -12,9 +12,12 @@
 #include "core/demo_controller.h"
 #include "device/qzm_frame.h"
 #include "registration/registration_test_support.h"
-#include "sim/pty_module_host.h"
 #include "sim/simulated_module_port.h"
 #include "test_folder.h"
+#include "test_module_port.h"
+#ifndef _WIN32
+#include "sim/pty_module_host.h"
+#endif
 
 using namespace qzm;
 using namespace std::chrono_literals;
@@ -22,7 +25,8 @@ using namespace std::chrono_literals;
 namespace {
 
 PortEnumerationRoots NoPorts(const ScopedWorkingFolder& folder) {
-    return {(folder.path() / "no-sys").string(), (folder.path() / "no-dev").string()};
+    return {(folder.path() / "no-sys").string(), (folder.path() / "no-dev").string(),
+            R"(HKCU\Software\QZM-K Demo tests\no ports)"};
 }
 
 class ControllerTest : public ::testing::Test {
@@ -30,23 +34,38 @@ protected:
     ScopedWorkingFolder folder;
 };
 
-// A controller connected to an emulator on a pseudo-terminal.
+// A controller connected to an emulator: on a pseudo-terminal through the real serial code where
+// the system has them, inside the process on Windows.
 class ControllerIntegration : public ControllerTest {
 protected:
     void SetUp() override {
         WriteFile("DefSettings.dat",
                   "; defaults\r\n500\t500\t500\t500\r\n30\t8192\t40\t8192\t64\t8192\r\n0\t0\r\n");
         WriteFile("FullImageInfo.dat", "; models\r\nQZM-K100\t640\t480\r\nQZM-K200\t1280\t960\r\n");
+#ifdef _WIN32
+        module.Emulator().SetFacesInView(CEmulatedScene::kFreeScene);  // as on the pseudo-terminal
+        const std::string port = modulePort->Name();
+        controller.AddSimulatedPort(std::move(ownedPort));
+#else
         ASSERT_TRUE(module.Start());
+        const std::string port = module.OpenPath();
+#endif
         controller.LoadAll();
-        ASSERT_TRUE(controller.Connect(module.OpenPath(), 921600).ok());
+        ASSERT_TRUE(controller.Connect(port, 921600).ok());
     }
 
+#ifdef _WIN32
+    std::unique_ptr<qzm_test::TestModulePort> ownedPort =
+        std::make_unique<qzm_test::TestModulePort>(ModuleIdentity::Extended());
+    qzm_test::TestModulePort* modulePort = ownedPort.get();
+    CInProcessModuleHost& module = modulePort->Host();
+#else
     CPtyModuleHost module{ModuleIdentity::Extended()};
+#endif
     CDemoController controller{NoPorts(folder)};
 };
 
-// Controller tests that need a pseudo-terminal but set it up themselves.
+// Controller tests that set up their module's line themselves (a pseudo-terminal: not on Windows).
 using ControllerLineIntegration = ControllerTest;
 
 }  // namespace
@@ -100,6 +119,7 @@ TEST_F(ControllerTest, AddNewUserWhenEveryNumberIsTaken) {
     EXPECT_EQ(controller.MakeDefaultUserName(), "USER501");
 }
 
+#ifndef _WIN32
 TEST_F(ControllerLineIntegration, SilentModuleFailsAfterBothTries) {
     CPtyModuleHost module;
     ModuleFaults silent;
@@ -116,6 +136,7 @@ TEST_F(ControllerLineIntegration, SilentModuleFailsAfterBothTries) {
     EXPECT_NE(ini.find("BaudRate=115200"), std::string::npos);
     EXPECT_NE(ini.find("COMPortName=" + module.OpenPath()), std::string::npos);
 }
+#endif
 
 TEST_F(ControllerIntegration, SettingsAreWrittenOnlyOnceTheModuleTookThem) {
     EXPECT_EQ(controller.Read().deviceType, kExtendedDevice);
@@ -332,6 +353,7 @@ TEST_F(ControllerIntegration, AlbumLoadFollowsTheModule) {
     EXPECT_FALSE(std::filesystem::exists("DB/RegistData.previous"));
 }
 
+#ifndef _WIN32
 // The port's own failure stays in the outcome, so the user is told what is wrong with the port.
 TEST_F(ControllerLineIntegration, ConnectKeepsThePortsOwnFailure) {
     CPtyModuleHost module{ModuleIdentity::Extended()};
@@ -355,7 +377,9 @@ TEST_F(ControllerLineIntegration, ConnectKeepsThePortsOwnFailure) {
     EXPECT_EQ(outcome.port, missing);
     EXPECT_FALSE(outcome.ok());
 }
+#endif
 
+#ifndef _WIN32
 // A module unplugged while connected (an adapter pulled out): the exchange in progress ends as the
 // port goes, well before its time-out, and says so; while the port is not there every command
 // fails at once and says that. Plugged in again with its own power-on settings, the next command
@@ -426,6 +450,7 @@ TEST_F(ControllerLineIntegration, AnUnpluggedModuleIsNoticedAtOnceAndBroughtBack
                   "nothing else was sent to it.\nThe module refused the command. (error code 05)");
     EXPECT_EQ(module->CommandsHandled(), 3u);  // version, camera angle, thresholds
 }
+#endif
 
 // The window thread reads settings, switches, users, image slots and progress while a worker runs
 // operations that change them. Every read is a copy taken under a lock (ThreadSanitizer sees any

@@ -5,7 +5,6 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -14,46 +13,14 @@
 #include "device/simulated_port.h"
 #include "dialog_script.h"
 #include "scripted_messenger.h"
-#include "sim/in_process_module_host.h"
 #include "test_folder.h"
+#include "test_module_port.h"
 #include "ui/app/device_worker.h"
 #include "ui/app/qzm_demo_dlg.h"
 #include "ui/pages/exec_func_select_dlg.h"
 #include "ui/pages/execute_dlg.h"
 
 namespace qzm_test {
-
-// The emulator listed as the port "Simulated module", like the program's own, but within reach of
-// the test.
-class TestModulePort : public qzm::ISimulatedPort {
-public:
-    explicit TestModulePort(qzm::ModuleIdentity identity) : host_(identity) {
-        host_.Emulator().SetFacesInView(1);
-    }
-    std::string Name() const override { return "Simulated module"; }
-    std::unique_ptr<qzm::ISerialPort> Start(const std::string&, std::string* errorText) override {
-        // Unplugged, the module's place is empty: opening the port finds nothing there.
-        if (!unplugged_ && !host_.Running() && !host_.Start(errorText))
-            return nullptr;
-        return host_.NewPort();
-    }
-    void Stop() override { host_.Stop(); }
-    qzm::CInProcessModuleHost& Host() { return host_; }
-
-    // The adapter pulled out and plugged in again: until then nothing brings the module back.
-    void Unplug() {
-        unplugged_ = true;
-        host_.Stop();
-    }
-    bool PlugIn() {
-        unplugged_ = false;
-        return host_.Start();
-    }
-
-private:
-    qzm::CInProcessModuleHost host_;
-    std::atomic<bool> unplugged_{false};  // set by the test, read where the controller reconnects
-};
 
 // Faults of a module that answers command with the response code code. (The emulator still
 // carries the command out.)
