@@ -13,6 +13,7 @@ packages=(
   appstream desktop-file-utils  # the install test validates the desktop entry and the metadata
   dpkg-dev file                 # cpack -G DEB finds the package's dependencies with them
   g++-mingw-w64-x86-64-posix wine wine64  # the Windows build, cross-compiled, and its tests under Wine
+  socat                                   # a null-modem cable between two pseudo-terminals
 )
 
 missing=()

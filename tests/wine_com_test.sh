@@ -2,16 +2,19 @@
 # The Windows tool under Wine against the Linux emulator, through a COM port of a Wine prefix made
 # for this run and mapped to the emulator's pseudo-terminal: the same commands give the same
 # results as the Linux tool against a fresh emulator, byte for byte in the files, and a module that
-# goes away is reported instead of hanging.
+# goes away is reported instead of hanging. Then the other way round: the Windows emulator serves a
+# COM port and the Linux tool talks to it.
 #   $1  folder of the Linux qzm-module-sim and qzm-cli     $2  folder of qzm-cli.exe
 #   $3  the delivered files (data/)                        $4  wine
 set -euo pipefail
 host=$1 windows=$2 data=$3 wine=$4
 tmp=$(mktemp -d)
-emulator=
+emulator= cable= windows_emulator=
 cleanup() {
-  [ -n "$emulator" ] && kill "$emulator" 2>/dev/null && wait "$emulator" 2>/dev/null
+  set +e
+  # Ending the Wine server ends every Windows program of the prefix (they do not heed SIGTERM).
   WINEPREFIX=$tmp/prefix wineserver -k 2>/dev/null || true
+  for pid in $emulator $windows_emulator $cable; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -19,10 +22,12 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all
 "$wine" wineboot --init >/dev/null 2>&1
-"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$tmp/com7" /f >/dev/null 2>&1
+for port in COM7 COM8; do
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v $port /t REG_SZ /d "$tmp/${port,,}" /f >/dev/null 2>&1
+done
 wineserver -k || true  # the port mapping is read when the Wine server starts
 # Started apart, so that what it prints never mixes with a program's own messages.
-wineserver -p 2>/dev/null
+wineserver -p >/dev/null 2>&1
 
 start_emulator() {
   rm -f "$tmp/com7"
@@ -94,3 +99,21 @@ wait "$cli" || status=$?
 [ "$status" -eq 1 ] || fail "the tool ended with $status after the module went away: $(cat "$tmp/unplug.err")"
 grep -q -- "-------" "$tmp/unplug.out" || fail "no execution ran before the unplug"
 echo "unplugged: $(tr -d '\r' <"$tmp/unplug.err" | head -3)"
+
+# The Windows emulator serving COM8, a pseudo-terminal pair standing in for a null-modem cable, and
+# the Linux tool on the cable's other end.
+socat pty,raw,echo=0,link="$tmp/com8" pty,raw,echo=0,link="$tmp/cable" &
+cable=$!
+for _ in $(seq 100); do [ -e "$tmp/com8" ] && [ -e "$tmp/cable" ] && break; sleep 0.1; done
+"$wine" "$windows/qzm-module-sim.exe" --personality extended --faces 1 --port COM8 >"$tmp/served.out" 2>&1 &
+windows_emulator=$!
+for _ in $(seq 100); do [ -s "$tmp/served.out" ] && break; sleep 0.1; done
+mkdir -p "$tmp/cable-side"
+cp "$data/DefSettings.dat" "$data/FullImageInfo.dat" "$data/qzd00.qzb" "$tmp/cable-side/"
+cable_tool=("$host/qzm-cli" --dir "$tmp/cable-side" --port "$tmp/cable")
+[ "$("${cable_tool[@]}" version)" = "QZM-K200	1.2.0.2048" ] || fail "the Windows emulator on COM8 did not answer: $(cat "$tmp/served.out")"
+"${cable_tool[@]}" execute --functions all --image 160x120 --count 2 --save-frames frames >/dev/null ||
+  fail "executions through the Windows emulator failed"
+[ "$(stat -c %s "$tmp/cable-side/frames/frame-000001.pgm")" -eq $((15 + 19200)) ] || fail "no frame came"
+echo "the Windows emulator on COM8 answered the Linux tool: $(head -1 "$tmp/served.out" | tr -d '\r')"
+
