@@ -7,10 +7,9 @@
 #include <future>
 #include <thread>
 
-#include "device/qzm_device.h"
 #include "device/qzm_frame.h"
+#include "emulated_line.h"
 #include "scripted_answer.h"
-#include "sim/pty_module_host.h"
 
 using namespace qzm;
 
@@ -19,16 +18,9 @@ namespace {
 constexpr std::uint32_t kBaud = 921600;
 constexpr std::uint32_t kAlbumSize = CQZMDevice::kMaxAlbumSize;
 
-struct PacedLine {
-    PacedLine()
-        : module(ModuleIdentity::Extended()), device(PortEnumerationRoots{"/nonexistent", "/nonexistent"}) {
-        ok = module.Start() && device.Connection().Open(module.OpenPath(), static_cast<int>(kBaud));
-        device.SetDeviceType(kExtendedDevice);
-        module.SetPacing(kBaud);
-    }
-    CPtyModuleHost module;
-    CQZMDevice device;
-    bool ok = false;
+// The line at the module's pace.
+struct PacedLine : EmulatedLine {
+    PacedLine() : EmulatedLine(static_cast<int>(kBaud)) { module.SetPacing(kBaud); }
 };
 
 // The module's answer is scripted (the emulator's own store is smaller than the largest album):

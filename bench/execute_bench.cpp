@@ -2,21 +2,20 @@
 // pseudo-terminal, unpaced and at the 921 600 baud line rate.
 #include <benchmark/benchmark.h>
 
-#include "device/qzm_device.h"
-#include "sim/pty_module_host.h"
+#include "emulated_line.h"
 
 using namespace qzm;
 
 namespace {
 
 void RunExecutions(benchmark::State& state, std::uint32_t paceBaud) {
-    CPtyModuleHost module(ModuleIdentity::Extended());
-    CQZMDevice device(PortEnumerationRoots{"/nonexistent", "/nonexistent"});
-    if (!module.Start() || !device.Connection().Open(module.OpenPath(), 921600)) {
+    EmulatedLine line;
+    if (!line.ok) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    device.SetDeviceType(kExtendedDevice);
+    CPtyModuleHost& module = line.module;
+    CQZMDevice& device = line.device;
     // Settings that let everything in the scene be reported.
     std::uint8_t response = 0;
     const int thresholds[4] = {0, 0, 0, 0};

@@ -11,9 +11,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "device/qzm_device.h"
+#include "emulated_line.h"
 #include "record/recorder.h"
-#include "sim/pty_module_host.h"
 #include "test_folder.h"
 
 using namespace qzm;
@@ -30,13 +29,12 @@ double ProcessCpuMs() {
 }
 
 void RecordingCost(benchmark::State& state, bool frames) {
-    CPtyModuleHost module(ModuleIdentity::Extended());
-    CQZMDevice device(PortEnumerationRoots{"/nonexistent", "/nonexistent"});
-    if (!module.Start() || !device.Connection().Open(module.OpenPath(), 921600)) {
+    EmulatedLine line;
+    if (!line.ok) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    device.SetDeviceType(kExtendedDevice);
+    CQZMDevice& device = line.device;
     TestFolder folder;
     const std::string path = (folder.path() / "bench.qzmrec").string();
     CRecorder recorder;

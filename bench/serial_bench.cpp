@@ -8,24 +8,15 @@
 #include <atomic>
 #include <future>
 
-#include "device/qzm_device.h"
 #include "device/qzm_frame.h"
+#include "emulated_line.h"
 #include "scripted_answer.h"
-#include "sim/pty_module_host.h"
 
 using namespace qzm;
 
 namespace {
 
-struct Line {
-    Line()
-        : module(ModuleIdentity::Extended()), device(PortEnumerationRoots{"/nonexistent", "/nonexistent"}) {
-        ok = module.Start() && device.Connection().Open(module.OpenPath(), 921600);
-    }
-    CPtyModuleHost module;
-    CQZMDevice device;
-    bool ok = false;
-};
+using Line = EmulatedLine;
 
 void BM_GetVersionRoundTrip(benchmark::State& state) {
     Line line;
