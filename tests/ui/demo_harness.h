@@ -47,6 +47,20 @@ struct DemoHarness {
     }
     qzm::CInProcessModuleHost& Host() { return module->Host(); }
 
+    // Waits until the module has sent nothing for a while: the rest of a garbled answer is then off
+    // the line instead of arriving after the next request and spoiling its answer too.
+    bool WaitForQuietLine(int timeoutMs) {
+        std::uint64_t sent = Host().BytesSent();
+        for (int waited = 0; waited < timeoutMs; waited += 100) {
+            QTest::qWait(100);
+            const std::uint64_t now = Host().BytesSent();
+            if (now == sent)
+                return true;
+            sent = now;
+        }
+        return false;
+    }
+
     // Reads the settings and connects to the emulated module (or the port named), as the start-up
     // does.
     bool Connect(const std::string& port = {}) {

@@ -535,6 +535,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!demo.messenger.Messages().empty(), kWaitMs);
             QTRY_COMPARE(dialog->Mode(), int(CExecutionSession::kModeIdle));
             demo.Host().SetFaults({});
+            QVERIFY(demo.WaitForQuietLine(kWaitMs));
             clickNow();
         }
         demo.Host().SetFaults({});
