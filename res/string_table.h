@@ -222,7 +222,7 @@ enum StringId : int {
     kStrStatsStrangers = 6056,
     kStrStatsNoRegistered = 6057,
     kStrStatsTaggedRuns = 6058,
-    kStrStatsThresholdAt1 = 6059,
+    kStrStatsThresholdForFar = 6059,
     kStrStatsRatesAt = 6060,
     kStrStatsNotReached = 6061,
     kStrStatsUntagged = 6062,
@@ -246,6 +246,7 @@ enum StringId : int {
     kStrStatsGroupMinute = 6087,
     kStrStatsGroupRateTable = 6088,
     kStrStatsRatesRow = 6089,
+    kStrStatsTargetFar = 6090,
     // Execute error with debug logging on: code, working folder, error log path below it.
     kStrExecuteError = 9000,
 };

@@ -342,6 +342,16 @@ private slots:
         QCOMPARE(rates.Marks()[0].x, 561.0);
         QCOMPARE(rates.Marks()[0].label, QStringLiteral("1 % FAR: 561"));
         QCOMPARE(rates.Marks()[1].label, QStringLiteral("module: 500"));
+        // A looser target: below the module's threshold the false accepts stay at 1 in 8, so any
+        // threshold keeps to 20 %; 10 % still needs 561.
+        page.TargetFarBox().setValue(20);
+        page.ShowFigures(stats);
+        QCOMPARE(rates.Marks()[0].label, QStringLiteral("20 % FAR: 0"));
+        QVERIFY(page.GroupText("Recognition rates").contains("Threshold for 20 % false accepts\t0"));
+        page.TargetFarBox().setValue(10);
+        page.ShowFigures(stats);
+        QCOMPARE(rates.Marks()[0].label, QStringLiteral("10 % FAR: 561"));
+        page.TargetFarBox().setValue(1);
 
         // Per minute: the three minutes with faces, the empty one a gap.
         const std::vector<QPointF>& ages = page.FaceTimeChart(0).Lines()[0].points;

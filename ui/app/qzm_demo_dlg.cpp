@@ -200,6 +200,7 @@ void CQZMDemoDlg::ConnectRequests() {
             Served([this] { OpenRecordingStatistics(); }));
     connect(&statistics, &CStatisticsPage::ExportRequested, this, Served([this] { ExportFigures(); }));
     connect(&statistics, &CStatisticsPage::SaveChartsRequested, this, Served([this] { SaveCharts(); }));
+    connect(&statistics, &CStatisticsPage::TargetFarChanged, this, &CQZMDemoDlg::RefreshStatistics);
     connect(&statistics, &CStatisticsPage::PersonChanged, this,
             [this](PersonInView person) { session_->SetPersonInView(person); });
 

@@ -120,9 +120,15 @@ std::vector<QPointF> RateLine(const ThresholdTable& table, double ThresholdRow::
     return points;
 }
 
+// A rate in percent as the user typed it (1, 0.5, 20).
+QString PercentText(double share) {
+    return QString::number(share * 100, 'g', 4);
+}
+
 }  // namespace
 
-std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold) {
+std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold,
+                                          double targetFar) {
     std::vector<StatFigure> figures;
     QString group = UiText(kStrStatsGroupPace);
     const auto add = [&](const QString& name, const QString& value) {
@@ -172,8 +178,9 @@ std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recog
     const ThresholdTable table = stats.Thresholds();
     add(UiText(kStrStatsTaggedRuns),
         QStringLiteral("%1 / %2 / %3").arg(table.genuineRuns).arg(table.strangerRuns).arg(table.nobodyRuns));
-    const int at1 = table.ThresholdFor(0.01);
-    add(UiText(kStrStatsThresholdAt1), at1 >= 0 ? QString::number(at1) : UiText(kStrStatsNotReached));
+    const int atTarget = table.ThresholdFor(targetFar);
+    add(UiFormat(kStrStatsThresholdForFar, PercentText(targetFar)),
+        atTarget >= 0 ? QString::number(atTarget) : UiText(kStrStatsNotReached));
     if (recognitionThreshold >= 0 && recognitionThreshold < static_cast<int>(table.rows.size())) {
         const ThresholdRow& row = table.rows[static_cast<std::size_t>(recognitionThreshold)];
         add(UiFormat(kStrStatsRatesAt, recognitionThreshold),
@@ -238,6 +245,15 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
     person_->setAccessibleName(UiText(kStrStatsPersonInView));
     person_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     personLabel->setBuddy(person_);
+    QLabel* targetLabel = MakeLabel(UiText(kStrStatsTargetFar), this);
+    targetFar_ = new QDoubleSpinBox(this);
+    targetFar_->setAccessibleName(UiText(kStrStatsTargetFar));
+    targetFar_->setRange(0, 100);
+    targetFar_->setDecimals(1);
+    targetFar_->setSingleStep(0.1);
+    targetFar_->setValue(1.0);
+    targetFar_->setSuffix(QStringLiteral(" %"));
+    targetLabel->setBuddy(targetFar_);
     SetUserList({});
     source_ = new QLabel(UiText(kStrStatsLive), this);
     source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -249,10 +265,14 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
     connect(export_, &QPushButton::clicked, this, &CStatisticsPage::ExportRequested);
     connect(saveCharts_, &QPushButton::clicked, this, &CStatisticsPage::SaveChartsRequested);
     connect(person_, &QComboBox::currentIndexChanged, this, [this] { emit PersonChanged(Person()); });
+    connect(targetFar_, &QDoubleSpinBox::valueChanged, this, &CStatisticsPage::TargetFarChanged);
 
     auto* bar = new QHBoxLayout;
     bar->setSpacing(kGap);
     for (QWidget* widget : std::initializer_list<QWidget*>{personLabel, person_})
+        bar->addWidget(widget);
+    bar->addSpacing(2 * kGap);
+    for (QWidget* widget : std::initializer_list<QWidget*>{targetLabel, targetFar_})
         bar->addWidget(widget);
     bar->addSpacing(2 * kGap);
     bar->addWidget(source_, 1);
@@ -353,6 +373,10 @@ void CStatisticsPage::SetUserList(const std::vector<UserName>& names) {
         emit PersonChanged(Person());
 }
 
+double CStatisticsPage::TargetFar() const {
+    return targetFar_->value() / 100;
+}
+
 PersonInView CStatisticsPage::Person() const {
     const int item = person_->currentData().toInt();
     switch (item) {
@@ -388,7 +412,7 @@ std::vector<StatFigure> CStatisticsPage::ExportFigures() const {
 }
 
 void CStatisticsPage::ShowFigures(const CRunStatistics& stats) {
-    figures_ = StatisticsFigures(stats, recognitionThreshold_);
+    figures_ = StatisticsFigures(stats, recognitionThreshold_, TargetFar());
     QString html = QStringLiteral("<table cellspacing=0 cellpadding=1>");
     QString group;
     for (const StatFigure& figure : figures_) {
@@ -506,9 +530,9 @@ void CStatisticsPage::ShowRates(const CRunStatistics& stats) {
         lines.push_back({RateLine(ratesTable_, &ThresholdRow::falseRejectRate), names.value(2), Colour::kText,
                          false, true});
     std::vector<ChartMark> marks;
-    const int at1 = ratesTable_.ThresholdFor(0.01);
-    if (at1 >= 0)
-        marks.push_back({double(at1), UiFormat(kStrStatsMarkFar, at1)});
+    const int atTarget = ratesTable_.ThresholdFor(TargetFar());
+    if (atTarget >= 0)
+        marks.push_back({double(atTarget), UiFormat(kStrStatsMarkFar, PercentText(TargetFar()), atTarget)});
     if (recognitionThreshold_ >= 0 && recognitionThreshold_ <= kRecognitionScoreMax)
         marks.push_back(
             {double(recognitionThreshold_), UiFormat(kStrStatsMarkModule, recognitionThreshold_)});

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -29,8 +30,10 @@ struct StatFigure {
 };
 
 // The figures of stats in the order the page shows and exports them. recognitionThreshold: the
-// module's current recognition threshold (for the rates there), -1 when unknown.
-std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold);
+// module's current recognition threshold (for the rates there), -1 when unknown; targetFar: the
+// false-accept rate (a share) whose threshold is sought.
+std::vector<StatFigure> StatisticsFigures(const CRunStatistics& stats, int recognitionThreshold,
+                                          double targetFar = 0.01);
 
 // The figures behind the charts over time and thresholds, for the export after the figures shown:
 // the face estimates of each minute (minutes as CRunStatistics::FaceSeries gives them) and, when
@@ -57,6 +60,9 @@ public:
     void SetRecognitionThreshold(int threshold) { recognitionThreshold_ = threshold; }
     // Who the user says is in view of the camera (untagged by default).
     PersonInView Person() const;
+    // The false-accept rate the user will accept, as a share (1 % by default): the page names the
+    // lowest threshold that keeps to it.
+    double TargetFar() const;
 
     // Shows the figures and charts of stats (also when the page is hidden: the next show has them).
     void ShowFigures(const CRunStatistics& stats);
@@ -70,6 +76,7 @@ public:
     QLabel& SourceLine() { return *source_; }
     QLabel& HintLine() { return *hint_; }
     QComboBox& PersonCombo() { return *person_; }
+    QDoubleSpinBox& TargetFarBox() { return *targetFar_; }
     QPushButton& ResetButton() { return *reset_; }
     QPushButton& OpenButton() { return *open_; }
     QPushButton& ExportButton() { return *export_; }
@@ -88,6 +95,7 @@ signals:
     void ExportRequested();
     void SaveChartsRequested();
     void PersonChanged(PersonInView person);
+    void TargetFarChanged();
 
 private:
     void ShowCharts(const CRunStatistics& stats);
@@ -102,6 +110,7 @@ private:
     QPushButton* export_ = nullptr;
     QPushButton* saveCharts_ = nullptr;
     QComboBox* person_ = nullptr;
+    QDoubleSpinBox* targetFar_ = nullptr;
     QLabel* source_ = nullptr;
     QLabel* hint_ = nullptr;
     QLabel* table_ = nullptr;  // the figures, grouped
