@@ -244,6 +244,8 @@ constexpr StringEntry kStrings[] = {
     {kStrStatsGroupRateTable, "Rates by threshold"},
     {kStrStatsRatesRow, "TAR / FAR / FRR at %d"},
     {kStrStatsTargetFar, "False accepts at most"},
+    {kStrStatsGenderChart, "Female share per minute"},
+    {kStrStatsExpressionChart, "Expressions per minute"},
     {kStrExecuteError,
      "An error occured with the execute command. (Error code: %02X)\n\n"
      "Please refer to the log below for details.\n\"%s/%s\""},

@@ -247,6 +247,8 @@ enum StringId : int {
     kStrStatsGroupRateTable = 6088,
     kStrStatsRatesRow = 6089,
     kStrStatsTargetFar = 6090,
+    kStrStatsGenderChart = 6091,
+    kStrStatsExpressionChart = 6092,
     // Execute error with debug logging on: code, working folder, error log path below it.
     kStrExecuteError = 9000,
 };

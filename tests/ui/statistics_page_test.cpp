@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
+#include <numeric>
 
 #include "demo_harness.h"
 #include "dialog_script.h"
@@ -179,6 +180,14 @@ private slots:
         QCOMPARE(ages.back().y(), minutes.back().age.Mean());
         for (int i = 0; i < CStatisticsPage::kFaceTimeCharts; ++i)
             QVERIFY2(!page.FaceTimeChart(i).IsEmpty(), qPrintable(page.FaceTimeChart(i).Title()));
+        // The splits per minute: the female share, and the other expressions' shares, as counted.
+        const FaceEstimates& last = minutes.back();
+        QCOMPARE(page.FaceTimeChart(4).Lines()[0].points.back().y(),
+                 100.0 * double(last.female) / double(last.male + last.female));
+        const std::vector<ChartLine>& shares = page.FaceTimeChart(5).Lines();
+        QCOMPARE(shares.size(), std::size_t{4});
+        const double faces = double(std::accumulate(last.expressions.begin(), last.expressions.end(), 0LL));
+        QCOMPARE(shares[1].points.back().y(), 100.0 * double(last.expressions[2]) / faces);  // surprise
         // Nobody registered: one score chart, empty.
         QCOMPARE(Titles(page.UserCharts()), QStringList{"Recognition scores"});
         // As an engineer would open it up on a desktop: tall enough for every figure without scrolling.
@@ -352,6 +361,7 @@ private slots:
         page.ShowFigures(stats);
         QCOMPARE(rates.Marks()[0].label, QStringLiteral("10 % FAR: 561"));
         page.TargetFarBox().setValue(1);
+        page.ShowFigures(stats);
 
         // Per minute: the three minutes with faces, the empty one a gap.
         const std::vector<QPointF>& ages = page.FaceTimeChart(0).Lines()[0].points;

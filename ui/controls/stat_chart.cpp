@@ -253,8 +253,11 @@ void CStatChart::DrawLines(QPainter& painter, const QRectF& plot) const {
     const QPalette& pal = palette();
     const QFontMetricsF metrics(font());
     // The plot's first text line holds the scale (left) and the legend (right); the lines go below
-    // it, so neither hides the other.
-    const QRectF header(plot.left(), plot.top(), plot.width(), metrics.height());
+    // it, so neither hides the other. A legend too wide to share the line gets one of its own above.
+    const bool legendRow = LegendWidth() > 0.7 * plot.width();
+    const QRectF legendLine(plot.left(), plot.top(), plot.width(), metrics.height());
+    const QRectF header(plot.left(), legendRow ? legendLine.bottom() : plot.top(), plot.width(),
+                        metrics.height());
     const QRectF area(plot.left(), header.bottom() + 2, plot.width(), plot.bottom() - header.bottom() - 2);
 
     double maximum = 0;
@@ -303,11 +306,12 @@ void CStatChart::DrawLines(QPainter& painter, const QRectF& plot) const {
     painter.setPen(Faint(pal));
     const QString scale = unit_.isEmpty() ? Short(top) : Short(top) + QLatin1Char(' ') + unit_;
     // On a narrow card the legend keeps its room and the scale gives way.
-    const QRectF scaleRect(header.left(), header.top(), std::max(0.0, header.width() - LegendWidth() - 6),
+    const QRectF scaleRect(header.left(), header.top(),
+                           std::max(0.0, header.width() - (legendRow ? 0 : LegendWidth() + 6)),
                            header.height());
     painter.drawText(scaleRect, Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(scale, Qt::ElideRight, scaleRect.width()));
-    DrawLegend(painter, header);
+    DrawLegend(painter, legendRow ? legendLine : header);
 
     // The lines, the first on top; a gap longer than the axis joins stays open.
     for (auto line = lines_.rbegin(); line != lines_.rend(); ++line) {

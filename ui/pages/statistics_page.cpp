@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
+#include <numeric>
 
 #include "ui/controls/ui_text.h"
 #include "ui/pages/page_layout.h"
@@ -107,6 +109,19 @@ std::vector<QPointF> PerMinute(const std::vector<FaceEstimates>& minutes, Spread
         const Spread& s = minute.*spread;
         if (s.count > 0)
             points.emplace_back(double(minute.startMs) / 1000.0 + 30, value(s));
+    }
+    return points;
+}
+
+// The share (in per cent) of the minute's faces that count gives, over those that total gives, per
+// minute with faces.
+template <class Count>
+std::vector<QPointF> SharePerMinute(const std::vector<FaceEstimates>& minutes, Count count, Count total) {
+    std::vector<QPointF> points;
+    for (const FaceEstimates& minute : minutes) {
+        if (const std::int64_t all = total(minute); all > 0)
+            points.emplace_back(double(minute.startMs) / 1000.0 + 30,
+                                100.0 * double(count(minute)) / double(all));
     }
     return points;
 }
@@ -319,13 +334,18 @@ CStatisticsPage::CStatisticsPage(QWidget* parent) : QWidget(parent) {
     rates_ = new CStatChart(UiText(kStrStatsRatesChart), charts_);
     rates_->setMinimumHeight(130);
     grid_->addWidget(rates_, 0, 2, 1, 2);
-    const int faceTitles[kFaceTimeCharts] = {kStrStatsAgeChart, kStrStatsBlinkChart, kStrStatsGazeChart,
-                                             kStrStatsDirectionChart};
+    const int faceTitles[kFaceTimeCharts] = {kStrStatsAgeChart,    kStrStatsBlinkChart,
+                                             kStrStatsGazeChart,   kStrStatsDirectionChart,
+                                             kStrStatsGenderChart, kStrStatsExpressionChart};
     for (int i = 0; i < kFaceTimeCharts; ++i) {
         faceTime_[static_cast<std::size_t>(i)] = new CStatChart(UiText(faceTitles[i]), charts_);
         // Title, scale and legend, lines and time: taller than a histogram to leave the lines room.
         faceTime_[static_cast<std::size_t>(i)]->setMinimumHeight(96);
-        grid_->addWidget(faceTime_[static_cast<std::size_t>(i)], 1, i);
+        // The splits over time sit beside their totals, after the confidences.
+        if (i < kGridColumns)
+            grid_->addWidget(faceTime_[static_cast<std::size_t>(i)], 1, i);
+        else
+            grid_->addWidget(faceTime_[static_cast<std::size_t>(i)], kSplitRow, i - kGridColumns + 2);
     }
     for (int i = 0; i < kConfidenceCharts; ++i) {
         confidence_[static_cast<std::size_t>(i)] =
@@ -510,6 +530,35 @@ void CStatisticsPage::ShowFaceTime() {
           {PerMinute(minutes_, &FaceEstimates::pitch, sd), angles.value(1), Colour::kAccent},
           {PerMinute(minutes_, &FaceEstimates::roll, sd), angles.value(2), Colour::kText, false, true}},
          QStringLiteral("°"));
+    using MinuteCount = std::function<std::int64_t(const FaceEstimates&)>;
+    const MinuteCount genders = [](const FaceEstimates& m) { return m.male + m.female; };
+    show(faceTime_[4],
+         {{SharePerMinute<MinuteCount>(
+               minutes_, [](const FaceEstimates& m) { return m.female; }, genders),
+           UiText(kStrStatsMaleFemale).split(QLatin1Char('|')).value(1), Colour::kHighlight}},
+         QStringLiteral("%"));
+    // Every expression but neutral, told apart by colour and dashes and named short as under the
+    // bars; what they leave to 100 % a minute is neutral.
+    const QStringList expressionNames = UiText(kStrStatsExpressionNames).split(QLatin1Char('|'));
+    const MinuteCount expressions = [](const FaceEstimates& m) {
+        return std::accumulate(m.expressions.begin(), m.expressions.end(), std::int64_t{0});
+    };
+    const struct {
+        Colour colour;
+        bool dashed;
+    } looks[4] = {{Colour::kHighlight, false},
+                  {Colour::kAccent, false},
+                  {Colour::kText, true},
+                  {Colour::kHighlight, true}};
+    std::vector<ChartLine> expressionLines;
+    for (std::size_t e = 1; e < 5; ++e) {
+        expressionLines.push_back(
+            {SharePerMinute<MinuteCount>(
+                 minutes_, [e](const FaceEstimates& m) { return m.expressions[e]; }, expressions),
+             expressionNames.value(static_cast<int>(e)).left(3), looks[e - 1].colour, false,
+             looks[e - 1].dashed});
+    }
+    show(faceTime_[5], std::move(expressionLines), QStringLiteral("%"));
 }
 
 void CStatisticsPage::ShowRates(const CRunStatistics& stats) {
@@ -552,12 +601,12 @@ void CStatisticsPage::ShowUsers(const RecognitionFigures& recognition) {
         for (std::size_t i = 0; i < wanted; ++i) {
             auto* chart =
                 new CStatChart(UiFormat(kStrStatsScoreChart, FunctionCaption(kRecognitionFunction)), charts_);
-            const int cell = 2 + static_cast<int>(i);
+            const int cell = kGridColumns + static_cast<int>(i);
             grid_->addWidget(chart, kSplitRow + cell / kGridColumns, cell % kGridColumns);
             chart->show();
             users_.push_back(chart);
         }
-        const int lastRow = kSplitRow + (1 + static_cast<int>(wanted)) / kGridColumns;
+        const int lastRow = kSplitRow + (kGridColumns - 1 + static_cast<int>(wanted)) / kGridColumns;
         for (int row = 0; row < grid_->rowCount(); ++row)
             grid_->setRowStretch(row, row <= lastRow ? 1 : 0);
     }

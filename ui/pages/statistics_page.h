@@ -50,7 +50,8 @@ public:
     // The charts of the functions that report a confidence, in function order.
     static constexpr int kConfidenceCharts = 8;
     // The face estimates per minute: age, eye closure, gaze spread, direction spread.
-    static constexpr int kFaceTimeCharts = 4;
+    // Age, eye closure, gaze, direction, then gender and expression (beside their totals).
+    static constexpr int kFaceTimeCharts = 6;
 
     explicit CStatisticsPage(QWidget* parent = nullptr);
 
