@@ -5,53 +5,15 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <mutex>
 #include <string>
 
 #include "device/serial_port.h"
+#include "files/win32_text.h"
 
 namespace qzm {
 
 namespace {
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n, nullptr,
-                            nullptr);
-    return narrow;
-}
-
-// The system's words for an error code, in UTF-8 and without the trailing line break.
-std::string SystemErrorText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
-    if (buffer != nullptr)
-        LocalFree(buffer);
-    while (!text.empty() && (std::iswspace(text.back()) != 0 || text.back() == L'.'))
-        text.pop_back();
-    if (text.empty())
-        return "system error " + std::to_string(code);
-    return Narrow(text);
-}
 
 constexpr const char* kDevicePrefix = R"(\\.\)";
 
@@ -123,15 +85,15 @@ public:
         if (!IsSupportedBaudRate(baud))
             return Fail(kSerialBadBaudRate, "the baud rate must be a positive number");
         if (wakeEvent_ == nullptr || readEvent_ == nullptr || writeEvent_ == nullptr)
-            return Fail(kSerialSetupFailed, SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
+            return Fail(kSerialSetupFailed, WindowsErrorText(ERROR_NOT_ENOUGH_MEMORY));
         if (path.empty())
-            return Fail(kSerialNotFound, SystemErrorText(ERROR_FILE_NOT_FOUND));
+            return Fail(kSerialNotFound, WindowsErrorText(ERROR_FILE_NOT_FOUND));
         // Share mode 0: no other program, nor a second instance of this one, gets the port meanwhile.
-        const HANDLE h = CreateFileW(Widen(DevicePath(path)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+        const HANDLE h = CreateFileW(WideFromUtf8(DevicePath(path)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD err = GetLastError();
-            return Fail(SerialErrorForOpen(err), SystemErrorText(err));
+            return Fail(SerialErrorForOpen(err), WindowsErrorText(err));
         }
         HandleGuard owned(h);
         // A larger driver queue rides out a busy moment of the reader at high rates; only a hint,
@@ -141,7 +103,7 @@ public:
         dcb.DCBlength = sizeof dcb;
         if (!GetCommState(h, &dcb)) {
             // A file or a device that is no serial port.
-            return Fail(kSerialNotTerminal, SystemErrorText(GetLastError()));
+            return Fail(kSerialNotTerminal, WindowsErrorText(GetLastError()));
         }
         dcb.BaudRate = static_cast<DWORD>(baud);
         dcb.ByteSize = 8;
@@ -171,8 +133,8 @@ public:
             probe.BaudRate = CBR_9600;
             if (baud != CBR_9600 && SetCommState(h, &probe))
                 return Fail(kSerialBadBaudRate, "the port cannot run at " + std::to_string(baud) +
-                                                    " baud: " + SystemErrorText(err));
-            return Fail(kSerialSetupFailed, SystemErrorText(err));
+                                                    " baud: " + WindowsErrorText(err));
+            return Fail(kSerialSetupFailed, WindowsErrorText(err));
         }
         DCB actual{};
         actual.DCBlength = sizeof actual;
@@ -189,7 +151,7 @@ public:
         // WaitReadable relies on the first, Write bounds the second itself.
         COMMTIMEOUTS timeouts{};
         if (!SetCommTimeouts(h, &timeouts))
-            return Fail(kSerialSetupFailed, SystemErrorText(GetLastError()));
+            return Fail(kSerialSetupFailed, WindowsErrorText(GetLastError()));
         PurgeComm(h, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
         {
             std::lock_guard lock(handleMutex_);
@@ -303,7 +265,7 @@ public:
                 else if (err == ERROR_OPERATION_ABORTED && Woken())
                     lastError_ = "the write was called off";
                 else
-                    lastError_ = SystemErrorText(err);
+                    lastError_ = WindowsErrorText(err);
                 return false;
             }
         }
@@ -401,8 +363,8 @@ bool SplitRegistryKey(const std::string& key, HKEY* hive, std::string* path) {
                   {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER}};
     for (const auto& h : kHives) {
         const std::size_t n = std::char_traits<char>::length(h.prefix);
-        if (key.size() > n && CompareStringOrdinal(Widen(key.substr(0, n)).c_str(), -1,
-                                                   Widen(h.prefix).c_str(), -1, TRUE) == CSTR_EQUAL) {
+        if (key.size() > n && CompareStringOrdinal(WideFromUtf8(key.substr(0, n)).c_str(), -1,
+                                                   WideFromUtf8(h.prefix).c_str(), -1, TRUE) == CSTR_EQUAL) {
             *hive = h.hive;
             *path = key.substr(n);
             return true;
@@ -413,7 +375,7 @@ bool SplitRegistryKey(const std::string& key, HKEY* hive, std::string* path) {
 
 bool IsComName(const std::string& name) {
     if (name.size() < 4 ||
-        CompareStringOrdinal(Widen(name.substr(0, 3)).c_str(), -1, L"COM", -1, TRUE) != CSTR_EQUAL)
+        CompareStringOrdinal(WideFromUtf8(name.substr(0, 3)).c_str(), -1, L"COM", -1, TRUE) != CSTR_EQUAL)
         return false;
     return std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -429,7 +391,7 @@ bool IsCharacterDevice(const std::string& path) {
     if (name.find_first_of("\\/") != std::string::npos)
         return false;
     wchar_t target[1024];
-    return QueryDosDeviceW(Widen(name).c_str(), target, 1024) != 0;
+    return QueryDosDeviceW(WideFromUtf8(name).c_str(), target, 1024) != 0;
 }
 
 std::vector<std::string> EnumerateSerialPorts(const PortEnumerationRoots& roots) {
@@ -439,7 +401,7 @@ std::vector<std::string> EnumerateSerialPorts(const PortEnumerationRoots& roots)
     if (!SplitRegistryKey(roots.registryKey, &hive, &path))
         return names;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(hive, Widen(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(hive, WideFromUtf8(path).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return names;
     for (DWORD index = 0;; ++index) {
         // Value names are driver device paths, at most 16383 characters; the data is the port name.
@@ -458,7 +420,7 @@ std::vector<std::string> EnumerateSerialPorts(const PortEnumerationRoots& roots)
         while (!port.empty() && port.back() == L'\0')
             port.pop_back();
         if (!port.empty())
-            names.push_back(Narrow(port));
+            names.push_back(Utf8FromWide(port));
     }
     RegCloseKey(key);
     std::sort(names.begin(), names.end(), NaturalLess);

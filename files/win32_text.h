@@ -10,7 +10,7 @@ namespace qzm {
 std::wstring WideFromUtf8(std::string_view utf8);
 std::string Utf8FromWide(std::wstring_view wide);
 
-// The system's words for a Win32 error code, UTF-8, without the trailing line end.
+// The system's words for a Win32 error code, UTF-8, without the trailing period and line end.
 std::string WindowsErrorText(unsigned long code);
 
 }  // namespace qzm

@@ -40,7 +40,9 @@ std::string WindowsErrorText(unsigned long code) {
         text = Utf8FromWide(std::wstring_view(buffer, length));
     if (buffer != nullptr)
         ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    // Without the closing period too, as the POSIX texts come, so that either fits into a sentence.
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
     if (text.empty())
         text = "error " + std::to_string(code);

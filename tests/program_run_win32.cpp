@@ -5,17 +5,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "files/win32_text.h"
 #include "program_run.h"
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-    std::wstring wide(utf8.size(), L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                                      static_cast<int>(wide.size()));
-    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-    return wide;
-}
 
 // One argument as the C run-time of the started program splits it again: quoted when it holds a
 // blank or a quote, backslashes doubled only before a quote.
@@ -52,7 +45,8 @@ void Drain(HANDLE pipe, std::string* text) {
 std::string ProgramBesideTests(const std::string& name) {
     std::wstring path(MAX_PATH, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    const std::u8string utf8 = (std::filesystem::path(path).parent_path() / Wide(name)).u8string();
+    const std::u8string utf8 =
+        (std::filesystem::path(path).parent_path() / qzm::WideFromUtf8(name)).u8string();
     return std::string(utf8.begin(), utf8.end());
 }
 
@@ -60,10 +54,10 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     if (disk != DiskLimit::kNone)
         return {-1, "", "file-size limits exist only on POSIX systems"};
     std::wstring line;
-    AppendQuoted(line, Wide(program));
+    AppendQuoted(line, qzm::WideFromUtf8(program));
     for (const std::string& arg : args) {
         line += L' ';
-        AppendQuoted(line, Wide(arg));
+        AppendQuoted(line, qzm::WideFromUtf8(arg));
     }
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
