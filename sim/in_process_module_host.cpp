@@ -220,7 +220,7 @@ private:
 }  // namespace
 
 CInProcessModuleHost::CInProcessModuleHost(ModuleIdentity identity)
-    : line_(std::make_shared<InProcessLine>()), server_(std::move(identity)) {}
+    : CServedModule(std::move(identity)), line_(std::make_shared<InProcessLine>()) {}
 
 CInProcessModuleHost::~CInProcessModuleHost() {
     Stop();
@@ -251,10 +251,6 @@ void CInProcessModuleHost::Stop() {
     std::lock_guard lifecycle(lifecycleMutex_);
     // The run ends for the PC as the returned end goes.
     server_.Stop().reset();
-}
-
-bool CInProcessModuleHost::Running() const {
-    return server_.Running();
 }
 
 std::unique_ptr<ISerialPort> CInProcessModuleHost::NewPort() {

@@ -22,7 +22,7 @@ namespace qzm {
 
 struct InProcessLine;
 
-class CInProcessModuleHost {
+class CInProcessModuleHost : public CServedModule {
 public:
     // Bytes each direction holds before the sender waits.
     static constexpr std::size_t kLineCapacity = 64 * 1024;
@@ -30,36 +30,18 @@ public:
     explicit CInProcessModuleHost(ModuleIdentity identity = ModuleIdentity::Basic());
     ~CInProcessModuleHost();
 
-    CInProcessModuleHost(const CInProcessModuleHost&) = delete;
-    CInProcessModuleHost& operator=(const CInProcessModuleHost&) = delete;
-
     // Starts answering. False with a reason when already running or the thread cannot start.
     bool Start(std::string* errorText = nullptr);
     // Stops answering; a port that has the line open reports the device gone from now on (also after a
     // new Start, as a new module is a new line). Returns promptly. Safe to call when not running.
     void Stop();
-    bool Running() const;
 
     // A port to the module, not yet open. It may outlive the host (it then finds nothing there).
     std::unique_ptr<ISerialPort> NewPort();
 
-    void SetFaults(const ModuleFaults& faults) { server_.SetFaults(faults); }
-    ModuleFaults Faults() const { return server_.Faults(); }
-    // Baud rate whose line time the answers and requests take (baud / 10 bytes per second); 0 = unpaced.
-    void SetPacing(std::uint32_t baud) { server_.SetPacing(baud); }
-    std::uint32_t Pacing() const { return server_.Pacing(); }
-    bool PushUnsolicited(std::span<const std::uint8_t> bytes) { return server_.PushUnsolicited(bytes); }
-
-    CModuleEmulator& Emulator() { return server_.Emulator(); }
-
-    std::uint64_t BytesReceived() const { return server_.BytesReceived(); }
-    std::uint64_t BytesSent() const { return server_.BytesSent(); }
-    std::uint64_t CommandsHandled() const { return server_.CommandsHandled(); }
-
 private:
     const std::shared_ptr<InProcessLine> line_;  // shared with the ports; thread-safe on its own
     std::mutex lifecycleMutex_;                  // serialises Start and Stop
-    CModuleServer server_;
 };
 
 }  // namespace qzm

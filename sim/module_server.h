@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sim/module_emulator.h"
@@ -99,6 +100,39 @@ private:
     std::atomic<std::uint64_t> bytesReceived_{0};
     std::atomic<std::uint64_t> bytesSent_{0};
     std::atomic<std::uint64_t> commandsHandled_{0};
+};
+
+// What every host of the emulated module offers its owner, whichever line it serves: the emulator,
+// the faults and pace of the answers, and the line's counts. Each host adds its line.
+class CServedModule {
+public:
+    CServedModule(const CServedModule&) = delete;
+    CServedModule& operator=(const CServedModule&) = delete;
+
+    // Faults apply to every answer encoded after the call; they may be changed at any time from any thread.
+    void SetFaults(const ModuleFaults& faults) { server_.SetFaults(faults); }
+    ModuleFaults Faults() const { return server_.Faults(); }
+    // Baud rate whose line time the answers and requests take (baud / 10 bytes per second); 0 = unpaced.
+    void SetPacing(std::uint32_t baud) { server_.SetPacing(baud); }
+    std::uint32_t Pacing() const { return server_.Pacing(); }
+    // Puts bytes on the line right now, as if the module sent them unasked (behind any answer still being
+    // sent). False when the host is not running.
+    bool PushUnsolicited(std::span<const std::uint8_t> bytes) { return server_.PushUnsolicited(bytes); }
+
+    CModuleEmulator& Emulator() { return server_.Emulator(); }
+    CModuleServer& Server() { return server_; }
+    bool Running() const { return server_.Running(); }
+
+    std::uint64_t BytesReceived() const { return server_.BytesReceived(); }
+    std::uint64_t BytesSent() const { return server_.BytesSent(); }
+    std::uint64_t CommandsHandled() const { return server_.CommandsHandled(); }
+
+protected:
+    explicit CServedModule(ModuleIdentity identity) : server_(std::move(identity)) {}
+    // Each host stops its loop in its own destructor, before its line goes.
+    ~CServedModule() = default;
+
+    CModuleServer server_;  // thread-safe on its own
 };
 
 }  // namespace qzm

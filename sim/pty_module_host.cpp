@@ -93,14 +93,10 @@ private:
 
 }  // namespace
 
-CPtyModuleHost::CPtyModuleHost(ModuleIdentity identity) : server_(std::move(identity)) {}
+CPtyModuleHost::CPtyModuleHost(ModuleIdentity identity) : CServedModule(std::move(identity)) {}
 
 CPtyModuleHost::~CPtyModuleHost() {
     Stop();
-}
-
-bool CPtyModuleHost::Running() const {
-    return server_.Running();
 }
 
 std::string CPtyModuleHost::SlavePath() const {

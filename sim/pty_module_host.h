@@ -19,13 +19,10 @@
 
 namespace qzm {
 
-class CPtyModuleHost {
+class CPtyModuleHost : public CServedModule {
 public:
     explicit CPtyModuleHost(ModuleIdentity identity = ModuleIdentity::Basic());
     virtual ~CPtyModuleHost();
-
-    CPtyModuleHost(const CPtyModuleHost&) = delete;
-    CPtyModuleHost& operator=(const CPtyModuleHost&) = delete;
 
     // Opens the pseudo-terminal and starts answering. With a non-empty linkPath, also makes a symbolic link
     // there to the slave (an existing symbolic link is replaced; any other file there is an error). Returns
@@ -35,35 +32,13 @@ public:
     // Stops the thread, closes both descriptors and removes the link. Returns promptly even while an answer
     // is being paced or the PC side does not read. Safe to call when not running.
     void Stop();
-    bool Running() const;
 
     std::string SlavePath() const;  // "/dev/pts/N" while running, empty otherwise
     std::string LinkPath() const;   // the link made by Start, empty when none
     std::string OpenPath() const;   // the path to give to the PC: the link when there is one, else the slave
 
-    // Faults apply to every answer encoded after the call; they may be changed at any time from any thread.
-    void SetFaults(const ModuleFaults& faults) { server_.SetFaults(faults); }
-    ModuleFaults Faults() const { return server_.Faults(); }
-
-    // Baud rate whose line time the answers take (baud / 10 bytes per second); 0 = unpaced.
-    void SetPacing(std::uint32_t baud) { server_.SetPacing(baud); }
-    std::uint32_t Pacing() const { return server_.Pacing(); }
-
-    // Puts bytes on the line right now, as if the module sent them unasked (behind any answer still being
-    // sent). False when the host is not running.
-    bool PushUnsolicited(std::span<const std::uint8_t> bytes) { return server_.PushUnsolicited(bytes); }
-
-    CModuleEmulator& Emulator() { return server_.Emulator(); }
-    CModuleServer& Server() { return server_; }
-
-    std::uint64_t BytesReceived() const { return server_.BytesReceived(); }
-    std::uint64_t BytesSent() const { return server_.BytesSent(); }
-    std::uint64_t CommandsHandled() const { return server_.CommandsHandled(); }
-
 private:
     void CloseAll();  // lifecycleMutex_ held
-
-    CModuleServer server_;  // answers over the master; thread-safe on its own
 
     mutable std::mutex lifecycleMutex_;  // guards slaveFd_, slavePath_, linkPath_
     int slaveFd_ = -1;                   // kept open, never read

@@ -108,7 +108,7 @@ private:
 }  // namespace
 
 CSerialModuleHost::CSerialModuleHost(ModuleIdentity identity, std::unique_ptr<ISerialPort> port)
-    : port_(std::move(port)), server_(std::move(identity)) {}
+    : CServedModule(std::move(identity)), port_(std::move(port)) {}
 
 CSerialModuleHost::~CSerialModuleHost() {
     Stop();

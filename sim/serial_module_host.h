@@ -12,7 +12,7 @@
 
 namespace qzm {
 
-class CSerialModuleHost {
+class CSerialModuleHost : public CServedModule {
 public:
     // The rate the port is opened at when no pacing asks for another.
     static constexpr int kDefaultBaud = 921600;
@@ -21,22 +21,15 @@ public:
                                std::unique_ptr<ISerialPort> port = CreateSerialPort());
     ~CSerialModuleHost();
 
-    CSerialModuleHost(const CSerialModuleHost&) = delete;
-    CSerialModuleHost& operator=(const CSerialModuleHost&) = delete;
-
     // Opens portName (at the pacing rate, or kDefaultBaud when unpaced) and starts answering. False with a
     // reason when the port cannot be opened or the host already runs.
     bool Start(const std::string& portName, std::string* errorText = nullptr);
     // Stops answering and closes the port. Returns within a short chunk of line time.
     void Stop();
-    bool Running() const { return server_.Running(); }
-
-    CModuleServer& Server() { return server_; }
 
 private:
     std::mutex lifecycleMutex_;  // serialises Start and Stop (the port is used by the line between them)
     const std::unique_ptr<ISerialPort> port_;
-    CModuleServer server_;
 };
 
 }  // namespace qzm
