@@ -83,22 +83,29 @@ for file in saved.qzc frames/frame-000000.pgm frames/frame-000002.pgm; do
 done
 echo "same results as the Linux tool: $(grep -c '^exit 0' "$tmp/windows.out") commands succeeded"
 
-# Unplugged: the emulator ends in the middle of continuous execution.
-tool=("$wine" "$windows/qzm-cli.exe" --dir 'Z:'"$tmp"/windows --port COM7)
-"${tool[@]}" execute --image none --count 100000 >"$tmp/unplug.out" 2>"$tmp/unplug.err" &
-cli=$!
-sleep 3
+# Unplugged: the emulator ends in the middle of continuous execution. Either tool ends as the
+# program does when the module goes away (exit 1 with its message) instead of waiting on.
+unplug() {
+  local name=$1
+  shift
+  start_emulator
+  "$@" execute --image none --count 100000 >"$tmp/$name-unplug.out" 2>"$tmp/$name-unplug.err" &
+  local cli=$! status=0
+  sleep 3
+  stop_emulator
+  for _ in $(seq 300); do kill -0 "$cli" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$cli" 2>/dev/null; then
+    kill "$cli"
+    fail "the $name tool still waits 30 s after the module went away"
+  fi
+  wait "$cli" || status=$?
+  [ "$status" -eq 1 ] || fail "the $name tool ended with $status after the module went away: $(cat "$tmp/$name-unplug.err")"
+  grep -q -- "-------" "$tmp/$name-unplug.out" || fail "no execution ran before the unplug ($name)"
+  echo "$name tool unplugged: $(tr -d '\r' <"$tmp/$name-unplug.err" | head -1)"
+}
 stop_emulator
-for _ in $(seq 300); do kill -0 "$cli" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$cli" 2>/dev/null; then
-  kill "$cli"
-  fail "the tool still waits 30 s after the module went away"
-fi
-status=0
-wait "$cli" || status=$?
-[ "$status" -eq 1 ] || fail "the tool ended with $status after the module went away: $(cat "$tmp/unplug.err")"
-grep -q -- "-------" "$tmp/unplug.out" || fail "no execution ran before the unplug"
-echo "unplugged: $(tr -d '\r' <"$tmp/unplug.err" | head -3)"
+unplug windows "$wine" "$windows/qzm-cli.exe" --dir 'Z:'"$tmp"/windows --port COM7
+unplug linux "$host/qzm-cli" --dir "$tmp/linux" --port "$tmp/com7"
 
 # The Windows emulator serving COM8, a pseudo-terminal pair standing in for a null-modem cable, and
 # the Linux tool on the cable's other end.
