@@ -19,12 +19,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(module.Start());
         ASSERT_TRUE(device.Connection().Open(module.OpenPath(), 921600));
-        VersionInfo version;
-        std::uint8_t response = 0xFF;
-        ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
-        device.SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
-        ASSERT_EQ(device.DeviceType(), kExtendedDevice);
-        module.Emulator().SetSettings(simtest::WideOpenSettings());
+        simtest::ConnectExtended(device, module.Emulator());
     }
 
     int Execute(CExecResult& result, CImageData& image, std::uint8_t& response) {

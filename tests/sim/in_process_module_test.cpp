@@ -151,12 +151,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(module.Start());
         ASSERT_TRUE(device.Open("Simulated module", 921600, module.NewPort()));
-        VersionInfo version;
-        std::uint8_t response = 0xFF;
-        ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
-        device.SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
-        ASSERT_EQ(device.DeviceType(), kExtendedDevice);
-        module.Emulator().SetSettings(simtest::WideOpenSettings());
+        simtest::ConnectExtended(device, module.Emulator());
     }
 
     ScopedWorkingFolder root;  // no time-out files: every wait is 1 s per byte

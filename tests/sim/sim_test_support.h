@@ -2,9 +2,12 @@
 // own parser.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <vector>
 
+#include "device/qzm_device.h"
 #include "device/qzm_frame.h"
 #include "device/qzm_results.h"
 #include "sim/frame_parser.h"
@@ -35,6 +38,17 @@ inline StoredSettings WideOpenSettings() {
     s.yawCode = 2;
     s.rollCode = 1;
     return s;
+}
+
+// The program's side of a line just opened to the extended emulator: the version read as the
+// program reads it on connecting, its command set taken, every detection let through.
+inline void ConnectExtended(CQZMDevice& device, CModuleEmulator& emulator) {
+    VersionInfo version;
+    std::uint8_t response = 0xFF;
+    ASSERT_EQ(device.GetVersion(&version, &response), kProtocolOk);
+    device.SetDeviceType(CQZMDevice::DeviceTypeForVersion(version));
+    ASSERT_EQ(device.DeviceType(), kExtendedDevice);
+    emulator.SetSettings(WideOpenSettings());
 }
 
 // An execution answer as the PC reads it.
