@@ -151,6 +151,16 @@ int EnterWorkingFolder() {
     return kExitOk;
 }
 
+// A relative file name on the command line names a file where the user started the tool. When the
+// tool has moved into the user's data folder, such names are made absolute, so that a recording, an
+// album or frames do not land in (or get looked for in) that folder, out of the user's sight.
+void AnchorFileArguments(const std::filesystem::path& start, std::vector<std::string*> paths) {
+    for (std::string* path : paths) {
+        if (!path->empty() && Utf8Path(*path).is_relative())
+            *path = PathUtf8(start / Utf8Path(*path));
+    }
+}
+
 struct GlobalOptions {
     std::string dir;
     std::string port;
@@ -503,8 +513,17 @@ int main(int argc, char** argv) {
             PrintMessage("Cannot use the folder " + options.dir + ": " + ec.message());
             return kExitFailed;
         }
-    } else if (EnterWorkingFolder() != kExitOk) {
-        return kExitFailed;
+    } else {
+        std::error_code ec;
+        const std::filesystem::path start = std::filesystem::current_path(ec);
+        if (EnterWorkingFolder() != kExitOk)
+            return kExitFailed;
+        if (!ec && std::filesystem::current_path(ec) != start) {
+            AnchorFileArguments(
+                start, {&options.replay, &request.execute.recordPath, &request.execute.saveFramesDir});
+            if (request.command == "album")
+                AnchorFileArguments(start, {&request.text});
+        }
     }
 
     // A replayed recording answers as the module that was recorded; it outlives the controller.

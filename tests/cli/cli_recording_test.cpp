@@ -255,6 +255,42 @@ TEST_F(CliIntegration, ReplayAnswersWithTheRecordedRuns) {
     EXPECT_NE(foreign.err.find("Cannot replay the recording"), std::string::npos) << foreign.err;
 }
 
+// Started in a folder without the delivered files, the tool works in the user's data folder; the
+// files named on its command line are still where the user is: the recording, its frames and an
+// album are written there, and info and replay find the recording there too.
+TEST_F(CliIntegration, FileNamesAreWhereTheToolWasStarted) {
+    const fs::path start = folder.path() / "elsewhere";
+    fs::create_directory(start);
+    const fs::path data = folder.path() / "data";
+    const char* previousData = std::getenv("XDG_DATA_HOME");
+    const std::string keptData = previousData != nullptr ? previousData : "";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    fs::current_path(start);
+    auto run = [](std::vector<std::string> words) { return RunProgram(CliPath(), words); };
+    const ProgramRun recorded = run({"--simulate", "execute", "--functions", "all", "--image", "160x120",
+                                     "--count", "2", "--record", "r.qzmrec", "--save-frames", "frames"});
+    const ProgramRun saved = run({"--simulate", "album", "save", "a.qzc"});
+    const ProgramRun info = run({"info", "r.qzmrec"});
+    const ProgramRun replayed = run({"--simulate=replay:r.qzmrec", "execute", "--count", "1"});
+    fs::current_path(folder.path());
+    if (previousData != nullptr)
+        setenv("XDG_DATA_HOME", keptData.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+
+    EXPECT_EQ(recorded.status, 0) << recorded.err;
+    EXPECT_NE(recorded.err.find("Working folder: " + (data / "qzm-demo").string()), std::string::npos)
+        << recorded.err;
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("runs\t2\n"), std::string::npos) << info.out;
+    EXPECT_EQ(replayed.status, 0) << replayed.err;
+    for (const char* name : {"r.qzmrec", "frames/frame-000001.pgm", "a.qzc"}) {
+        EXPECT_TRUE(fs::exists(start / name)) << name;
+        EXPECT_FALSE(fs::exists(data / "qzm-demo" / name)) << name;
+    }
+}
+
 // stats reads a recording alone: text by default, one JSON object, or the threshold table as CSV
 // once the runs are tagged; untagged runs get the hint, a foreign file and bad options are refused.
 TEST_F(CliIntegration, StatsOfARecording) {
