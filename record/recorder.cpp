@@ -12,6 +12,8 @@ namespace qzm {
 namespace {
 
 constexpr auto kCommitEvery = std::chrono::milliseconds(500);
+// How long the end of a recording waits for readers to let go of the file.
+constexpr auto kFoldWait = std::chrono::seconds(5);
 // A fast module fills a batch sooner: the queue never holds more than this many runs' copies.
 constexpr std::size_t kBatchRuns = 64;
 
@@ -80,10 +82,13 @@ public:
         // A frame fills twenty 4 KiB pages but two of 64 KiB: with frames, the larger pages make a
         // run's writes a few large ones. Without frames, small pages keep each commit small.
         const std::string pragmas = "PRAGMA page_size = " + std::string(session.frames ? "65536" : "4096") +
-                                    "; PRAGMA application_id = " + std::to_string(kRecordingApplicationId) +
-                                    "; PRAGMA user_version = " + std::to_string(kRecordingSchemaVersion) +
                                     "; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;";
-        if (!db_.Exec(pragmas.c_str()) || !db_.Exec(kSchema))
+        // The file's identity, its tables and the session in one transaction: a reader (or a program
+        // killed just then) sees a whole recording or none.
+        const std::string identity =
+            "BEGIN; PRAGMA application_id = " + std::to_string(kRecordingApplicationId) +
+            "; PRAGMA user_version = " + std::to_string(kRecordingSchemaVersion) + ";";
+        if (!db_.Exec(pragmas.c_str()) || !db_.Exec(identity.c_str()) || !db_.Exec(kSchema))
             return Fail(kRecordWriteFailed, why);
         CSqliteStatement insert(db_, R"sql(
             INSERT INTO session VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, NULL, ?))sql");
@@ -108,7 +113,7 @@ public:
         insert.Bind(i++, std::int64_t{session.frames ? 1 : 0});
         insert.Bind(i++, session.startedMs);
         insert.Bind(i++, session.note);
-        if (insert.Step() != SqliteStep::kDone)
+        if (insert.Step() != SqliteStep::kDone || !db_.Exec("COMMIT"))
             return Fail(kRecordWriteFailed, why);
         runs_ = std::make_unique<CSqliteStatement>(db_, R"sql(
             INSERT INTO run VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?))sql");
@@ -138,8 +143,12 @@ public:
         ended.Step();
         runs_.reset();
         detections_.reset();
-        // Back to one file: the log is folded in, so the recording can be copied alone.
-        db_.Exec("PRAGMA journal_mode = DELETE");
+        // Back to one file: the log is folded in, so the recording can be copied alone. While a
+        // reader has the file open the log stays in use; the reader is waited for a while, and after
+        // that the recording stays in two files, whole and readable all the same.
+        const auto giveUp = std::chrono::steady_clock::now() + kFoldWait;
+        while (!FoldLogIn() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         db_.Close();
     }
 
@@ -148,6 +157,11 @@ public:
 
 private:
     using Runs = std::deque<Pending>::const_iterator;
+    bool FoldLogIn() {
+        CSqliteStatement mode(db_, "PRAGMA journal_mode = DELETE");
+        return mode.Step() == SqliteStep::kRow && mode.Text(0) == "delete";
+    }
+
     bool Commit(Runs first, Runs last, bool frames) {
         std::int64_t number = committed_;
         bool written = db_.Exec("BEGIN");

@@ -4,6 +4,10 @@
 
 namespace qzm {
 
+namespace {
+constexpr int kBusyWaitMs = 5000;
+}  // namespace
+
 bool RecordingsSupported() {
     return true;
 }
@@ -80,9 +84,12 @@ bool CSqliteDb::Open(const std::string& path, Mode mode) {
     Close();
     const int flags =
         mode == Mode::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) == SQLITE_OK)
-        return true;
-    return false;  // db_ kept for Error(); Close releases it
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK)
+        return false;  // db_ kept for Error(); Close releases it
+    // A recording may be read while it is written: a reader then waits out the writer's short
+    // exclusive moments (folding the log in at the end) instead of failing with "database is locked".
+    sqlite3_busy_timeout(db_, kBusyWaitMs);
+    return true;
 }
 
 void CSqliteDb::Close() {

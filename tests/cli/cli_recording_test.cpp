@@ -14,7 +14,9 @@
 #include <thread>
 
 #include "cli_test_support.h"
+#include "record/recorder.h"
 #include "record/recording.h"
+#include "record/recording_reader.h"
 
 using namespace qzm;
 namespace fs = std::filesystem;
@@ -177,6 +179,56 @@ TEST_F(CliIntegration, RecordingKilledMidRunKeepsEveryCommittedRun) {
     const ProgramRun info = Cli("info '" + rec + "'");
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("ended\t(not ended cleanly)"), std::string::npos) << info.out;
+}
+
+// A recording may be read while it is written (the statistics page or info on a recording still
+// running). A reader still busy when the recording stops delays the stop, so the recording still ends
+// as one file and the reader reads every run it saw.
+TEST(RecordingFile, ReadWhileWrittenAndStopped) {
+    TestFolder folder;
+    const std::string path = (folder.path() / "live.qzmrec").string();
+    CRecorder recorder;
+    ASSERT_EQ(recorder.Start(path, RecordingSession{}), kRecordOk);
+    for (int run = 0; run < 10; ++run)
+        recorder.Add(ExecutionReport{}, {});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (recorder.Read().runs < 10 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(recorder.Read().runs, 10);
+
+    auto reader = std::make_unique<CRecordingReader>();
+    ASSERT_EQ(reader->Open(path), kRecordOk);
+    int seen = 0;
+    std::thread stopper;
+    const int read = reader->ForEachRun([&](const RecordedRun&) {
+        if (++seen == 1) {
+            // The reader is mid-read while the recording stops.
+            stopper = std::thread([&] { EXPECT_EQ(recorder.Stop(), kRecordOk); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        return true;
+    });
+    reader.reset();
+    stopper.join();
+    EXPECT_EQ(read, kRecordOk);
+    EXPECT_EQ(seen, 10);
+    EXPECT_FALSE(fs::exists(path + "-wal"));
+
+    // A reader that comes while the file is locked for a moment (as while the log is folded in)
+    // waits for it instead of failing.
+    sqlite3* locker = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &locker), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread unlock([locker] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(locker, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    CRecordingReader after;
+    std::string why;
+    EXPECT_EQ(after.Open(path, &why), kRecordOk) << why;
+    unlock.join();
+    sqlite3_close(locker);
+    EXPECT_EQ(after.Summary().runs, 10);
 }
 
 // A disk that fills up stops the recording with a message; the executions go on and every run
