@@ -161,6 +161,12 @@ void AnchorFileArguments(const std::filesystem::path& start, std::vector<std::st
     }
 }
 
+// Whether both names are one existing file (also through another spelling or a link).
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(Utf8Path(a), Utf8Path(b), ec) && !ec;
+}
+
 struct GlobalOptions {
     std::string dir;
     std::string port;
@@ -349,6 +355,10 @@ int RunRecordingCommand(const CliRequest& request) {
             std::printf("%s\t%lld\n", name, static_cast<long long>(summary.detections.at(name)));
         return kExitOk;
     }
+    if (!options.out.empty() && SameFile(options.out, options.path)) {
+        PrintMessage("Cannot write " + options.out + ": it is the recording being exported.");
+        return kExitFailed;
+    }
     errno = 0;
     std::FILE* out = options.out.empty() ? stdout : OpenFileUtf8(options.out, "wb");
     if (out == nullptr) {
@@ -369,14 +379,24 @@ int RunRecordingCommand(const CliRequest& request) {
         read = reader.ForEachDetection(
             [out](const std::vector<std::string>& fields) { std::fputs(CsvLine(fields).c_str(), out); });
     }
-    const bool written = std::fflush(out) == 0 && !std::ferror(out);
-    if (out != stdout && std::fclose(out) != 0)
-        return kExitFailed;
+    errno = 0;
+    bool written = std::fflush(out) == 0 && !std::ferror(out);
+    std::string writeError = written ? std::string() : LastSystemErrorText();
+    if (out != stdout && std::fclose(out) != 0 && written) {
+        written = false;
+        writeError = LastSystemErrorText();
+    }
     if (read != kRecordOk) {
         PrintMessage("The recording " + options.path + " is damaged: it could not be read to its end.");
         return kExitFailed;
     }
-    return written ? kExitOk : kExitFailed;
+    if (!written) {
+        // A full disk, say: the export is incomplete, and the user must not take it for whole.
+        PrintMessage("Cannot write " + (options.out.empty() ? std::string("the export") : options.out) +
+                     ": " + writeError + ".");
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 // Commands that work on the PC's store alone.
@@ -531,6 +551,11 @@ int main(int argc, char** argv) {
     ModuleIdentity identity =
         options.simulate == "basic" ? ModuleIdentity::Basic() : ModuleIdentity::Extended();
     if (!options.replay.empty()) {
+        if (SameFile(options.replay, request.execute.recordPath)) {
+            PrintMessage("Cannot record into " + request.execute.recordPath +
+                         ": it is the recording being replayed.");
+            return kExitFailed;
+        }
         std::string why;
         if (replay.Open(options.replay, &why) != kRecordOk) {
             PrintMessage("Cannot replay the recording " + options.replay + ": " + why + ".");

@@ -181,6 +181,35 @@ TEST_F(CliIntegration, RecordingKilledMidRunKeepsEveryCommittedRun) {
     EXPECT_NE(info.out.find("ended\t(not ended cleanly)"), std::string::npos) << info.out;
 }
 
+// An export or a recording never lands on the recording it reads, however the name is spelt, and an
+// export the disk refuses says so instead of ending quietly with a part of the file.
+TEST_F(CliIntegration, OutputNeverReplacesTheRecordingItComesFrom) {
+    const std::string rec = (folder.path() / "kept.qzmrec").string();
+    ASSERT_EQ(Cli("--simulate execute --functions all --count 3 --record '" + rec + "'").status, 0);
+    const std::string recBytes = ReadFile(rec);
+    const std::string otherSpelling = (folder.path() / "." / "kept.qzmrec").string();
+    const struct {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {"export '" + rec + "' --format csv --out '" + otherSpelling + "'",
+         "Cannot write " + otherSpelling + ": it is the recording being exported."},
+        {"--simulate=replay:'" + rec + "' execute --count 2 --record '" + otherSpelling + "'",
+         "Cannot record into " + otherSpelling + ": it is the recording being replayed."},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = Cli(c.args);
+        EXPECT_EQ(run.status, 1) << c.args;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(ReadFile(rec) == recBytes) << "the recording changed: " << c.args;
+    }
+
+    const std::string csv = (folder.path() / "full.csv").string();
+    const ProgramRun full = Cli("export '" + rec + "' --format csv --out '" + csv + "'", DiskLimit::kFull);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("Cannot write " + csv + ": "), std::string::npos) << full.err;
+}
+
 // A recording may be read while it is written (the statistics page or info on a recording still
 // running). A reader still busy when the recording stops delays the stop, so the recording still ends
 // as one file and the reader reads every run it saw.
