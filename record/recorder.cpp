@@ -147,7 +147,7 @@ public:
         // reader has the file open the log stays in use; the reader is waited for a while, and after
         // that the recording stays in two files, whole and readable all the same.
         const auto giveUp = std::chrono::steady_clock::now() + kFoldWait;
-        while (!FoldLogIn() && std::chrono::steady_clock::now() < giveUp)
+        while (FoldLogIn() == Fold::kReaderOpen && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         db_.Close();
     }
@@ -157,9 +157,13 @@ public:
 
 private:
     using Runs = std::deque<Pending>::const_iterator;
-    bool FoldLogIn() {
+    enum class Fold { kDone, kReaderOpen, kFailed };
+    Fold FoldLogIn() {
         CSqliteStatement mode(db_, "PRAGMA journal_mode = DELETE");
-        return mode.Step() == SqliteStep::kRow && mode.Text(0) == "delete";
+        if (mode.Step() == SqliteStep::kRow && mode.Text(0) == "delete")
+            return Fold::kDone;
+        // The log stays in use while another connection has the file open.
+        return db_.Busy() ? Fold::kReaderOpen : Fold::kFailed;
     }
 
     bool Commit(Runs first, Runs last, bool frames) {

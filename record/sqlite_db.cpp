@@ -107,6 +107,10 @@ std::int64_t CSqliteDb::Scalar(const char* sql, std::int64_t fallback) {
     return statement.Step() == SqliteStep::kRow ? statement.Int(0) : fallback;
 }
 
+bool CSqliteDb::Busy() const {
+    return db_ != nullptr && (sqlite3_errcode(db_) & 0xff) == SQLITE_BUSY;
+}
+
 std::string CSqliteDb::Error() const {
     return db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
 }

@@ -61,6 +61,8 @@ public:
     // The first column of the first row as an integer; fallback when there is none.
     std::int64_t Scalar(const char* sql, std::int64_t fallback = 0);
     std::string Error() const;
+    // Whether the last call failed because another connection holds the file.
+    bool Busy() const;
 
 private:
     friend class CSqliteStatement;

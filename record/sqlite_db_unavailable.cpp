@@ -43,6 +43,9 @@ bool CSqliteDb::Exec(const char*) {
 std::int64_t CSqliteDb::Scalar(const char*, std::int64_t fallback) {
     return fallback;
 }
+bool CSqliteDb::Busy() const {
+    return false;
+}
 std::string CSqliteDb::Error() const {
     return "this build of the program has no SQLite, so it cannot write or read recordings";
 }
