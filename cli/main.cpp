@@ -368,32 +368,35 @@ int RunRecordingCommand(const CliRequest& request) {
     // The same bytes as in a file given with --out.
     if (out == stdout)
         SetBinaryOutput(stdout);
+    // The first failure's reason is kept: reading the recording goes on and may change errno.
+    int failure = 0;
+    auto noteFailure = [&failure](bool failed) {
+        if (failed && failure == 0)
+            failure = errno != 0 ? errno : EIO;
+    };
+    auto put = [&](const std::string& text) { noteFailure(std::fputs(text.c_str(), out) == EOF); };
     int read = kRecordOk;
     if (options.jsonl) {
-        read = reader.ForEachRun([out](const RecordedRun& run) {
-            std::fprintf(out, "%s\n", RunJsonLine(run.number - 1, run.report, run.names).c_str());
+        read = reader.ForEachRun([&](const RecordedRun& run) {
+            put(RunJsonLine(run.number - 1, run.report, run.names) + "\n");
             return true;
         });
     } else {
-        std::fputs(CsvLine(CRecordingReader::DetectionColumns()).c_str(), out);
-        read = reader.ForEachDetection(
-            [out](const std::vector<std::string>& fields) { std::fputs(CsvLine(fields).c_str(), out); });
+        put(CsvLine(CRecordingReader::DetectionColumns()));
+        read = reader.ForEachDetection([&](const std::vector<std::string>& fields) { put(CsvLine(fields)); });
     }
     errno = 0;
-    bool written = std::fflush(out) == 0 && !std::ferror(out);
-    std::string writeError = written ? std::string() : LastSystemErrorText();
-    if (out != stdout && std::fclose(out) != 0 && written) {
-        written = false;
-        writeError = LastSystemErrorText();
-    }
+    noteFailure(std::fflush(out) != 0 || std::ferror(out));
+    errno = 0;
+    noteFailure(out != stdout && std::fclose(out) != 0);
     if (read != kRecordOk) {
         PrintMessage("The recording " + options.path + " is damaged: it could not be read to its end.");
         return kExitFailed;
     }
-    if (!written) {
+    if (failure != 0) {
         // A full disk, say: the export is incomplete, and the user must not take it for whole.
         PrintMessage("Cannot write " + (options.out.empty() ? std::string("the export") : options.out) +
-                     ": " + writeError + ".");
+                     ": " + std::strerror(failure) + ".");
         return kExitFailed;
     }
     return kExitOk;
