@@ -394,7 +394,11 @@ int RunRecordingCommand(const CliRequest& request) {
         return kExitFailed;
     }
     if (failure != 0) {
-        // A full disk, say: the export is incomplete, and the user must not take it for whole.
+        // A full disk, say: the export is incomplete, and the user must not take a part for the whole.
+        if (!options.out.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(Utf8Path(options.out), ec);
+        }
         PrintMessage("Cannot write " + (options.out.empty() ? std::string("the export") : options.out) +
                      ": " + std::strerror(failure) + ".");
         return kExitFailed;

@@ -210,6 +210,7 @@ TEST_F(CliIntegration, OutputNeverReplacesTheRecordingItComesFrom) {
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("Cannot write " + csv + ": " + std::strerror(EFBIG) + "."), std::string::npos)
         << full.err;
+    EXPECT_FALSE(fs::exists(csv));  // no part of it left to be taken for the whole
 }
 
 // A recording may be read while it is written (the statistics page or info on a recording still
